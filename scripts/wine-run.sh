@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the build tree's own 64-bit prefix.
+# The prefix is WINEPREFIX when set, else "wineprefix" beside the current build directory
+# (ctest runs tests from inside the build tree). It is created on first use, under a lock so
+# that parallel tests do not race to create it.
+set -euo pipefail
+if [ -z "${WINEPREFIX:-}" ]; then
+  dir=$PWD
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  [ -f "$dir/CMakeCache.txt" ] || { echo "wine-run: not inside a build tree and WINEPREFIX unset" >&2; exit 2; }
+  export WINEPREFIX="$dir/wineprefix"
+fi
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wineboot -i >/dev/null 2>&1 || true
+      wineserver -w
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec wine "$@"

@@ -1,0 +1,26 @@
+#pragma once
+// Path values as plain string work. Paths are Windows-style: either "\" or "/" separates
+// components. Nothing here touches the disk.
+#include <string>
+#include <string_view>
+
+namespace base {
+
+inline bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool EndsWithSeparator(std::u16string_view path);
+
+// Joins folder and name with one backslash between them (none added when the folder is empty
+// or already ends in a separator).
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// The part after the last separator ("c:\a\b.txt" -> "b.txt").
+std::u16string_view FileNamePart(std::u16string_view path);
+// Everything before the last separator, without it ("c:\a\b.txt" -> "c:\a"); empty if none.
+std::u16string_view ParentPart(std::u16string_view path);
+
+// True for a relative name that stays inside the folder it is joined to: not empty, no drive
+// letter or colon, no leading separator (which also excludes UNC paths), and no "." or ".."
+// component. Names taken from packages and archives must pass this before they are joined.
+bool IsContainedRelativePath(std::u16string_view name);
+
+}  // namespace base

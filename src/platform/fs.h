@@ -1,0 +1,72 @@
+#pragma once
+// The file layer: files and folders opened by UTF-16 path on both builds. On Windows every file
+// and folder is created with the process-wide security attributes; the host build maps "\" to
+// "/" so that the product's Windows-style paths work unchanged in tests and in norvpack.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class FileAccess { kRead, kReadWrite };
+enum class FileDisposition {
+  kOpenExisting,  // fails when the file is missing
+  kOpenAlways,    // opens, or creates when missing; keeps the content
+  kCreateAlways,  // creates, or truncates an existing file
+};
+enum class FileShare { kRead, kReadWrite };
+
+// A move-only owner of an open file. Failed operations leave the platform's error code for
+// LastErrorCode().
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  static File Open(std::u16string_view path, FileAccess access, FileDisposition disposition,
+                   FileShare share = FileShare::kReadWrite);
+
+  bool IsOpen() const { return handle_ != kInvalid; }
+  // Reads up to size bytes; *done receives the count (0 at the end of the file).
+  bool Read(void* buffer, size_t size, size_t* done);
+  // Reads exactly size bytes or fails.
+  bool ReadExact(void* buffer, size_t size);
+  bool Write(const void* data, size_t size);
+  bool SeekTo(uint64_t position);
+  bool SeekToEnd();
+  bool Size(uint64_t* size) const;
+  void Close();
+
+ private:
+  static constexpr intptr_t kInvalid = -1;
+  explicit File(intptr_t handle) : handle_(handle) {}
+  intptr_t handle_ = kInvalid;
+};
+
+struct DirEntry {
+  std::u16string name;
+  bool is_directory = false;
+};
+
+bool PathExists(std::u16string_view path);
+bool IsDirectory(std::u16string_view path);
+// Creates one folder level.
+bool CreateDirectoryOne(std::u16string_view path);
+bool RemoveDirectoryOne(std::u16string_view path);
+bool DeleteFileAt(std::u16string_view path);
+// Clears read-only, hidden and system attributes (host: makes the file writable by its owner).
+bool SetNormalAttributes(std::u16string_view path);
+// All entries of a folder except "." and "..", in the platform's order.
+bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries);
+bool MoveFileReplacing(std::u16string_view from, std::u16string_view to);
+bool CopyFileOverwriting(std::u16string_view from, std::u16string_view to);
+// The platform's error code of the calling thread's last failed call.
+uint32_t LastErrorCode();
+
+}  // namespace platform

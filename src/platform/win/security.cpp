@@ -1,0 +1,61 @@
+#include "platform/win/security.h"
+
+#include <aclapi.h>
+
+namespace platform {
+namespace {
+
+bool IsNtFamily() {
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExW(&info)) return true;
+#pragma GCC diagnostic pop
+  return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+// Lives for the whole process: the descriptor and its list are referenced by every creation.
+struct ProcessSecurity {
+  SECURITY_DESCRIPTOR descriptor = {};
+  PACL acl = nullptr;
+  SECURITY_ATTRIBUTES attributes = {};
+  bool applies = false;
+
+  ProcessSecurity() {
+    if (!IsNtFamily()) return;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+      EXPLICIT_ACCESSW access = {};
+      access.grfAccessPermissions = GENERIC_ALL;
+      access.grfAccessMode = SET_ACCESS;
+      access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+      access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+      access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+      access.Trustee.ptstrName = static_cast<LPWSTR>(everyone);
+      if (SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) acl = nullptr;
+      FreeSid(everyone);
+    }
+    // With no list built, a null list admits everyone as well.
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = &descriptor;
+    attributes.bInheritHandle = FALSE;
+    applies = true;
+  }
+  ~ProcessSecurity() {
+    if (acl) LocalFree(acl);
+  }
+};
+
+ProcessSecurity g_process_security;  // made before main, as every creation relies on it
+
+}  // namespace
+
+SECURITY_ATTRIBUTES* ProcessSecurityAttributes() {
+  return g_process_security.applies ? &g_process_security.attributes : nullptr;
+}
+
+}  // namespace platform

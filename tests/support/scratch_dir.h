@@ -1,0 +1,30 @@
+#pragma once
+// A fresh, empty folder for one test, removed with everything in it when the test ends.
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  // The folder, with Windows-style separators on Windows, without a trailing separator.
+  const std::u16string& path() const { return path_; }
+  // path() joined with a relative name.
+  std::u16string Join(const std::u16string& name) const;
+
+ private:
+  std::u16string path_;
+};
+
+// Whole-file helpers for assertions on bytes on disk.
+std::vector<unsigned char> ReadBytes(const std::u16string& path);
+void WriteBytes(const std::u16string& path, const std::vector<unsigned char>& bytes);
+void WriteText(const std::u16string& path, const std::string& bytes);
+bool Exists(const std::u16string& path);
+
+}  // namespace testing_support
