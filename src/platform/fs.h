@@ -58,6 +58,9 @@ bool PathExists(std::u16string_view path);
 bool IsDirectory(std::u16string_view path);
 // Creates one folder level.
 bool CreateDirectoryOne(std::u16string_view path);
+// Creates one folder level with the platform's default security instead of the process-wide
+// attributes: the fallback where those are refused. Host: the same as CreateDirectoryOne.
+bool CreateDirectoryDefaultSecurity(std::u16string_view path);
 bool RemoveDirectoryOne(std::u16string_view path);
 bool DeleteFileAt(std::u16string_view path);
 // Clears read-only, hidden and system attributes (host: makes the file writable by its owner).

@@ -125,6 +125,8 @@ bool IsDirectory(std::u16string_view path) {
 
 bool CreateDirectoryOne(std::u16string_view path) { return ::mkdir(NativePath(path).c_str(), 0755) == 0 || Fail(); }
 
+bool CreateDirectoryDefaultSecurity(std::u16string_view path) { return CreateDirectoryOne(path); }
+
 bool RemoveDirectoryOne(std::u16string_view path) { return ::rmdir(NativePath(path).c_str()) == 0 || Fail(); }
 
 bool DeleteFileAt(std::u16string_view path) {

@@ -113,6 +113,11 @@ bool CreateDirectoryOne(std::u16string_view path) {
   return CreateDirectoryW(as_wcstr(p), ProcessSecurityAttributes()) != FALSE;
 }
 
+bool CreateDirectoryDefaultSecurity(std::u16string_view path) {
+  const std::u16string p = Terminated(path);
+  return CreateDirectoryW(as_wcstr(p), nullptr) != FALSE;
+}
+
 bool RemoveDirectoryOne(std::u16string_view path) {
   const std::u16string p = Terminated(path);
   return RemoveDirectoryW(as_wcstr(p)) != FALSE;
