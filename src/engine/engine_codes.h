@@ -1,0 +1,28 @@
+#pragma once
+// Result codes of the install engine. Every engine operation returns 0 for success or one of
+// these; codes of the package layer (package/package_codes.h) are passed through unchanged.
+#include <cstdint>
+
+namespace engine {
+
+constexpr uint32_t kOk = 0;
+constexpr uint32_t kStoppedByUser = 1;
+constexpr uint32_t kNullArgument = 2;  // a null (or, for names, empty where stated) argument
+
+// Descriptions (product.h, compose.h).
+constexpr uint32_t kComposeAllocFailed = 8;        // a compose cannot be allocated
+constexpr uint32_t kDescriptionLoadFailed = 18;    // a description file cannot be loaded
+constexpr uint32_t kNoHaveSection = 20;            // compose file without "HaveSection"
+constexpr uint32_t kEmptyHaveSection = 21;         // "HaveSection" has no keys
+constexpr uint32_t kBadFileSection = 23;           // missing file section, malformed file line,
+                                                   // a file twice in one compose
+constexpr uint32_t kNoComposeList = 300;           // no list given and "HaveCompose"/"All" empty
+
+// Integrity checks (integrity_check.h).
+constexpr uint32_t kCheckStringMissing = 301;      // product file: "End"/"CheckString" absent
+constexpr uint32_t kCheckStringWrong = 302;        // product file: marker is not "CheckFileOKEnd"
+constexpr uint32_t kComposeSizeMismatch = 303;     // compose file: "FileSize" differs from the size
+constexpr uint32_t kProductIniLoadFailed = 304;    // product file cannot be loaded
+constexpr uint32_t kComposeIniLoadFailed = 305;    // compose file cannot be loaded
+
+}  // namespace engine
