@@ -40,6 +40,8 @@ class File {
   bool Write(const void* data, size_t size);
   bool SeekTo(uint64_t position);
   bool SeekToEnd();
+  // Cuts the file at the current position.
+  bool TruncateHere();
   bool Size(uint64_t* size) const;
   void Close();
 

@@ -101,6 +101,12 @@ bool File::SeekTo(uint64_t position) {
 
 bool File::SeekToEnd() { return IsOpen() && (::lseek(static_cast<int>(handle_), 0, SEEK_END) >= 0 || Fail()); }
 
+bool File::TruncateHere() {
+  if (!IsOpen()) return false;
+  const off_t position = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
+  return (position >= 0 && ::ftruncate(static_cast<int>(handle_), position) == 0) || Fail();
+}
+
 bool File::Size(uint64_t* size) const {
   struct stat st;
   if (!IsOpen() || fstat(static_cast<int>(handle_), &st) != 0) return Fail();

@@ -81,6 +81,8 @@ bool File::SeekToEnd() {
   return IsOpen() && SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_END);
 }
 
+bool File::TruncateHere() { return IsOpen() && SetEndOfFile(AsHandle(handle_)); }
+
 bool File::Size(uint64_t* size) const {
   LARGE_INTEGER s;
   if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_), &s)) return false;
