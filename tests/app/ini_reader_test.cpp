@@ -1,0 +1,347 @@
+#include "app/ini_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/strings.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using app::CIniReader;
+using testing_support::ReadBytes;
+using testing_support::ScratchDir;
+using testing_support::WriteBytes;
+
+std::vector<unsigned char> Utf16Bytes(std::u16string_view text, bool bom = false) {
+  std::vector<unsigned char> out;
+  if (bom) out = {0xFF, 0xFE};
+  for (char16_t c : text) {
+    out.push_back(static_cast<unsigned char>(c & 0xFF));
+    out.push_back(static_cast<unsigned char>(c >> 8));
+  }
+  return out;
+}
+
+void Parse(CIniReader& reader, std::u16string_view text, bool bom = false) {
+  const auto bytes = Utf16Bytes(text, bom);
+  ASSERT_TRUE(reader.ParseBuffer(bytes.data(), bytes.size()));
+}
+
+std::string Narrow(std::u16string_view text) { return base::Utf16ToUtf8(text); }
+
+// ---- Parsing rules: one file, many lookups ----
+
+struct LookupCase {
+  const char* what;
+  std::u16string text;
+  std::u16string section;
+  std::u16string key;
+  bool present;
+  std::u16string value;
+};
+
+TEST(IniReaderParse, LinesBecomeSectionsAndEntriesByTheFileRules) {
+  const LookupCase cases[] = {
+      {"names compare without ASCII case", u"[Version]\r\nCurVersion=12\r\n", u"version", u"curversion", true, u"12"},
+      {"key trimmed, leading value blanks kept, trailing line blanks gone", u"[S]\r\n  key  =  value  \r\n", u"S",
+       u"key", true, u"  value"},
+      {"a semicolon cuts the value", u"[S]\r\nk=a;b\r\n", u"S", u"k", true, u"a"},
+      {"quoted value", u"[S]\r\nk=\"abc\"\r\n", u"S", u"k", true, u"abc"},
+      {"two quotes read as empty", u"[S]\r\nk=\"\"\r\n", u"S", u"k", true, u""},
+      {"a quote before the last character cuts there", u"[S]\r\nk=a\"b\r\n", u"S", u"k", true, u"a"},
+      {"a quote further in stays", u"[S]\r\nk=a\"bc\r\n", u"S", u"k", true, u"a\"bc"},
+      {"tabs become spaces", u"[S]\r\nk=\tv\tw\r\n", u"S", u"k", true, u" v w"},
+      {"LF-only lines", u"[S]\na=1\nb=2", u"S", u"b", true, u"2"},
+      {"last line without an end", u"[S]\r\nb=2", u"S", u"b", true, u"2"},
+      {"value after the first equals sign", u"[S]\r\nk=a=b\r\n", u"S", u"k", true, u"a=b"},
+      {"blanks around the header name go", u"[ Name ]\r\nk=v\r\n", u"Name", u"k", true, u"v"},
+      {"doubled closing bracket", u"[Name]]\r\nk=v\r\n", u"Name", u"k", true, u"v"},
+      {"missing closing bracket", u"[Name\r\nk=v\r\n", u"Name", u"k", true, u"v"},
+      {"one character after the bracket", u"[Name]x\r\nk=v\r\n", u"Name", u"k", true, u"v"},
+      {"comment in a header", u"[Name;x]\r\nk=v\r\n", u"Name", u"k", true, u"v"},
+      {"comment line between entries", u"[S]\r\n;k=1\r\nk=2\r\n", u"S", u"k", true, u"2"},
+      {"entries before the first header are dropped", u"k=1\r\n[S]\r\nj=2\r\n", u"S", u"k", false, u""},
+      {"an indented header is an entry of the section before", u"[A]\r\n  [B]\r\nk=1\r\n", u"A", u"k", true, u"1"},
+      {"the indented header opened no section", u"[A]\r\n  [B]\r\nk=1\r\n", u"B", u"k", false, u""},
+      {"a line starting with CR is ignored", u"[S]\r\n\rk=1\r\nk=2\r\n", u"S", u"k", true, u"2"},
+      {"duplicate keys: the first wins", u"[S]\r\nk=1\r\nK=2\r\n", u"S", u"k", true, u"1"},
+      {"duplicate sections: the first wins", u"[S]\r\nk=1\r\n[s]\r\nk=2\r\n", u"S", u"k", true, u"1"},
+      {"a U+0000 ends the line", std::u16string(u"[S]\r\nk=ab") + u'\0' + u"cd\r\nj=1\r\n", u"S", u"k", true, u"ab"},
+      {"the line after a U+0000 is read", std::u16string(u"[S]\r\nk=ab") + u'\0' + u"cd\r\nj=1\r\n", u"S", u"j", true,
+       u"1"},
+      {"Chinese text", u"[产品]\r\n名称=安装程序\r\n", u"产品", u"名称", true, u"安装程序"},
+      {"no section of that name", u"[S]\r\nk=1\r\n", u"T", u"k", false, u""},
+  };
+  for (const LookupCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    CIniReader reader;
+    Parse(reader, c.text);
+    const app::IniEntry* entry = reader.GetEntry(c.section, c.key);
+    EXPECT_EQ(entry != nullptr, c.present);
+    EXPECT_EQ(Narrow(reader.GetString(c.section, c.key)), Narrow(c.value));
+  }
+}
+
+TEST(IniReaderParse, ByteOrderMarksAreDroppedAndAnOddByteIgnored) {
+  const std::u16string text = u"[S]\r\nk=v\r\n";
+  std::vector<std::vector<unsigned char>> inputs = {Utf16Bytes(text, false), Utf16Bytes(text, true),
+                                                    Utf16Bytes(u"\uFFFE" + text)};
+  inputs.push_back(Utf16Bytes(text, true));
+  inputs.back().push_back('x');
+  for (const auto& bytes : inputs) {
+    CIniReader reader;
+    reader.ParseBuffer(bytes.data(), bytes.size());
+    ASSERT_EQ(reader.SectionCount(), 1u);
+    EXPECT_EQ(reader.SectionAt(0)->Name(), u"S");
+    ASSERT_EQ(reader.SectionAt(0)->EntryCount(), 1u);
+    EXPECT_EQ(reader.GetString(u"S", u"k"), u"v");
+  }
+  // Only the first unit is a byte-order mark.
+  CIniReader reader;
+  Parse(reader, u"[S]\r\n\uFEFFk=v\r\n", true);
+  EXPECT_EQ(reader.GetString(u"S", u"\uFEFFk"), u"v");
+}
+
+TEST(IniReaderParse, LineWithoutEqualsSignIsAnEmptyEntry) {
+  CIniReader reader;
+  Parse(reader, u"[S]\r\nlonely\r\nk=v\r\n");
+  const app::IniSection* s = reader.FindSection(u"s");
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(s->EntryCount(), 2u);
+  EXPECT_EQ(s->EntryAt(0)->Key(), u"");
+  EXPECT_EQ(s->EntryAt(0)->Value(), u"");
+  EXPECT_EQ(s->EntryAt(1)->Key(), u"k");
+}
+
+// ---- Lengths: long lines join, overlong text is cut, never overflows ----
+
+TEST(IniReaderLimits, LongLinesAreJoinedAndCut) {
+  struct Case {
+    const char* what;
+    size_t value_length;  // characters after "k="
+    size_t expected_length;
+  };
+  const Case cases[] = {
+      {"one line over the 1023-unit reader", 1500, 1500},
+      {"exactly the line limit", 2045, 2045},
+      {"one over the line limit", 2046, 2045},
+      {"far beyond the limit", 100000, 2045},
+      {"a line of exactly 1023 units", 1021, 1021},
+      {"a line of exactly 2046 units", 2044, 2044},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char16_t* end : {u"\r\n", u"\n"}) {
+      std::u16string value(c.value_length, u'x');
+      for (size_t i = 0; i < value.size(); i += 97) value[i] = u'0' + static_cast<char16_t>(i % 10);
+      CIniReader reader;
+      Parse(reader, u"[S]" + std::u16string(end) + u"k=" + value + end + u"next=1" + end);
+      EXPECT_EQ(reader.GetString(u"S", u"k"), value.substr(0, c.expected_length));
+      // The line after a long one stays a line of its own.
+      EXPECT_EQ(reader.GetString(u"S", u"next"), u"1");
+      EXPECT_EQ(reader.FindSection(u"S")->EntryCount(), 2u);
+    }
+  }
+}
+
+TEST(IniReaderLimits, KeysAndSectionNamesAreCutTo127) {
+  const std::u16string long_name(300, u'n');
+  const std::u16string long_key(300, u'k');
+  CIniReader reader;
+  Parse(reader, u"[" + long_name + u"]\r\n" + long_key + u"=v\r\n");
+  ASSERT_EQ(reader.SectionCount(), 1u);
+  EXPECT_EQ(reader.SectionAt(0)->Name(), long_name.substr(0, 127));
+  EXPECT_EQ(reader.SectionAt(0)->EntryAt(0)->Key(), long_key.substr(0, 127));
+
+  // SetString keeps the same limits and finds what it stored under the long name again.
+  CIniReader writer;
+  writer.SetString(long_name, long_key, std::u16string(5000, u'v'));
+  writer.SetString(long_name, long_key, u"second");
+  ASSERT_EQ(writer.SectionCount(), 1u);
+  ASSERT_EQ(writer.SectionAt(0)->EntryCount(), 1u);
+  EXPECT_EQ(writer.SectionAt(0)->EntryAt(0)->Value(), u"second");
+  writer.SectionAt(0)->EntryAt(0)->SetValue(std::u16string(5000, u'v'));
+  EXPECT_EQ(writer.SectionAt(0)->EntryAt(0)->Value().size(), 2047u);
+}
+
+TEST(IniReaderLimits, GarbageAndOddSizesNeverCrash) {
+  std::mt19937 random(20261206);
+  for (size_t size : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{1023}, size_t{4097}, size_t{65537}}) {
+    for (int round = 0; round < 8; ++round) {
+      std::vector<unsigned char> bytes(size);
+      for (auto& b : bytes) {
+        // Mostly structure characters, so that the parser's branches are reached.
+        static const unsigned char kPick[] = {'[', ']', '=', ';', '"', '\r', '\n', '\t', ' ', 'a', 0, 0xFF};
+        b = (random() % 3 == 0) ? static_cast<unsigned char>(random()) : kPick[random() % sizeof kPick];
+      }
+      CIniReader reader;
+      reader.ParseBuffer(bytes.data(), bytes.size());
+      for (size_t i = 0; i < reader.SectionCount(); ++i) {
+        const app::IniSection* s = reader.SectionAt(i);
+        EXPECT_LE(s->Name().size(), 127u);
+        for (size_t j = 0; j < s->EntryCount(); ++j) {
+          EXPECT_LE(s->EntryAt(j)->Key().size(), 127u);
+          EXPECT_LE(s->EntryAt(j)->Value().size(), 2047u);
+        }
+      }
+    }
+  }
+  CIniReader reader;
+  EXPECT_TRUE(reader.ParseBuffer(nullptr, 0));
+  EXPECT_EQ(reader.SectionCount(), 0u);
+}
+
+// ---- Numbers ----
+
+TEST(IniReaderNumbers, GetIntReadsLikeTheStandardConversion) {
+  CIniReader reader;
+  Parse(reader,
+        u"[N]\r\nletters=abc\r\nempty=\r\nminus=-5\r\nplus=  +7x\r\nbig=99999999999\r\nsmall=-99999999999\r\n"
+        u"max=2147483647\r\nmin=-2147483648\r\nblanks=   \r\nsign=-\r\n");
+  struct Case {
+    const char16_t* key;
+    int32_t expected;
+  };
+  const Case cases[] = {{u"letters", 0},        {u"empty", 77},         {u"missing", 77},      {u"minus", -5},
+                        {u"plus", 7},           {u"big", INT32_MAX},    {u"small", INT32_MIN}, {u"max", INT32_MAX},
+                        {u"min", INT32_MIN},    {u"blanks", 77} /* line trimming empties it */,         {u"sign", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.key));
+    EXPECT_EQ(reader.GetInt(u"n", c.key, 77), c.expected);
+    EXPECT_EQ(reader.GetLong(u"n", c.key, 77), static_cast<long>(c.expected));
+  }
+  EXPECT_EQ(reader.GetInt(u"Other", u"minus", -1), -1);
+  EXPECT_EQ(reader.GetInt(nullptr, u"minus", -1), -1);
+}
+
+// ---- Changes and section operations ----
+
+TEST(IniReaderChange, SetStringChangesAddsEntriesAndSections) {
+  CIniReader reader;
+  Parse(reader, u"[A]\r\nk=1\r\nk=2\r\n[B]\r\nx=1\r\n");
+  EXPECT_TRUE(reader.SetString(u"a", u"K", u"changed"));
+  EXPECT_TRUE(reader.SetString(u"A", u"new", u" spaced "));
+  EXPECT_TRUE(reader.SetString(u" C ", u" key ", u"v"));
+  EXPECT_TRUE(reader.SetString(u"C", u"key", u"w"));
+  EXPECT_FALSE(reader.SetString(nullptr, u"k", u"v"));
+
+  const app::IniSection* a = reader.FindSection(u"A");
+  ASSERT_EQ(a->EntryCount(), 3u);
+  EXPECT_EQ(a->EntryAt(0)->Value(), u"changed");
+  EXPECT_EQ(a->EntryAt(1)->Value(), u"2");  // only the first match changes
+  EXPECT_EQ(a->EntryAt(2)->Key(), u"new");
+  EXPECT_EQ(a->EntryAt(2)->Value(), u" spaced ");
+  ASSERT_EQ(reader.SectionCount(), 3u);
+  EXPECT_EQ(reader.SectionAt(2)->Name(), u"C");
+  EXPECT_EQ(reader.GetString(u"C", u"key"), u"w");
+  EXPECT_EQ(reader.SectionAt(2)->EntryCount(), 1u);
+}
+
+TEST(IniReaderChange, SectionEntryOperationsByPositionAndKey) {
+  CIniReader reader;
+  Parse(reader, u"[S]\r\na=1\r\nb=2\r\nA=3\r\nc=4\r\n");
+  app::IniSection* s = reader.FindSection(u"S");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->EntryAt(4), nullptr);
+  EXPECT_EQ(s->FindEntry(static_cast<const char16_t*>(nullptr)), nullptr);
+  s->RemoveEntry(4);  // beyond the end: nothing
+  EXPECT_EQ(s->EntryCount(), 4u);
+  s->RemoveKey(u"a");  // the first "a" only
+  ASSERT_EQ(s->EntryCount(), 3u);
+  EXPECT_EQ(s->EntryAt(0)->Key(), u"b");
+  EXPECT_EQ(s->FindEntry(u"a")->Value(), u"3");
+  s->RemoveEntry(0);
+  ASSERT_EQ(s->EntryCount(), 2u);
+  EXPECT_EQ(s->EntryAt(0)->Key(), u"A");
+  EXPECT_EQ(s->EntryAt(1)->Key(), u"c");
+  s->RemoveKey(u"zz");
+  EXPECT_EQ(s->EntryCount(), 2u);
+  EXPECT_EQ(reader.GetEntry(nullptr, u"c"), nullptr);
+  EXPECT_EQ(reader.GetEntry(u"S", static_cast<const char16_t*>(nullptr)), nullptr);
+}
+
+// ---- Files: loading and the exact bytes written ----
+
+TEST(IniReaderFile, SaveWritesTheExactBytes) {
+  ScratchDir dir;
+  const std::u16string path = dir.Join(u"desc.out");
+  // No byte-order mark, LF-only lines, a comment, a line before the header, a line without "=",
+  // quotes and a duplicate section.
+  WriteBytes(path, Utf16Bytes(u"orphan=1\n[Product]\nName=\"安装\"\n; note\nbare\n\n[Empty]\n[product]\nk=v\n"));
+  CIniReader reader;
+  ASSERT_TRUE(reader.LoadTzFile(path.c_str()));
+  EXPECT_EQ(reader.Path(), path);
+  reader.SetString(u"Added", u"Key", u"Value");
+  ASSERT_TRUE(reader.Save());
+  EXPECT_EQ(ReadBytes(path), Utf16Bytes(u"[Product]\r\nName=安装\r\n=\r\n\r\n[Empty]\r\n\r\n[product]\r\nk=v\r\n\r\n"
+                                        u"[Added]\r\nKey=Value\r\n\r\n",
+                                        true));
+  // What was written reads back the same.
+  CIniReader again;
+  ASSERT_TRUE(again.LoadTzFile(path));
+  EXPECT_EQ(again.SectionCount(), 4u);
+  EXPECT_EQ(again.GetString(u"product", u"name"), u"安装");
+  EXPECT_EQ(again.FileSize(), ReadBytes(path).size());
+}
+
+TEST(IniReaderFile, SaveReplacesAReadOnlyFile) {
+  ScratchDir dir;
+  const std::u16string path = dir.Join(u"state.ini");
+  WriteBytes(path, Utf16Bytes(u"[Old]\r\n", true));
+  std::filesystem::permissions(std::filesystem::path(path), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  CIniReader reader;
+  reader.SetString(u"New", u"k", u"v");
+  ASSERT_TRUE(reader.SaveAs(path));
+  EXPECT_EQ(ReadBytes(path), Utf16Bytes(u"[New]\r\nk=v\r\n\r\n", true));
+}
+
+TEST(IniReaderFile, EmptyReaderWritesOnlyTheByteOrderMark) {
+  ScratchDir dir;
+  CIniReader reader;
+  ASSERT_TRUE(reader.SaveAs(dir.Join(u"empty.ini")));
+  EXPECT_EQ(ReadBytes(dir.Join(u"empty.ini")), (std::vector<unsigned char>{0xFF, 0xFE}));
+}
+
+TEST(IniReaderFile, LoadFailsForMissingEmptyAndUnusablePaths) {
+  ScratchDir dir;
+  WriteBytes(dir.Join(u"empty.ini"), {});
+  CIniReader reader;
+  Parse(reader, u"[S]\r\nk=v\r\n");
+  EXPECT_FALSE(reader.LoadTzFile(dir.Join(u"missing.ini")));
+  EXPECT_EQ(reader.SectionCount(), 0u);
+  EXPECT_FALSE(reader.LoadTzFile(dir.Join(u"empty.ini")));
+  EXPECT_EQ(reader.FileSize(), 0u);
+  EXPECT_FALSE(reader.LoadTzFile(static_cast<const char16_t*>(nullptr)));
+  EXPECT_FALSE(reader.LoadTzFile(dir.Join(std::u16string(300, u'a'))));
+  EXPECT_TRUE(reader.Path().empty());
+  EXPECT_FALSE(reader.Save());  // nothing remembered to write to
+  EXPECT_FALSE(reader.SaveAs(u""));
+  EXPECT_FALSE(reader.SaveAs(static_cast<const char16_t*>(nullptr)));
+  EXPECT_FALSE(reader.SaveAs(dir.Join(u"no-such-folder\\x.ini")));
+  EXPECT_FALSE(testing_support::Exists(dir.Join(u"no-such-folder")));
+}
+
+TEST(IniReaderFile, HugeFileLoadsEveryLine) {
+  ScratchDir dir;
+  std::u16string text = u"[Files]\r\n";
+  constexpr int kLines = 150000;  // about 5 MB
+  for (int i = 0; i < kLines; ++i) text += u"file" + base::NumberToUtf16(i) + u"=C:\\some\\path\\name.dll\r\n";
+  const auto bytes = Utf16Bytes(text, true);
+  WriteBytes(dir.Join(u"huge.ini"), bytes);
+  CIniReader reader;
+  ASSERT_TRUE(reader.LoadTzFile(dir.Join(u"huge.ini")));
+  EXPECT_EQ(reader.FileSize(), bytes.size());
+  ASSERT_EQ(reader.SectionCount(), 1u);
+  EXPECT_EQ(reader.SectionAt(0)->EntryCount(), static_cast<size_t>(kLines));
+  EXPECT_EQ(reader.SectionAt(0)->EntryAt(kLines - 1)->Key(), u"file" + base::NumberToUtf16(kLines - 1));
+}
+
+}  // namespace
