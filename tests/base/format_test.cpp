@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "base/format.h"
+#include "base/strings.h"
+
+namespace {
+
+std::string U8(const std::u16string& s) { return base::Utf16ToUtf8(s); }
+
+struct Case {
+  const char* name;
+  std::u16string got;
+  std::u16string want;
+};
+
+TEST(Format, ConversionsFlagsAndWidths) {
+  const Case cases[] = {
+      {"plain", base::Format(100, u"no conversions"), u"no conversions"},
+      {"wide string", base::Format(100, u"[%s]", u"安装"), u"[安装]"},
+      {"null wide string", base::Format(100, u"[%s]", static_cast<const char16_t*>(nullptr)), u"[(null)]"},
+      {"narrow %hs", base::Format(100, u"[%hs]", "abc"), u"[abc]"},
+      {"narrow %S", base::Format(100, u"[%S]", "xyz"), u"[xyz]"},
+      {"null narrow", base::Format(100, u"[%S]", static_cast<const char*>(nullptr)), u"[(null)]"},
+      {"char", base::Format(100, u"%c%c", u'a', u'安'), u"a安"},
+      {"signed", base::Format(100, u"%d %i", -42, INT_MIN), u"-42 -2147483648"},
+      {"unsigned", base::Format(100, u"%u", 4294967295u), u"4294967295"},
+      {"hex", base::Format(100, u"%x %X", 0xbeefu, 0xbeefu), u"beef BEEF"},
+      {"zero-padded hex", base::Format(100, u"0x%08x", 5u), u"0x00000005"},
+      {"width right", base::Format(100, u"[%5d]", 42), u"[   42]"},
+      {"width left", base::Format(100, u"[%-5d]", 42), u"[42   ]"},
+      {"zero pad negative", base::Format(100, u"[%05d]", -42), u"[-0042]"},
+      {"minus wins over zero", base::Format(100, u"[%-05d]", 7), u"[7    ]"},
+      {"string width", base::Format(100, u"[%4s|%-4s]", u"ab", u"cd"), u"[  ab|cd  ]"},
+      {"zero flag ignored for text", base::Format(100, u"[%04s]", u"ab"), u"[  ab]"},
+      {"star width", base::Format(100, u"[%*d]", 4, 1), u"[   1]"},
+      {"negative star width", base::Format(100, u"[%*d]", -4, 1), u"[1   ]"},
+      {"width narrower than text", base::Format(100, u"[%2d]", 12345), u"[12345]"},
+      {"long long", base::Format(100, u"%lld %llu", -9000000000LL, 18446744073709551615ULL),
+       u"-9000000000 18446744073709551615"},
+      {"long", base::Format(100, u"%ld %lx", -5L, 255UL), u"-5 ff"},
+      {"short narrows", base::Format(100, u"%hd %hu %hx", 65535, 65537, 0x12345), u"-1 1 2345"},
+      {"percent", base::Format(100, u"100%%"), u"100%"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(U8(c.got), U8(c.want)) << c.name;
+}
+
+TEST(Format, UnknownConversionsAreWrittenAsTheyStandAndTakeNoArgument) {
+  // The %s after each unknown conversion must still get its own argument.
+  EXPECT_EQ(U8(base::Format(100, u"%f|%s", u"x")), "%f|x");
+  EXPECT_EQ(U8(base::Format(100, u"%-8.3f|%s", u"x")), "%-8.3f|x");
+  EXPECT_EQ(U8(base::Format(100, u"%p %n|%d", 3)), "%p %n|3");
+  EXPECT_EQ(U8(base::Format(100, u"%ls|%d", u"wide", 4)), "wide|4");  // l on a string: still wide
+  EXPECT_EQ(U8(base::Format(100, u"end%")), "end%");
+  EXPECT_EQ(U8(base::Format(100, u"end%-0")), "end%-0");
+}
+
+TEST(Format, OutputIsCutAtTheBound) {
+  EXPECT_EQ(U8(base::Format(5, u"%s", u"abcdefgh")), "abcde");
+  EXPECT_EQ(U8(base::Format(5, u"ab%05d", 1)), "ab000");
+  EXPECT_EQ(U8(base::Format(0, u"abc")), "");
+  EXPECT_EQ(U8(base::Format(3, u"%*d", 1000000, 7)).size(), 3u);  // a huge width is bounded too
+  EXPECT_EQ(base::Format(10, nullptr), u"");
+
+  // The buffer form keeps a zero after the text and never touches the units past capacity.
+  char16_t buffer[8];
+  for (auto& c : buffer) c = u'#';
+  EXPECT_EQ(base::FormatTo(buffer, 5, u"%s-%d", u"abc", 12345), 4u);
+  EXPECT_EQ(std::u16string(buffer, 4), u"abc-");
+  EXPECT_EQ(buffer[4], 0);
+  EXPECT_EQ(buffer[5], u'#');
+  EXPECT_EQ(base::FormatTo(buffer, 0, u"abc"), 0u);
+  EXPECT_EQ(buffer[0], u'a');  // capacity 0 writes nothing
+}
+
+}  // namespace
