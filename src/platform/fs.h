@@ -54,6 +54,8 @@ class File {
 struct DirEntry {
   std::u16string name;
   bool is_directory = false;
+  // Windows: the hidden attribute; host: a name starting with ".".
+  bool is_hidden = false;
 };
 
 bool PathExists(std::u16string_view path);

@@ -165,7 +165,7 @@ bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries) {
     full += name;
     struct stat st;
     const bool is_dir = ::lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    entries->push_back({base::Utf8ToUtf16(name), is_dir});
+    entries->push_back({base::Utf8ToUtf16(name), is_dir, name[0] == '.'});
   }
   ::closedir(dir);
   return true;
