@@ -1,0 +1,88 @@
+#include "package/wininit_rename.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/scratch_dir.h"
+
+namespace {
+
+using package::AddWininitRenameLine;
+using package::ScheduleInWininit;
+using package::WininitRenameLine;
+using testing_support::ReadBytes;
+using testing_support::ScratchDir;
+using testing_support::WriteText;
+
+std::string ReadText(const std::u16string& path) {
+  const auto bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(WininitRename, LineNamesDestinationThenSource) {
+  EXPECT_EQ(WininitRenameLine("C:\\PROGRA~1\\NORV\\A.DLL", "C:\\PROGRA~1\\NORV\\A.TMP"),
+            "C:\\PROGRA~1\\NORV\\A.DLL=C:\\PROGRA~1\\NORV\\A.TMP\r\n");
+  EXPECT_EQ(WininitRenameLine("", "C:\\NORV\\A.REN"), "NUL=C:\\NORV\\A.REN\r\n");
+}
+
+TEST(WininitRename, LineGoesIntoTheFirstRenameSection) {
+  const std::string line = "NUL=C:\\A.REN\r\n";
+  struct Case {
+    const char* what;
+    std::string before;
+    std::string after;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"empty file", "", "[rename]\r\n" + line, true},
+      {"no section: one is put in front", "[boot]\r\nx=1\r\n", "[rename]\r\n" + line + "[boot]\r\nx=1\r\n", true},
+      {"after the header, before older lines", "[rename]\r\nNUL=C:\\OLD.REN\r\n",
+       "[rename]\r\n" + line + "NUL=C:\\OLD.REN\r\n", true},
+      {"the first of two sections", "[x]\r\n[rename]\r\n[rename]\r\n", "[x]\r\n[rename]\r\n" + line + "[rename]\r\n",
+       true},
+      {"already there: unchanged", "[rename]\r\nA=B\r\n" + line, "[rename]\r\nA=B\r\n" + line, false},
+      {"already first in the file", line, line, false},
+      {"a longer line ending alike is another operation", "[rename]\r\nXNUL=C:\\A.REN\r\n",
+       "[rename]\r\n" + line + "XNUL=C:\\A.REN\r\n", true},
+      {"a header without CR LF is no header", "[rename]", "[rename]\r\n" + line + "[rename]", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool changed = !c.changed;
+    EXPECT_EQ(AddWininitRenameLine(c.before, line, &changed), c.after);
+    EXPECT_EQ(changed, c.changed);
+  }
+}
+
+TEST(WininitRename, SchedulingTwiceLeavesOneLine) {
+  ScratchDir dir;
+  const std::u16string path = dir.Join(u"wininit.ini");
+  const std::string line = WininitRenameLine("", "C:\\NORV\\A.REN");
+  ASSERT_TRUE(ScheduleInWininit(path, line));  // creates the file
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + line);
+  ASSERT_TRUE(ScheduleInWininit(path, line));
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + line);
+
+  const std::string other = WininitRenameLine("C:\\NORV\\B.DLL", "C:\\NORV\\B.TMP");
+  ASSERT_TRUE(ScheduleInWininit(path, other));
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + other + line);
+}
+
+TEST(WininitRename, ExistingFileKeepsItsOtherContent) {
+  ScratchDir dir;
+  const std::u16string path = dir.Join(u"wininit.ini");
+  WriteText(path, "; written by another setup\r\n[boot]\r\nshell=x\r\n");
+  const std::string line = WininitRenameLine("", "C:\\NORV\\A.REN");
+  ASSERT_TRUE(ScheduleInWininit(path, line));
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + line + "; written by another setup\r\n[boot]\r\nshell=x\r\n");
+}
+
+TEST(WininitRename, UnwritablePlaceFails) {
+  ScratchDir dir;
+  EXPECT_FALSE(ScheduleInWininit(dir.Join(u"missing-folder\\wininit.ini"), "NUL=X\r\n"));
+  // A folder where the file should be can be neither read nor created.
+  EXPECT_FALSE(ScheduleInWininit(dir.path(), "NUL=X\r\n"));
+}
+
+}  // namespace
