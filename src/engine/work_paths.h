@@ -26,6 +26,9 @@ std::u16string_view ComposePrefix(std::u16string_view compose_name);
 // "."; a name starting with "." keeps it).
 std::u16string_view FileStem(std::u16string_view path);
 
+// "Build_{n}" with n written with at least four digits.
+std::u16string BuildFolderName(uint32_t build);
+
 // A temporary file name "K{a}_{b}.tmp" in lower-case hexadecimal: a = tick % 4095,
 // b = (tick / 4095 + random % 4095) / 2.
 std::u16string TempFileName(uint32_t tick, uint32_t random);
@@ -43,14 +46,20 @@ class WorkPaths {
   // {I}{suffix}
   std::u16string InstallDir(std::u16string_view suffix) const;
   // The description file of a compose (by its name or prefix) at a location; build numbers
-  // only matter for kBackup and are written with four digits ("Build_0001").
+  // only matter for kBackup and are written with four digits ("Build_0001"). Empty when the
+  // prefix is not a plain file name (a separator, a colon, "." or ".."), so that a name read
+  // from a description never leads out of the install folder.
   std::u16string ComposeFilePath(std::u16string_view compose_name, ComposeLocation location,
                                  uint32_t build = 1) const;
+  // The folder {I}Compose\{prefix} of a compose in the work tree, with its trailing backslash;
+  // empty for a prefix that is not a plain file name.
+  std::u16string ComposeDir(std::u16string_view compose_name) const;
   // The folder {I}Install\Product and the file {I}Install\Product\{product}.out (the folder
-  // with its trailing backslash).
+  // with its trailing backslash). The file path is empty when product is not a plain file name.
   std::u16string ProductDir() const;
   std::u16string ProductFilePath(std::u16string_view product) const;
-  // {I}Temp\{name}; an empty name gets NewTempFileName().
+  // {I}Temp\{name}; an empty name gets NewTempFileName(). name is the caller's, made of names
+  // already checked.
   std::u16string TempFilePath(std::u16string_view name = {}) const;
   // The folder {I}OutputChange, with its trailing backslash.
   std::u16string OutputChangeDir() const;

@@ -1,0 +1,79 @@
+#include "engine/integrity_check.h"
+
+#include <string>
+
+#include "app/log.h"
+#include "base/strings.h"
+#include "engine/engine_codes.h"
+#include "platform/fs.h"
+
+namespace engine {
+namespace {
+
+// Each save of a value of another width changes the size once more; with ten digits the
+// second round settles it.
+constexpr int kMaxSizeRounds = 3;
+
+std::u16string TenDigits(uint64_t value) {
+  std::u16string digits = base::UnsignedToUtf16(value);
+  if (digits.size() < 10) digits.insert(0, 10 - digits.size(), u'0');
+  return digits;
+}
+
+bool SavedSize(const std::u16string& path, uint64_t* size) {
+  platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting);
+  return file.IsOpen() && file.Size(size);
+}
+
+}  // namespace
+
+uint32_t CheckCompose(const char16_t* path) {
+  app::CIniReader reader;
+  if (!path || !reader.LoadTzFile(path)) return kComposeIniLoadFailed;
+  const int32_t recorded = reader.GetInt(u"Version", u"FileSize", 0);
+  if (recorded == 0) return kOk;
+  const uint32_t real = reader.FileSize();
+  if (recorded < 0 || static_cast<uint32_t>(recorded) != real) {
+    const std::u16string message = u"   error ,CheckCompose file real size =" + base::UnsignedToUtf16(real) +
+                                   u" not equal config size =" + base::NumberToUtf16(recorded) + u"  inifile=" +
+                                   path + u" \n";
+    app::LogText(message.c_str());
+    return kComposeSizeMismatch;
+  }
+  return kOk;
+}
+
+uint32_t CheckProductIni(const char16_t* path, int32_t* current_ver) {
+  app::CIniReader reader;
+  if (!path || !reader.LoadTzFile(path)) return kProductIniLoadFailed;
+  if (current_ver) *current_ver = reader.GetInt(u"Version", u"CurrentVer", 0);
+  if (app::ParseIniInt(reader.GetString(u"Version", u"IsCheckString")) != 1) return kOk;
+  const app::IniEntry* marker = reader.GetEntry(u"End", u"CheckString");
+  if (!marker || marker->Value().empty()) {
+    app::LogText2(u"error , Product ini no checkstring label,product ini =", path);
+    return kCheckStringMissing;
+  }
+  if (!base::EqualsIgnoreAsciiCase(marker->Value(), u"CheckFileOKEnd")) {
+    app::LogText2(u"error , Product ini checkstring is not right,product ini  =", path);
+    app::LogText2(u"error , Product ini checkstring is not right,check string =", marker->Value().c_str());
+    return kCheckStringWrong;
+  }
+  return kOk;
+}
+
+bool UpdateFileSize(app::CIniReader& reader, bool only_if_present) {
+  std::u16string current = reader.GetString(u"Version", u"FileSize");
+  if (current.empty() && only_if_present) return true;
+  const std::u16string path = reader.Path();
+  for (int round = 0; round < kMaxSizeRounds; ++round) {
+    uint64_t size = 0;
+    if (!reader.Save() || !SavedSize(path, &size)) return false;
+    const std::u16string recorded = TenDigits(size);
+    if (recorded == current) return true;
+    reader.SetString(u"Version", u"FileSize", recorded);
+    current = recorded;
+  }
+  return false;
+}
+
+}  // namespace engine

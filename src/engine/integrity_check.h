@@ -1,0 +1,29 @@
+#pragma once
+// Cheap checks that a description extracted from the package arrived whole, and the upkeep of
+// the size a compose description records of itself.
+//   compose description  [Version] FileSize = its own byte size as ten digits ("%010d"), so the
+//                        value can be rewritten without changing the size; absent or 0: unchecked
+//   product description  [Version] IsCheckString = 1 requires [End] CheckString = "CheckFileOKEnd"
+//                        (ASCII case ignored)
+// The checks change nothing; failures are logged and returned (engine_codes.h).
+#include <cstdint>
+
+#include "app/ini_reader.h"
+
+namespace engine {
+
+// 0 whole or unchecked; 303 the recorded size differs from the file's; 305 the file cannot be
+// loaded (also for a null path).
+uint32_t CheckCompose(const char16_t* path);
+
+// 0 whole, or no check required; 301 the marker is absent or empty; 302 the marker is wrong;
+// 304 the file cannot be loaded. *current_ver (optional) receives "Version"/"CurrentVer"
+// (default 0) once the file is loaded.
+uint32_t CheckProductIni(const char16_t* path, int32_t* current_ver = nullptr);
+
+// Saves a loaded compose description to its own path and makes its "FileSize" match the saved
+// size, saving again while the value changes. With only_if_present, a description without
+// "FileSize" is left alone (true, nothing written). True when the file on disk is consistent.
+bool UpdateFileSize(app::CIniReader& reader, bool only_if_present);
+
+}  // namespace engine
