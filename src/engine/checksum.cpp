@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/crc32.h"
+#include "engine/file_entry.h"
 #include "platform/fs.h"
 
 namespace engine {
@@ -75,7 +76,7 @@ bool SampledChecksum(std::u16string_view path, FileChecksum* out) {
 }
 
 bool FileChecksumFor(uint32_t flags, std::u16string_view path, FileChecksum* out) {
-  return (flags & kFileFlagFullChecksum) ? FullChecksum(path, out) : SampledChecksum(path, out);
+  return (flags & kFileFullChecksum) ? FullChecksum(path, out) : SampledChecksum(path, out);
 }
 
 }  // namespace engine

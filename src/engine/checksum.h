@@ -7,9 +7,6 @@
 
 namespace engine {
 
-// Files whose line has this flag in field 4 are summed whole; the others are sampled.
-constexpr uint32_t kFileFlagFullChecksum = 0x100;
-
 struct FileChecksum {
   uint32_t crc = 0;
   uint64_t size = 0;  // the file's size in bytes
@@ -24,7 +21,8 @@ bool FullChecksum(std::u16string_view path, FileChecksum* out);
 // checksums rely on). False when the file cannot be opened or read.
 bool SampledChecksum(std::u16string_view path, FileChecksum* out);
 
-// The kind that the flags of field 4 ask for.
+// The kind that the flags of field 4 ask for: FullChecksum with kFileFullChecksum, else
+// SampledChecksum.
 bool FileChecksumFor(uint32_t flags, std::u16string_view path, FileChecksum* out);
 
 }  // namespace engine

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/checksum.h"
+#include "engine/file_entry.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -106,8 +107,8 @@ TEST(ChecksumTest, SampledChecksumIgnoresBytesBetweenWindowsButFullSeesThem) {
   ASSERT_TRUE(engine::FileChecksumFor(0, original.path, &a));
   ASSERT_TRUE(engine::FileChecksumFor(0, changed.path, &b));
   EXPECT_EQ(a.crc, b.crc);
-  ASSERT_TRUE(engine::FileChecksumFor(engine::kFileFlagFullChecksum, original.path, &a));
-  ASSERT_TRUE(engine::FileChecksumFor(engine::kFileFlagFullChecksum, changed.path, &b));
+  ASSERT_TRUE(engine::FileChecksumFor(engine::kFileFullChecksum, original.path, &a));
+  ASSERT_TRUE(engine::FileChecksumFor(engine::kFileFullChecksum, changed.path, &b));
   EXPECT_NE(a.crc, b.crc);
 }
 

@@ -1,0 +1,74 @@
+#include <string>
+
+#include "app/log.h"
+#include "engine/local_install.h"
+#include "engine/work_paths.h"
+#include "platform/registry.h"
+
+namespace engine {
+namespace {
+
+constexpr char16_t kClientKey[] = u"Software\\NorvClient";
+constexpr char16_t kFileValidKey[] = u"Software\\NorvClient\\FileValid";
+constexpr char16_t kOemValue[] = u"OEM";
+constexpr size_t kMaxOemChars = 260;
+
+std::u16string Text(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
+
+// "{compose}-{file}"
+std::u16string FileValidName(const char16_t* file_name, const char16_t* compose_name) {
+  return Text(compose_name) + u"-" + Text(file_name);
+}
+
+}  // namespace
+
+ILocalInstall* CreateLocalInstall() { return CreateLocalInstall(InstalledWorkPaths()); }
+
+bool IsComposeInstalled(const char16_t* name) { return IsComposeInstalled(InstalledWorkPaths(), name); }
+
+bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name, uint32_t value) {
+  const std::u16string value_name = FileValidName(file_name, compose_name);
+  platform::RegKey key;
+  uint32_t rc = platform::RegKey::Create(platform::RegRoot::kLocalMachine, kFileValidKey,
+                                         platform::RegAccess::kReadWrite, &key);
+  if (rc != platform::kRegOk) {
+    app::LogText2(u"warning,SetInstallFileValid Create error,modecode is reg retcode. file=", file_name, 0,
+                  static_cast<int32_t>(rc));
+    return true;
+  }
+  rc = key.WriteDword(value_name, value);
+  if (rc != platform::kRegOk) {
+    const std::u16string text = u"warning,SetInstallFileValid SetDWORDValue error,modecode is reg retcode. strKeyName=" +
+                                value_name + u" file=" + Text(file_name);
+    app::LogText(text.c_str(), 0, static_cast<int32_t>(rc));
+  }
+  return true;
+}
+
+bool IsInstallFileValid(const char16_t* file_name, const char16_t* compose_name) {
+  platform::RegKey key;
+  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kFileValidKey, platform::RegAccess::kRead, &key) !=
+      platform::kRegOk) {
+    return true;
+  }
+  uint32_t value = 1;
+  return key.ReadDword(FileValidName(file_name, compose_name), &value) != platform::kRegOk || value != 0;
+}
+
+std::u16string ReadOemName() {
+  platform::RegKey key;
+  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kClientKey, platform::RegAccess::kRead, &key) !=
+      platform::kRegOk) {
+    return std::u16string();
+  }
+  std::u16string oem;
+  // Room for 260 characters and a terminator.
+  if (key.ReadString(kOemValue, (kMaxOemChars + 1) * 2, platform::RegStringCheck::kAnyData, &oem) !=
+      platform::kRegOk) {
+    return std::u16string();
+  }
+  if (oem.size() > kMaxOemChars) oem.resize(kMaxOemChars);
+  return oem;
+}
+
+}  // namespace engine
