@@ -199,6 +199,7 @@ class CDeedBox final : public IDeedBox {
   std::u16string path_;
   std::vector<DeedBoxRecord> records_;
   uint64_t write_position_ = 0;  // the file size while writing
+  bool writable_ = false;        // opened by Create or OpenForAppend
 };
 
 // A container described for listing tools: header, index and whether each record's data lies
