@@ -1,0 +1,192 @@
+// Writes log entries as its command line asks, so that tests can watch a fresh process's log:
+//   --api N / --mod N     codes for the next entry (then back to 0)
+//   --text S              LogText
+//   --two A B             LogText2
+//   --three A B C         LogText3
+//   --narrow S            WriteLog
+//   --narrow3 A B C       WriteLog3
+//   --resource ID         LogText with a string-resource identifier
+//   --format              LogFormat with a fixed format and arguments
+//   --format-long N       LogFormat of a text of N 'x' characters
+//   --fill N              grows this program's own log file to N bytes with '.' characters
+//   --race N S            N threads make their first call with S at the same moment
+// Arguments are ASCII; "\uXXXX" stands for a UTF-16 unit, "\xHH" for a byte of narrow text, and
+// "<null>" for a null text.
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/log.h"
+#include "platform/fs.h"
+#include "platform/system.h"
+
+namespace {
+
+bool IsNull(const char* arg) { return std::strcmp(arg, "<null>") == 0; }
+
+int Hex(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::u16string Wide(const char* arg) {
+  std::u16string out;
+  for (size_t i = 0; arg[i];) {
+    if (arg[i] == '\\' && arg[i + 1] == 'u') {
+      int value = 0;
+      bool ok = true;
+      for (int k = 0; k < 4; ++k) {
+        const int h = arg[i + 2 + k] ? Hex(arg[i + 2 + k]) : -1;
+        if (h < 0) {
+          ok = false;
+          break;
+        }
+        value = value * 16 + h;
+      }
+      if (ok) {
+        out.push_back(static_cast<char16_t>(value));
+        i += 6;
+        continue;
+      }
+    }
+    out.push_back(static_cast<unsigned char>(arg[i++]));
+  }
+  return out;
+}
+
+std::string Narrow(const char* arg) {
+  std::string out;
+  for (size_t i = 0; arg[i];) {
+    if (arg[i] == '\\' && arg[i + 1] == 'x' && arg[i + 2] && arg[i + 3] && Hex(arg[i + 2]) >= 0 &&
+        Hex(arg[i + 3]) >= 0) {
+      out.push_back(static_cast<char>(Hex(arg[i + 2]) * 16 + Hex(arg[i + 3])));
+      i += 4;
+      continue;
+    }
+    out.push_back(arg[i++]);
+  }
+  return out;
+}
+
+// Keeps converted texts alive while a call uses them; null stays null.
+struct WideArg {
+  explicit WideArg(const char* arg) : null(IsNull(arg)), text(null ? std::u16string() : Wide(arg)) {}
+  const char16_t* get() const { return null ? nullptr : text.c_str(); }
+  bool null;
+  std::u16string text;
+};
+struct NarrowArg {
+  explicit NarrowArg(const char* arg) : null(IsNull(arg)), text(null ? std::string() : Narrow(arg)) {}
+  const char* get() const { return null ? nullptr : text.c_str(); }
+  bool null;
+  std::string text;
+};
+
+std::u16string OwnLogPath() {
+  const std::u16string module = platform::ModuleFilePath();
+  const size_t separator = module.find_last_of(u"\\/");
+  return platform::WindowsDirectory() + u"\\NorvLog\\" + module.substr(separator + 1) + u".log";
+}
+
+bool Fill(uint64_t target) {
+  platform::File file = platform::File::Open(OwnLogPath(), platform::FileAccess::kReadWrite,
+                                             platform::FileDisposition::kOpenAlways);
+  uint64_t size = 0;
+  if (!file.IsOpen() || !file.Size(&size) || !file.SeekToEnd()) return false;
+  if (size >= target) return true;
+  const std::string dots(static_cast<size_t>(target - size), '.');
+  return file.Write(dots.data(), dots.size());
+}
+
+void Race(int threads, const std::u16string& text) {
+  std::atomic<int> ready{0};
+  std::atomic<bool> go{false};
+  std::vector<std::thread> workers;
+  for (int i = 0; i < threads; ++i) {
+    workers.emplace_back([&] {
+      ready.fetch_add(1);
+      while (!go.load()) {
+      }
+      app::LogText(text.c_str());
+    });
+  }
+  while (ready.load() < threads) std::this_thread::yield();
+  go.store(true);
+  for (auto& t : workers) t.join();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint32_t api = 0;
+  int32_t mod = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string op = argv[i];
+    auto need = [&](int n) {
+      if (i + n >= argc) std::exit(2);
+    };
+    if (op == "--api") {
+      need(1);
+      api = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
+      continue;
+    }
+    if (op == "--mod") {
+      need(1);
+      mod = static_cast<int32_t>(std::strtol(argv[++i], nullptr, 0));
+      continue;
+    }
+    if (op == "--text") {
+      need(1);
+      WideArg a(argv[++i]);
+      app::LogText(a.get(), api, mod);
+    } else if (op == "--two") {
+      need(2);
+      WideArg a(argv[i + 1]), b(argv[i + 2]);
+      i += 2;
+      app::LogText2(a.get(), b.get(), api, mod);
+    } else if (op == "--three") {
+      need(3);
+      WideArg a(argv[i + 1]), b(argv[i + 2]), c(argv[i + 3]);
+      i += 3;
+      app::LogText3(a.get(), b.get(), c.get());
+    } else if (op == "--narrow") {
+      need(1);
+      NarrowArg a(argv[++i]);
+      app::WriteLog(a.get(), api, mod);
+    } else if (op == "--narrow3") {
+      need(3);
+      NarrowArg a(argv[i + 1]), b(argv[i + 2]), c(argv[i + 3]);
+      i += 3;
+      app::WriteLog3(a.get(), b.get(), c.get());
+    } else if (op == "--resource") {
+      need(1);
+      const uintptr_t id = std::strtoul(argv[++i], nullptr, 0);
+      app::LogText(reinterpret_cast<const char16_t*>(id), api, mod);
+    } else if (op == "--format") {
+      app::LogFormat(u"msg,%s,%d,0x%08x,%hs,%5.1f", u"name", -7, 255u, "narrow");
+    } else if (op == "--format-long") {
+      need(1);
+      const std::u16string text(std::strtoul(argv[++i], nullptr, 0), u'x');
+      app::LogFormat(u"%s", text.c_str());
+    } else if (op == "--fill") {
+      need(1);
+      if (!Fill(std::strtoull(argv[++i], nullptr, 0))) return 3;
+    } else if (op == "--race") {
+      need(2);
+      const int threads = std::atoi(argv[i + 1]);
+      const std::u16string text = Wide(argv[i + 2]);
+      i += 2;
+      Race(threads, text);
+    } else {
+      return 2;
+    }
+    api = 0;
+    mod = 0;
+  }
+  return 0;
+}

@@ -1,0 +1,256 @@
+// The log as a user finds it on disk, written by fresh processes of the log_writer helper so that
+// each test controls the process's first call (the run header). On Windows (Wine) the file is the
+// real "<Windows folder>\NorvLog\log_writer.exe.log"; on the host the helper's base folder is a
+// scratch folder given as TMPDIR.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/system.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using testing_support::ScratchDir;
+
+const std::string kHeader = "\r\nS " + std::string(70, '=') + "\r\n";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// True when text at pos starts with a stamp "YYYY-MM-DD hh:mm:ss".
+bool StampAt(const std::string& text, size_t pos) {
+  static const char kPattern[] = "dddd-dd-dd dd:dd:dd";
+  if (pos + 19 > text.size()) return false;
+  for (size_t i = 0; i < 19; ++i) {
+    const char c = text[pos + i];
+    if (kPattern[i] == 'd' ? !IsDigit(c) : c != kPattern[i]) return false;
+  }
+  return true;
+}
+
+// Replaces the stamp that opens each line by "S"; a line that should start with a stamp but does
+// not stays as it is, so that the comparison shows it.
+std::string Normalize(const std::string& text) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (StampAt(text, pos)) {
+      out += 'S';
+      pos += 19;
+    }
+    const size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      out.append(text, pos, std::string::npos);
+      break;
+    }
+    out.append(text, pos, end + 2 - pos);
+    pos = end + 2;
+  }
+  return out;
+}
+
+std::string SystemText(uint32_t code) {
+  std::string text;
+  EXPECT_TRUE(platform::SystemMessageText(code, &text)) << code;
+  return text;
+}
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::DeleteFileAt(LogPath());
+    ASSERT_FALSE(platform::PathExists(LogPath()));
+  }
+  void TearDown() override { platform::DeleteFileAt(LogPath()); }
+
+  std::u16string HelperPath() const {
+    const std::u16string self = platform::ModuleFilePath();
+    const std::u16string folder = self.substr(0, self.find_last_of(u"\\/") + 1);
+#ifdef _WIN32
+    return folder + u"log_writer.exe";
+#else
+    return folder + u"log_writer";
+#endif
+  }
+
+  std::u16string LogFolder() const {
+#ifdef _WIN32
+    return platform::WindowsDirectory() + u"\\NorvLog\\";
+#else
+    return scratch_.path() + u"/NorvLog/";
+#endif
+  }
+
+  std::u16string LogPath() const {
+#ifdef _WIN32
+    return LogFolder() + u"log_writer.exe.log";
+#else
+    return LogFolder() + u"log_writer.log";
+#endif
+  }
+
+  // Runs the helper with the given arguments (no shell metacharacters needed: every argument
+  // is quoted). Returns its exit status.
+  int Run(const std::vector<std::string>& args) const {
+    std::string helper;
+    for (char16_t c : HelperPath()) helper.push_back(static_cast<char>(c));
+#ifdef _WIN32
+    // cmd strips the outer pair of quotes and keeps the quoted arguments intact.
+    std::string command = "\"\"" + helper + "\"";
+    for (const auto& a : args) command += " \"" + a + "\"";
+    command += "\"";
+#else
+    std::string tmp;
+    for (char16_t c : scratch_.path()) tmp.push_back(static_cast<char>(c));
+    std::string command = "TMPDIR='" + tmp + "' '" + helper + "'";
+    for (const auto& a : args) command += " '" + a + "'";
+#endif
+    return std::system(command.c_str());
+  }
+
+  std::string ReadLog() const {
+    platform::File file = platform::File::Open(LogPath(), platform::FileAccess::kRead,
+                                               platform::FileDisposition::kOpenExisting);
+    std::string bytes;
+    uint64_t size = 0;
+    if (!file.IsOpen() || !file.Size(&size)) return bytes;
+    bytes.resize(static_cast<size_t>(size));
+    if (!file.ReadExact(&bytes[0], bytes.size())) bytes.clear();
+    return bytes;
+  }
+
+  void WriteLogFile(const std::string& bytes) const {
+    platform::CreateDirectoryOne(LogFolder());
+    platform::File file = platform::File::Open(LogPath(), platform::FileAccess::kReadWrite,
+                                               platform::FileDisposition::kCreateAlways);
+    ASSERT_TRUE(file.IsOpen());
+    ASSERT_TRUE(file.Write(bytes.data(), bytes.size()));
+  }
+
+  ScratchDir scratch_;
+};
+
+TEST_F(LogTest, EntryPointsWriteTheirLinesByteForByte) {
+  ASSERT_EQ(Run({"--text", "first",                                      //
+                 "--api", "5", "--mod", "-1", "--text", "second",        //
+                 "--mod", "7", "--narrow", "third",                      //
+                 "--api", "0x12345678", "--narrow", "no text for this",  //
+                 "--two", "<null>", "tail", "--two", "head,", "<null>",  //
+                 "--api", "5", "--two", "a=", "b",                       //
+                 "--three", "a", "b", "c", "--three", "a", "<null>", "c",  //
+                 "--narrow3", "x", "y", "z", "--narrow3", "x", "<null>", "z",  //
+                 "--text", "<null>", "--narrow", "<null>", "--text", ""}),
+            0);
+  const std::string want = kHeader +                                                 //
+                           "S first \r\n" +                                          //
+                           "S second \r\n" +                                         //
+                           "S APICode : 0x00000005 " + SystemText(5) + " \r\n" +     //
+                           "S modCode : -1 \r\n" +                                   //
+                           "S third \r\n" +                                          //
+                           "S modCode : 7 \r\n" +                                    //
+                           "S no text for this \r\n" +                               //
+                           "S APICode : 0x12345678 \r\n" +                           //
+                           "S tail \r\n" +                                           //
+                           "S head, \r\n" +                                          //
+                           "S a=b \r\n" +                                            //
+                           "S APICode : 0x00000005 " + SystemText(5) + " \r\n" +     //
+                           "S abc \r\n" +                                            //
+                           "S xyz \r\n" +                                            //
+                           "S  \r\n";
+  EXPECT_EQ(Normalize(ReadLog()), want);
+}
+
+TEST_F(LogTest, ApiCodeFiveCarriesTheSystemTextAsGiven) {
+  const std::string text = SystemText(5);
+  ASSERT_FALSE(text.empty());
+#ifdef _WIN32
+  // The system's texts end in their own CR LF, so the line reads "... text\r\n \r\n".
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+#endif
+  std::string none;
+  EXPECT_FALSE(platform::SystemMessageText(0x12345678, &none));
+  EXPECT_TRUE(none.empty());
+}
+
+TEST_F(LogTest, EachProcessWritesOneRunHeader) {
+  ASSERT_EQ(Run({"--text", "one", "--text", "two"}), 0);
+  ASSERT_EQ(Run({"--text", "three"}), 0);
+  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S one \r\nS two \r\n" + kHeader + "S three \r\n");
+}
+
+TEST_F(LogTest, TheFolderIsCreatedWhenMissing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows folder's NorvLog is shared with the running test program";
+#else
+  ASSERT_FALSE(platform::PathExists(LogFolder()));
+  ASSERT_EQ(Run({"--text", "made"}), 0);
+  EXPECT_TRUE(platform::IsDirectory(LogFolder()));
+  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S made \r\n");
+#endif
+}
+
+TEST_F(LogTest, SizeLimitKeepsExactlyTheLimitAndRestartsOneBytePast) {
+  struct Case {
+    size_t existing;
+    bool kept;
+  } cases[] = {{460799, true}, {460800, true}, {460801, false}, {600000, false}};
+  for (const Case& c : cases) {
+    const std::string old(c.existing, '.');
+    WriteLogFile(old);
+    ASSERT_EQ(Run({"--text", "next"}), 0);
+    const std::string log = ReadLog();
+    const std::string entry = kHeader + "S next \r\n";
+    if (c.kept) {
+      ASSERT_GT(log.size(), old.size()) << c.existing;
+      EXPECT_EQ(log.substr(0, old.size()), old) << c.existing;
+      EXPECT_EQ(Normalize(log.substr(old.size())), entry) << c.existing;
+    } else {
+      EXPECT_EQ(Normalize(log), entry) << c.existing;
+    }
+  }
+}
+
+TEST_F(LogTest, ARestartWithinARunHasNoHeader) {
+  // The file passes the limit in the middle of a run: the next entry starts a new file, and the
+  // header, already written in this process, is not repeated.
+  ASSERT_EQ(Run({"--text", "one", "--fill", "460801", "--text", "two", "--text", "three"}), 0);
+  EXPECT_EQ(Normalize(ReadLog()), "S two \r\nS three \r\n");
+}
+
+TEST_F(LogTest, FormatIsBoundedAndKnowsOnlyItsConversions) {
+  ASSERT_EQ(Run({"--format", "--format-long", "2047", "--format-long", "5000"}), 0);
+  const std::string full(2047, 'x');
+  EXPECT_EQ(Normalize(ReadLog()),
+            kHeader + "S msg,name,-7,0x000000ff,narrow,%5.1f \r\n" + "S " + full + " \r\n" + "S " + full + " \r\n");
+}
+
+TEST_F(LogTest, TwoThreadsMakingTheFirstCallWriteOneHeader) {
+  for (int round = 0; round < 5; ++round) {
+    platform::DeleteFileAt(LogPath());
+    ASSERT_EQ(Run({"--race", "4", "hi"}), 0);
+    std::string want = kHeader;
+    for (int i = 0; i < 4; ++i) want += "S hi \r\n";
+    ASSERT_EQ(Normalize(ReadLog()), want) << "round " << round;
+  }
+}
+
+TEST_F(LogTest, CharactersOutsideTheCodePageBecomeTheDefaultCharacter) {
+  // U+2603 (a snowman) is in no ANSI code page; their default character is '?'. On the host the
+  // "ANSI" text is UTF-8.
+  ASSERT_EQ(Run({"--text", "snow\\u2603man", "--two", "\\u2603", "x"}), 0);
+#ifdef _WIN32
+  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S snow?man \r\nS ?x \r\n");
+#else
+  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S snow\xE2\x98\x83man \r\nS \xE2\x98\x83x \r\n");
+#endif
+}
+
+TEST_F(LogTest, AResourceIdThatCannotBeLoadedGivesAnEmptyText) {
+  ASSERT_EQ(Run({"--resource", "0xFFF0", "--mod", "3", "--resource", "0xFFF1"}), 0);
+  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S  \r\nS  \r\nS modCode : 3 \r\n");
+}
+
+}  // namespace
