@@ -1,0 +1,200 @@
+// The folder accessors against the real registry value HKLM\Software\NorvClient\InstallPath and
+// real information files. The test sets and checks the registry with the platform's own calls, so
+// it does not trust the code under test to see what it wrote.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/folders.h"
+#include "base/strings.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using testing_support::ScratchDir;
+
+const wchar_t kKey[] = L"Software\\NorvClient";
+const wchar_t kValue[] = L"InstallPath";
+
+std::string U8(const std::u16string& s) { return base::Utf16ToUtf8(s); }
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+struct RawValue {
+  bool present = false;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+};
+
+RawValue QueryRaw() {
+  RawValue v;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return v;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, kValue, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+    v.data.resize(size);
+    v.present = RegQueryValueExW(key, kValue, nullptr, &v.type, v.data.data(), &size) == ERROR_SUCCESS;
+    v.data.resize(size);
+  }
+  RegCloseKey(key);
+  return v;
+}
+
+void SetRaw(DWORD type, const void* data, DWORD size) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, kValue, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// Stores text as a terminated string value.
+void SetInstallValue(const std::u16string& text) {
+  SetRaw(REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+}
+
+void DeleteInstallValue() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, kValue);
+  RegCloseKey(key);
+}
+
+// Each test starts without "InstallPath" and an empty cache; what was there before is put back.
+class FoldersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = QueryRaw();
+    DeleteInstallValue();
+    app::ResetInstallDirCacheForTesting();
+  }
+  void TearDown() override {
+    if (saved_.present) {
+      SetRaw(saved_.type, saved_.data.data(), static_cast<DWORD>(saved_.data.size()));
+    } else {
+      DeleteInstallValue();
+    }
+    app::ResetInstallDirCacheForTesting();
+  }
+  RawValue saved_;
+};
+
+TEST_F(FoldersTest, InstallDirEndsInASeparatorFollowedByTheSuffix) {
+  struct Case {
+    std::u16string value;
+    const char16_t* suffix;
+    std::u16string want;
+  } cases[] = {
+      {u"C:\\Norv\\Client\\", u"ProgData\\x.dat", u"C:\\Norv\\Client\\ProgData\\x.dat"},
+      {u"C:/Norv/Client/", u"Install", u"C:/Norv/Client/Install"},  // a slash is kept, nothing added
+      {u"C:\\Norv\\Client", u"Install", u"C:\\Norv\\Client\\Install"},
+      {u"C:\\Norv\\Client.", nullptr, u"C:\\Norv\\Client.\\"},
+      {u"C:\\Norv\\Client\\", nullptr, u"C:\\Norv\\Client\\"},
+      {u"", u"only", u"only"},  // an empty value is no folder
+  };
+  for (const Case& c : cases) {
+    app::ResetInstallDirCacheForTesting();
+    SetInstallValue(c.value);
+    EXPECT_EQ(U8(app::GetInstallDir(c.suffix)), U8(c.want)) << U8(c.value);
+  }
+}
+
+TEST_F(FoldersTest, WithoutAValueTheResultIsTheSuffixAlone) {
+  EXPECT_EQ(U8(app::GetInstallDir(u"Install\\a.ini")), "Install\\a.ini");
+  EXPECT_EQ(U8(app::GetInstallDir()), "");
+}
+
+TEST_F(FoldersTest, ACachedFolderOfSixOrMoreCharactersIsNotReadAgain) {
+  struct Case {
+    std::u16string first;
+    bool read_again;
+  } cases[] = {
+      {u"C:\\Norv\\", false},
+      {u"C:\\ab", false},  // cached as "C:\ab\": six characters
+      {u"C:\\a", true},    // cached as "C:\a\": five
+      {u"C:\\", true},
+  };
+  for (const Case& c : cases) {
+    app::ResetInstallDirCacheForTesting();
+    SetInstallValue(c.first);
+    const std::u16string before = app::GetInstallDir();
+    SetInstallValue(u"D:\\Later\\Folder\\");
+    const std::u16string after = app::GetInstallDir(u"x");
+    EXPECT_EQ(U8(after), c.read_again ? "D:\\Later\\Folder\\x" : U8(before + u"x")) << U8(c.first);
+  }
+}
+
+TEST_F(FoldersTest, AValueThatDoesNotFitThePathBufferCountsAsNone) {
+  const std::u16string longest(259, u'a');
+  SetInstallValue(longest);
+  EXPECT_EQ(app::GetInstallDir().size(), 260u);
+  app::ResetInstallDirCacheForTesting();
+  const std::u16string too_long(260, u'b');
+  SetInstallValue(too_long);
+  EXPECT_EQ(U8(app::GetInstallDir(u"s")), "s");
+}
+
+TEST_F(FoldersTest, SetInstallPathStoresAStringWithItsTerminatingZero) {
+  ASSERT_TRUE(app::SetInstallPath(u"C:\\Program Files\\KestrelClient\\"));
+  const RawValue v = QueryRaw();
+  ASSERT_TRUE(v.present);
+  EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
+  const std::u16string want = u"C:\\Program Files\\KestrelClient\\";
+  ASSERT_EQ(v.data.size(), (want.size() + 1) * 2);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(v.data.data()), want.size()), want);
+  EXPECT_EQ(v.data[v.data.size() - 2], 0);
+  EXPECT_EQ(v.data[v.data.size() - 1], 0);
+}
+
+TEST_F(FoldersTest, SetInstallPathRefusesANullFolder) {
+  EXPECT_FALSE(app::SetInstallPath(nullptr));
+  EXPECT_FALSE(QueryRaw().present);
+}
+
+TEST_F(FoldersTest, InfoUrlReadsSectionUrlOfTheInstalledInformationFile) {
+  ScratchDir install;
+  const std::u16string folder = install.path() + u"\\";
+  ASSERT_TRUE(CreateDirectoryW(W(install.Join(u"ProgData")), nullptr));
+  const std::string long_value(300, 'v');
+  testing_support::WriteText(install.Join(u"ProgData\\norvInfo.dat"),
+                             "[Other]\r\nurl25=wrong\r\n"
+                             "[url]\r\n"
+                             "URL25 =  http://report.example/already?id=%s  \r\n"
+                             "empty=\r\n"
+                             "long=" + long_value + "\r\n");
+  SetInstallValue(install.path());  // without a separator: GetInstallDir adds it
+  struct Case {
+    const char16_t* key;
+    std::string want;
+  } cases[] = {
+      {u"url25", "http://report.example/already?id=%s"},
+      {u"Url25", "http://report.example/already?id=%s"},
+      {u"empty", ""},
+      {u"url26", ""},
+      {nullptr, ""},
+      {u"long", std::string(259, 'v')},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(U8(app::GetInfoUrl(c.key)), c.want) << (c.key ? U8(c.key) : "null");
+  }
+  EXPECT_EQ(U8(app::GetInstallDir()), U8(folder));
+}
+
+TEST_F(FoldersTest, InfoUrlIsEmptyWithoutTheFileOrTheFolder) {
+  EXPECT_EQ(U8(app::GetInfoUrl(u"url25")), "");  // no install folder at all
+  ScratchDir install;
+  SetInstallValue(install.path() + u"\\");
+  EXPECT_EQ(U8(app::GetInfoUrl(u"url25")), "");  // folder without ProgData\norvInfo.dat
+}
+
+TEST(TempWorkDir, IsTheSystemTemporaryFolderWithHavenClient) {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  ASSERT_GT(n, 0u);
+  const std::u16string want = std::u16string(reinterpret_cast<const char16_t*>(temp), n) + u"HavenClient\\";
+  EXPECT_EQ(U8(app::GetTempWorkDir()), U8(want));
+  EXPECT_EQ(want[n - 1], u'\\');
+}
+
+}  // namespace
