@@ -8,6 +8,7 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "engine/name_list.h"
+#include "platform/system.h"
 #include "platform/system_folders.h"
 
 namespace engine {
@@ -89,7 +90,7 @@ TargetFolders SystemTargetFolders(const WorkPaths& paths) {
   folders.install_dir = paths.InstallDir();
   platform::GetSystemFolderFor32BitFiles(&folders.system);
   platform::GetSystemDirectoryFor64(&folders.system_for64);
-  platform::GetWindowsFolder(&folders.windows);
+  folders.windows = platform::WindowsDirectory();
   folders.expand_environment = [](std::u16string_view text, std::u16string* expanded) {
     return platform::ExpandEnvironment(text, expanded);
   };

@@ -1,8 +1,9 @@
 #pragma once
-// The system's own folders and environment expansion, for resolving the folder macros and
-// environment forms of install paths. Results carry no trailing separator (as the platform
-// returns them). The host build has no Windows folders: the folder queries report false there,
-// and environment expansion reads the process environment.
+// The system folders and environment expansion, for resolving the folder macros and
+// environment forms of install paths (the Windows folder is platform::WindowsDirectory).
+// Folders carry no trailing separator, as the platform returns them. The host build has no
+// system folders: those queries report false there, and environment expansion reads the
+// process environment.
 #include <string>
 #include <string_view>
 
@@ -22,9 +23,6 @@ bool GetSystemFolderFor32BitFiles(std::u16string* folder);
 // IsWow64Process, Wow64DisableWow64FsRedirection and Wow64RevertWow64FsRedirection (looked up
 // at run time; false when one is missing or IsWow64Process reports false).
 bool GetSystemDirectoryFor64(std::u16string* folder);
-
-// The Windows folder (GetWindowsDirectoryW).
-bool GetWindowsFolder(std::u16string* folder);
 
 // Replaces every %NAME% whose variable is set by its value; other text, including references
 // to unset variables, stays as written. False when the platform call fails.

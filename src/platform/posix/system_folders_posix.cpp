@@ -21,11 +21,6 @@ bool GetSystemDirectoryFor64(std::u16string* folder) {
   return false;
 }
 
-bool GetWindowsFolder(std::u16string* folder) {
-  folder->clear();
-  return false;
-}
-
 bool ExpandEnvironment(std::u16string_view text, std::u16string* expanded) {
   expanded->clear();
   size_t pos = 0;

@@ -65,10 +65,6 @@ bool GetSystemDirectoryFor64(std::u16string* folder) {
 #endif
 }
 
-bool GetWindowsFolder(std::u16string* folder) {
-  return QueryFolder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); }, folder);
-}
-
 bool ExpandEnvironment(std::u16string_view text, std::u16string* expanded) {
   expanded->clear();
   const std::u16string source(text);
