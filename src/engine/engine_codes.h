@@ -25,4 +25,10 @@ constexpr uint32_t kComposeSizeMismatch = 303;     // compose file: "FileSize" d
 constexpr uint32_t kProductIniLoadFailed = 304;    // product file cannot be loaded
 constexpr uint32_t kComposeIniLoadFailed = 305;    // compose file cannot be loaded
 
+// Change detection (change_detect.h).
+constexpr uint32_t kComposeFileMissing = 5;        // a file of a compose was not found when
+                                                   // measuring (counted as checksum 0, size 0)
+constexpr uint32_t kOwnerNotSet = 32;              // installed paths asked for before the
+                                                   // compose's owner link was set
+
 }  // namespace engine
