@@ -21,6 +21,8 @@ class ArgParser {
   std::u16string Value(const std::string& option, const std::u16string& fallback = u"") const;
   std::vector<std::u16string> Values(const std::string& option) const;
   const std::vector<std::u16string>& Positionals() const { return positionals_; }
+  // Every option with its value, in command-line order.
+  const std::vector<std::pair<std::string, std::u16string>>& Options() const { return options_; }
 
  private:
   std::vector<std::pair<std::string, std::u16string>> options_;
