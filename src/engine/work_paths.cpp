@@ -1,10 +1,10 @@
 #include "engine/work_paths.h"
 
-#include <chrono>
 #include <cstdlib>
 
 #include "base/path.h"
 #include "base/strings.h"
+#include "platform/system.h"
 
 namespace engine {
 namespace {
@@ -56,9 +56,7 @@ std::u16string TempFileName(uint32_t tick, uint32_t random) {
 }
 
 std::u16string NewTempFileName() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
-  return TempFileName(static_cast<uint32_t>(ms), static_cast<uint32_t>(std::rand()));
+  return TempFileName(platform::TickCount(), static_cast<uint32_t>(std::rand()));
 }
 
 WorkPaths::WorkPaths(std::u16string_view install_dir) : install_dir_(install_dir) {

@@ -32,7 +32,7 @@ std::u16string BuildFolderName(uint32_t build);
 // A temporary file name "K{a}_{b}.tmp" in lower-case hexadecimal: a = tick % 4095,
 // b = (tick / 4095 + random % 4095) / 2.
 std::u16string TempFileName(uint32_t tick, uint32_t random);
-// TempFileName from the millisecond clock and the runtime's pseudo-random generator.
+// TempFileName from the tick count and the runtime's pseudo-random generator.
 std::u16string NewTempFileName();
 
 class WorkPaths {

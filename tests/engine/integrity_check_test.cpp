@@ -1,0 +1,192 @@
+// Integrity checks of extracted descriptions, and the upkeep of a compose description's own size.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/ini_reader.h"
+#include "base/strings.h"
+#include "desc_test_util.h"
+#include "engine/engine_codes.h"
+#include "engine/integrity_check.h"
+#include "support/scratch_dir.h"
+
+namespace engine {
+namespace {
+
+using desc_test::LogTail;
+using desc_test::WriteDescription;
+using testing_support::ReadBytes;
+
+class IntegrityCheck : public testing::Test {
+ protected:
+  std::u16string Write(const std::string& text) {
+    WriteDescription(path_, text);
+    return path_;
+  }
+  size_t Size() const { return ReadBytes(path_).size(); }
+
+  testing_support::ScratchDir dir_;
+  std::u16string path_ = dir_.Join(u"desc.out");
+};
+
+// The text of a compose description whose FileSize is its own size in bytes.
+std::string SelfSizedCompose(const std::string& rest) {
+  // 2 bytes of byte-order mark, 2 bytes per character, CR added to every LF.
+  const std::string head = "[Version]\nFileSize=";
+  const std::string tail = "\n" + rest;
+  const size_t units = 1 + head.size() + 10 + tail.size();
+  size_t lines = 0;
+  for (char c : head + tail) lines += c == '\n';
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%010zu", 2 * (units + lines));
+  return head + digits + tail;
+}
+
+TEST_F(IntegrityCheck, ComposeSize) {
+  const std::string whole = SelfSizedCompose("[HaveSection]\nCore=F\n");
+  const struct {
+    const char* name;
+    std::string text;
+    uint32_t code;
+  } cases[] = {
+      {"no FileSize", "[Version]\nCurVersion=1\n", kOk},
+      {"FileSize 0", "[Version]\nFileSize=0000000000\n", kOk},
+      {"own size", whole, kOk},
+      {"size of another file", "[Version]\nFileSize=0000001234\n", kComposeSizeMismatch},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckCompose(Write(c.text).c_str()), c.code) << c.name;
+
+  // One byte cut off the end: the recorded size no longer matches, and the log names both.
+  Write(whole);
+  std::vector<unsigned char> bytes = ReadBytes(path_);
+  const size_t real = bytes.size() - 1;
+  bytes.pop_back();
+  testing_support::WriteBytes(path_, bytes);
+  const LogTail log;
+  EXPECT_EQ(CheckCompose(path_.c_str()), kComposeSizeMismatch);
+  const std::string expected = "   error ,CheckCompose file real size =" + std::to_string(real) +
+                               " not equal config size =" + std::to_string(real + 1) + "  inifile=";
+  EXPECT_NE(log.Text().find(expected), std::string::npos) << log.Text();
+
+  EXPECT_EQ(CheckCompose(dir_.Join(u"absent.out").c_str()), kComposeIniLoadFailed);
+  EXPECT_EQ(CheckCompose(nullptr), kComposeIniLoadFailed);
+}
+
+TEST_F(IntegrityCheck, ProductMarker) {
+  const struct {
+    const char* name;
+    const char* text;
+    uint32_t code;
+    const char* log;
+  } cases[] = {
+      {"no check asked", "[Version]\nCurrentVer=9\n", kOk, nullptr},
+      {"check 0", "[Version]\nIsCheckString=0\nCurrentVer=9\n[End]\nCheckString=wrong\n", kOk, nullptr},
+      {"check 2", "[Version]\nIsCheckString=2\n", kOk, nullptr},
+      {"marker in another case", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=checkfileokend\n",
+       kOk, nullptr},
+      {"check with leading blank", "[Version]\nIsCheckString= 1\n[End]\nCheckString=CheckFileOKEnd\n", kOk, nullptr},
+      {"no End section", "[Version]\nIsCheckString=1\nCurrentVer=9\n", kCheckStringMissing,
+       "error , Product ini no checkstring label,product ini ="},
+      {"empty marker", "[Version]\nIsCheckString=1\n[End]\nCheckString=\n", kCheckStringMissing,
+       "error , Product ini no checkstring label,product ini ="},
+      {"wrong marker", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=CheckFileOK\n",
+       kCheckStringWrong,
+       "error , Product ini checkstring is not right,check string =CheckFileOK"},
+  };
+  for (const auto& c : cases) {
+    Write(c.text);
+    const LogTail log;
+    EXPECT_EQ(CheckProductIni(path_.c_str()), c.code) << c.name;
+    if (c.log) EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
+  }
+  const LogTail log;
+  Write("[Version]\nIsCheckString=1\n[End]\nCheckString=Other\n");
+  EXPECT_EQ(CheckProductIni(path_.c_str()), kCheckStringWrong);
+  EXPECT_NE(log.Text().find("error , Product ini checkstring is not right,product ini  ="), std::string::npos);
+
+  int32_t version = -1;
+  Write("[Version]\nIsCheckString=1\nCurrentVer=9\n");
+  EXPECT_EQ(CheckProductIni(path_.c_str(), &version), kCheckStringMissing);
+  EXPECT_EQ(version, 9);
+  Write("[Version]\nProductID=1\n");
+  EXPECT_EQ(CheckProductIni(path_.c_str(), &version), kOk);
+  EXPECT_EQ(version, 0);
+  version = -1;
+  EXPECT_EQ(CheckProductIni(dir_.Join(u"absent.out").c_str(), &version), kProductIniLoadFailed);
+  EXPECT_EQ(version, -1);
+  EXPECT_EQ(CheckProductIni(nullptr), kProductIniLoadFailed);
+}
+
+TEST_F(IntegrityCheck, UpdateFileSizeRecordsTheSavedSize) {
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"absent", "[Version]\nCurVersion=2\n[HaveSection]\nCore=F\n"},
+      {"ten digits, wrong", "[Version]\nFileSize=0000000001\n[HaveSection]\nCore=F\n"},
+      {"short value", "[Version]\nFileSize=12\n[HaveSection]\nCore=F\n"},
+      {"no Version section", "[HaveSection]\nCore=F\n"},
+  };
+  for (const auto& c : cases) {
+    Write(c.text);
+    app::CIniReader reader;
+    ASSERT_TRUE(reader.LoadTzFile(path_));
+    ASSERT_TRUE(UpdateFileSize(reader, false)) << c.name;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%010zu", Size());
+    EXPECT_EQ(base::Utf16ToUtf8(reader.GetString(u"Version", u"FileSize")), digits) << c.name;
+    EXPECT_EQ(CheckCompose(path_.c_str()), kOk) << c.name;
+  }
+}
+
+TEST_F(IntegrityCheck, UpdateFileSizeKeepsAConsistentFile) {
+  Write("[Version]\nFileSize=0000000001\n[HaveSection]\nCore=F\n");
+  app::CIniReader reader;
+  ASSERT_TRUE(reader.LoadTzFile(path_));
+  ASSERT_TRUE(UpdateFileSize(reader, true));
+  const std::vector<unsigned char> consistent = ReadBytes(path_);
+  const std::u16string value = reader.GetString(u"Version", u"FileSize");
+
+  // Nothing changed: the same bytes again, the same value.
+  ASSERT_TRUE(UpdateFileSize(reader, true));
+  EXPECT_EQ(ReadBytes(path_), consistent);
+  EXPECT_EQ(reader.GetString(u"Version", u"FileSize"), value);
+
+  // A change of the content changes the size; the value follows it and keeps its width.
+  reader.SetString(u"Version", u"CurVersion", u"3");
+  ASSERT_TRUE(UpdateFileSize(reader, true));
+  EXPECT_EQ(CheckCompose(path_.c_str()), kOk);
+  EXPECT_NE(reader.GetString(u"Version", u"FileSize"), value);
+  EXPECT_EQ(reader.GetString(u"Version", u"FileSize").size(), 10u);
+}
+
+TEST_F(IntegrityCheck, UpdateFileSizeOnlyIfPresent) {
+  Write("[Version]\nCurVersion=2\n");
+  const std::vector<unsigned char> before = ReadBytes(path_);
+  app::CIniReader reader;
+  ASSERT_TRUE(reader.LoadTzFile(path_));
+  reader.SetString(u"Version", u"CurVersion", u"5");
+  EXPECT_TRUE(UpdateFileSize(reader, true));
+  EXPECT_EQ(ReadBytes(path_), before);  // nothing written
+
+  app::CIniReader unsaved;  // no path to save to
+  unsaved.SetString(u"Version", u"FileSize", u"0000000001");
+  EXPECT_FALSE(UpdateFileSize(unsaved, false));
+}
+
+TEST_F(IntegrityCheck, TenDigitsForA1234ByteFile) {
+  // [Version] CRLF FileSize=0000000000 CRLF [X] CRLF Pad=<n> CRLF, sized to 1234 bytes on save
+  // (the reader adds an empty line after each section).
+  const std::string fixed = "[Version]\r\nFileSize=0000000000\r\n\r\n[X]\r\nPad=\r\n\r\n";
+  const size_t pad = (1234 - 2) / 2 - fixed.size();
+  Write("[Version]\nFileSize=1\n[X]\nPad=" + std::string(pad, 'p') + "\n");
+  app::CIniReader reader;
+  ASSERT_TRUE(reader.LoadTzFile(path_));
+  ASSERT_TRUE(UpdateFileSize(reader, false));
+  EXPECT_EQ(Size(), 1234u);
+  EXPECT_EQ(reader.GetString(u"Version", u"FileSize"), u"0000001234");
+}
+
+}  // namespace
+}  // namespace engine
