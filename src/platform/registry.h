@@ -76,7 +76,8 @@ class RegKey {
   // *value is empty on failure.
   uint32_t ReadString(std::u16string_view name, size_t max_bytes, RegStringCheck check,
                       std::u16string* value) const;
-  // Writes a plain string value; the stored size is characters x 2, plus 2 with the terminator.
+  // Writes a plain string value; the size given to the platform is characters x 2, plus 2 with
+  // the terminator. (NT itself adds a terminator the size leaves out when one follows the text.)
   uint32_t WriteString(std::u16string_view name, std::u16string_view value,
                        RegTerminator terminator = RegTerminator::kIncluded) const;
   // kRegWrongType when the value exists with another type or size.
