@@ -1,0 +1,214 @@
+// The install data source over a package written with the container writer: load codes, the
+// three requests with their records, the integrity checks after extraction, and closing.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/strings.h"
+#include "engine/engine_codes.h"
+#include "engine/file_entry.h"
+#include "package/data_obtain.h"
+#include "package/deed_box.h"
+#include "package/file_utils.h"
+#include "package/package_codes.h"
+#include "support/scratch_dir.h"
+
+namespace package {
+namespace {
+
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+std::vector<unsigned char> Utf16File(const std::string& utf8) {
+  std::vector<unsigned char> bytes = {0xFF, 0xFE};
+  for (char16_t c : base::Utf8ToUtf16(utf8)) {
+    bytes.push_back(static_cast<unsigned char>(c & 0xFF));
+    bytes.push_back(static_cast<unsigned char>(c >> 8));
+  }
+  return bytes;
+}
+
+const std::vector<unsigned char> kProduct =
+    Utf16File("[Version]\r\nIsCheckString=1\r\n[HaveCompose]\r\nAll=Core\r\n[End]\r\nCheckString=CheckFileOKEnd\r\n");
+const std::vector<unsigned char> kBadProduct = Utf16File("[Version]\r\nIsCheckString=1\r\n");
+const std::vector<unsigned char> kCompose = Utf16File("[Version]\r\nFileSize=0000000000\r\n[HaveSection]\r\nCore=F\r\n");
+const std::vector<unsigned char> kBadCompose = Utf16File("[Version]\r\nFileSize=0000000007\r\n");
+const std::vector<unsigned char> kPlainFile = {'p', 'l', 'a', 'i', 'n'};
+const std::vector<unsigned char> kPrefixedFile = {'p', 'r', 'e', 'f', 'i', 'x', 'e', 'd'};
+
+class DataObtain : public testing::Test {
+ protected:
+  DataObtain() {
+    const std::u16string sources = dir_.Join(u"sources");
+    CreatePath((sources + u"\\").c_str());
+    const auto source = [&](const char16_t* name, const std::vector<unsigned char>& bytes) {
+      const std::u16string path = sources + u"\\" + name;
+      WriteBytes(path, bytes);
+      return path;
+    };
+    CDeedBox box;
+    EXPECT_TRUE(box.Create(u"Norv,Extra", package_.c_str(), u"Core,Bad", kDeedBoxKindProduct));
+    EXPECT_TRUE(box.AddFix(0, u"Norv", source(u"p0", kBadProduct).c_str()));
+    EXPECT_TRUE(box.AddFix(1, u"Norv", source(u"p1", kProduct).c_str()));
+    EXPECT_TRUE(box.AddFix(1, u"Broken", source(u"p2", kBadProduct).c_str()));
+    EXPECT_TRUE(box.AddComposeIni(u"Core", source(u"c1", kCompose).c_str()));
+    EXPECT_TRUE(box.AddComposeIni(u"Bad", source(u"c2", kBadCompose).c_str()));
+    EXPECT_TRUE(box.AddComposeFile(u"Core", u"", u"", u"a.dll", source(u"f1", kPlainFile).c_str()));
+    EXPECT_TRUE(box.AddComposeFile(u"Core", u"src", u"bin", u"b.dll", source(u"f2", kPrefixedFile).c_str()));
+    box.Close();
+  }
+
+  engine::FileEntry Entry(const char16_t* file, const char16_t* field0, const char16_t* field1, uint32_t flags) {
+    engine::FileEntry entry;
+    entry.file_name = file;
+    entry.source_folder = field0;
+    entry.dest_folder = field1;
+    entry.flags = flags;
+    entry.compose_name = u"Core";
+    return entry;
+  }
+
+  testing_support::ScratchDir dir_;
+  std::u16string package_ = dir_.Join(u"package.dat");
+  engine::WorkPaths paths_{dir_.Join(u"Norv")};
+  CInstallDataObtain source_{paths_};
+};
+
+TEST_F(DataObtain, LoadCodes) {
+  EXPECT_EQ(source_.LoadBigFile(nullptr), kDataNullArgument);
+  EXPECT_EQ(source_.LoadBigFile(dir_.Join(u"absent.dat").c_str()), kDataPackageMissing);
+  EXPECT_EQ(source_.ObtainProductIni(u"Norv", dir_.Join(u"x.out").c_str()), kDataProductIniMissing);
+  const std::u16string not_a_package = dir_.Join(u"text.dat");
+  WriteBytes(not_a_package, std::vector<unsigned char>(2000, 'x'));
+  EXPECT_EQ(source_.LoadBigFile(not_a_package.c_str()), kDataNotAContainer);
+  EXPECT_EQ(source_.ProductList(), u"");
+  EXPECT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  EXPECT_EQ(source_.ProductList(), u"Norv,Extra");
+  EXPECT_EQ(source_.IsComposePacket(), 0u);
+  EXPECT_EQ(source_.Prepare(), kDataOk);
+  EXPECT_EQ(source_.Finish(0), kDataOk);
+  EXPECT_EQ(source_.Reserved1(5), kDataOk);
+  EXPECT_EQ(source_.Reserved2(5), kDataOk);
+  EXPECT_EQ(source_.SetParam1(7), 7u);
+  EXPECT_EQ(source_.SetParam2(9), 9u);
+  EXPECT_EQ(source_.Param1(), 7u);
+  EXPECT_EQ(source_.Param2(), 9u);
+}
+
+TEST_F(DataObtain, NothingLoaded) {
+  const std::u16string target = dir_.Join(u"out.out");
+  std::u16string extracted;
+  const engine::FileEntry entry = Entry(u"a.dll", u"", u"", 0);
+  EXPECT_EQ(source_.ObtainProductIni(u"Norv", target.c_str()), kDataNoPackage);
+  EXPECT_EQ(source_.ObtainComposeIni(u"Core", target.c_str()), kDataNoPackage);
+  EXPECT_EQ(source_.ObtainFile(&entry, &extracted), kDataNoPackage);
+  EXPECT_EQ(source_.ObtainProductIni(nullptr, target.c_str()), kDataNullArgument);
+  EXPECT_EQ(source_.ObtainComposeIni(u"Core", nullptr), kDataNullArgument);
+  EXPECT_EQ(source_.ObtainFile(nullptr, &extracted), kDataNullArgument);
+  EXPECT_EQ(source_.IsComposePacket(), 0u);
+  EXPECT_FALSE(testing_support::Exists(target));
+}
+
+TEST_F(DataObtain, Descriptions) {
+  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  const std::u16string target = dir_.Join(u"Norv\\Temp\\Product\\Norv.out");
+  const struct {
+    const char* name;
+    bool product;
+    const char16_t* record;
+    uint32_t code;
+    const std::vector<unsigned char>* bytes;  // what the target holds afterwards, or null for none
+  } cases[] = {
+      {"product record 1", true, u"norv", kDataOk, &kProduct},
+      {"product failing its check", true, u"Broken", engine::kCheckStringMissing, &kBadProduct},
+      {"product not in the package", true, u"Other", kDataProductIniMissing, nullptr},
+      {"compose", false, u"Core", kDataOk, &kCompose},
+      {"compose with an extension", false, u"core.x64", kDataOk, &kCompose},
+      {"compose failing its check", false, u"Bad", engine::kComposeSizeMismatch, &kBadCompose},
+      {"compose not in the package", false, u"Other", kDataComposeIniMissing, nullptr},
+  };
+  for (const auto& c : cases) {
+    DeleteTree(dir_.Join(u"Norv").c_str(), true);
+    const uint32_t code = c.product ? source_.ObtainProductIni(c.record, target.c_str())
+                                    : source_.ObtainComposeIni(c.record, target.c_str());
+    EXPECT_EQ(code, c.code) << c.name;
+    if (c.bytes) {
+      EXPECT_EQ(ReadBytes(target), *c.bytes) << c.name;
+    } else {
+      EXPECT_FALSE(testing_support::Exists(target)) << c.name;
+    }
+  }
+}
+
+TEST_F(DataObtain, FilesGoToTheTempFolder) {
+  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  engine::FileEntry plain = Entry(u"a.dll", u"", u"", 0);
+  ASSERT_EQ(source_.ObtainFile(&plain, &plain.extracted_path), kDataOk);
+  EXPECT_EQ(plain.extracted_path, paths_.InstallDir(u"Temp\\Core_a.dll.out"));
+  EXPECT_EQ(ReadBytes(plain.extracted_path), kPlainFile);
+
+  engine::FileEntry prefixed = Entry(u"b.dll", u"src", u"bin", engine::kFilePrefixedCopies);
+  ASSERT_EQ(source_.ObtainFile(&prefixed, &prefixed.extracted_path), kDataOk);
+  EXPECT_EQ(prefixed.extracted_path, paths_.InstallDir(u"Temp\\Core_src_bin_b.dll.out"));
+  EXPECT_EQ(ReadBytes(prefixed.extracted_path), kPrefixedFile);
+
+  // The record name always carries both fields; the flag only shapes the target name.
+  engine::FileEntry unprefixed = Entry(u"b.dll", u"src", u"bin", 0);
+  ASSERT_EQ(source_.ObtainFile(&unprefixed, &unprefixed.extracted_path), kDataOk);
+  EXPECT_EQ(ReadBytes(paths_.InstallDir(u"Temp\\Core_b.dll.out")), kPrefixedFile);
+
+  // A record that is missing is no failure here: placing the file reports it.
+  engine::FileEntry missing = Entry(u"c.dll", u"", u"", 0);
+  EXPECT_EQ(source_.ObtainFile(&missing, &missing.extracted_path), kDataOk);
+  EXPECT_FALSE(testing_support::Exists(missing.extracted_path));
+
+  // Names that would leave the Temp folder are refused before anything is written.
+  engine::FileEntry escaping = Entry(u"x.dll", u"", u"%TEMP%\\..\\..", engine::kFilePrefixedCopies);
+  std::u16string untouched = u"unchanged";
+  EXPECT_EQ(source_.ObtainFile(&escaping, &untouched), kDataNullArgument);
+  EXPECT_EQ(untouched, u"unchanged");
+}
+
+TEST_F(DataObtain, ClosingForgetsThePackage) {
+  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  source_.ClosePackage();
+  EXPECT_EQ(source_.ObtainComposeIni(u"Core", dir_.Join(u"c.out").c_str()), kDataNoPackage);
+  EXPECT_EQ(source_.IsComposePacket(), 0u);
+  // Loading again after a close works, and replaces the earlier package.
+  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  EXPECT_EQ(source_.ObtainComposeIni(u"Core", dir_.Join(u"c.out").c_str()), kDataOk);
+}
+
+TEST_F(DataObtain, PackageKinds) {
+  const struct {
+    uint32_t kind;
+    uint32_t reported;
+  } cases[] = {{kDeedBoxKindProduct, 0}, {kDeedBoxKindComposePacket, 1}, {kDeedBoxKindSkin, 3}};
+  for (const auto& c : cases) {
+    const std::u16string path = dir_.Join(u"kind.dat");
+    CDeedBox box;
+    ASSERT_TRUE(box.Create(nullptr, path.c_str(), u"", c.kind));
+    box.Close();
+    ASSERT_EQ(source_.LoadBigFile(path.c_str()), kDataOk);
+    EXPECT_EQ(source_.IsComposePacket(), c.reported);
+    EXPECT_EQ(source_.ProductList(), u"");
+  }
+}
+
+TEST(DataObtainHeap, DestroyReleasesAnOpenPackage) {
+  testing_support::ScratchDir dir;
+  const std::u16string path = dir.Join(u"p.dat");
+  {
+    CDeedBox box;
+    ASSERT_TRUE(box.Create(u"Norv", path.c_str(), u"", kDeedBoxKindProduct));
+  }
+  IDataObtain* source = new CInstallDataObtain(engine::WorkPaths(dir.path()));
+  ASSERT_EQ(static_cast<CInstallDataObtain*>(source)->LoadBigFile(path.c_str()), kDataOk);
+  source->Destroy();
+  // The package file is no longer held open: it can be deleted (Windows refuses an open file).
+  EXPECT_TRUE(platform::DeleteFileAt(path));
+}
+
+}  // namespace
+}  // namespace package
