@@ -10,53 +10,13 @@
 
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "log_test_util.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
 using testing_support::ScratchDir;
-
-const std::string kHeader = "\r\nS " + std::string(70, '=') + "\r\n";
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// True when text at pos starts with a stamp "YYYY-MM-DD hh:mm:ss".
-bool StampAt(const std::string& text, size_t pos) {
-  static const char kPattern[] = "dddd-dd-dd dd:dd:dd";
-  if (pos + 19 > text.size()) return false;
-  for (size_t i = 0; i < 19; ++i) {
-    const char c = text[pos + i];
-    if (kPattern[i] == 'd' ? !IsDigit(c) : c != kPattern[i]) return false;
-  }
-  return true;
-}
-
-// Replaces the stamp that opens each line by "S"; a line that should start with a stamp but does
-// not stays as it is, so that the comparison shows it.
-std::string Normalize(const std::string& text) {
-  std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    if (StampAt(text, pos)) {
-      out += 'S';
-      pos += 19;
-    }
-    const size_t end = text.find("\r\n", pos);
-    if (end == std::string::npos) {
-      out.append(text, pos, std::string::npos);
-      break;
-    }
-    out.append(text, pos, end + 2 - pos);
-    pos = end + 2;
-  }
-  return out;
-}
-
-std::string SystemText(uint32_t code) {
-  std::string text;
-  EXPECT_TRUE(platform::SystemMessageText(code, &text)) << code;
-  return text;
-}
+using namespace log_test;
 
 class LogTest : public ::testing::Test {
  protected:
@@ -92,35 +52,16 @@ class LogTest : public ::testing::Test {
 #endif
   }
 
-  // Runs the helper with the given arguments (no shell metacharacters needed: every argument
-  // is quoted). Returns its exit status.
+  // Runs the helper with the given arguments; returns its exit status.
   int Run(const std::vector<std::string>& args) const {
-    std::string helper;
-    for (char16_t c : HelperPath()) helper.push_back(static_cast<char>(c));
 #ifdef _WIN32
-    // cmd strips the outer pair of quotes and keeps the quoted arguments intact.
-    std::string command = "\"\"" + helper + "\"";
-    for (const auto& a : args) command += " \"" + a + "\"";
-    command += "\"";
+    return RunProgram(HelperPath(), args);
 #else
-    std::string tmp;
-    for (char16_t c : scratch_.path()) tmp.push_back(static_cast<char>(c));
-    std::string command = "TMPDIR='" + tmp + "' '" + helper + "'";
-    for (const auto& a : args) command += " '" + a + "'";
+    return RunProgram(HelperPath(), args, scratch_.path());
 #endif
-    return std::system(command.c_str());
   }
 
-  std::string ReadLog() const {
-    platform::File file = platform::File::Open(LogPath(), platform::FileAccess::kRead,
-                                               platform::FileDisposition::kOpenExisting);
-    std::string bytes;
-    uint64_t size = 0;
-    if (!file.IsOpen() || !file.Size(&size)) return bytes;
-    bytes.resize(static_cast<size_t>(size));
-    if (!file.ReadExact(&bytes[0], bytes.size())) bytes.clear();
-    return bytes;
-  }
+  std::string ReadLog() const { return ReadWholeFile(LogPath()); }
 
   void WriteLogFile(const std::string& bytes) const {
     platform::CreateDirectoryOne(LogFolder());
@@ -249,7 +190,7 @@ TEST_F(LogTest, CharactersOutsideTheCodePageBecomeTheDefaultCharacter) {
 }
 
 TEST_F(LogTest, AResourceIdThatCannotBeLoadedGivesAnEmptyText) {
-  ASSERT_EQ(Run({"--resource", "0xFFF0", "--mod", "3", "--resource", "0xFFF1"}), 0);
+  ASSERT_EQ(Run({"--text", "#0xFFF0", "--mod", "3", "--text", "#0xFFF1"}), 0);
   EXPECT_EQ(Normalize(ReadLog()), kHeader + "S  \r\nS  \r\nS modCode : 3 \r\n");
 }
 

@@ -5,13 +5,12 @@
 //   --three A B C         LogText3
 //   --narrow S            WriteLog
 //   --narrow3 A B C       WriteLog3
-//   --resource ID         LogText with a string-resource identifier
 //   --format              LogFormat with a fixed format and arguments
 //   --format-long N       LogFormat of a text of N 'x' characters
 //   --fill N              grows this program's own log file to N bytes with '.' characters
 //   --race N S            N threads make their first call with S at the same moment
 // Arguments are ASCII; "\uXXXX" stands for a UTF-16 unit, "\xHH" for a byte of narrow text, and
-// "<null>" for a null text.
+// "<null>" for a null text, "#N" (wide texts only) for the string resource with identifier N.
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -75,9 +74,16 @@ std::string Narrow(const char* arg) {
 
 // Keeps converted texts alive while a call uses them; null stays null.
 struct WideArg {
-  explicit WideArg(const char* arg) : null(IsNull(arg)), text(null ? std::u16string() : Wide(arg)) {}
-  const char16_t* get() const { return null ? nullptr : text.c_str(); }
+  explicit WideArg(const char* arg)
+      : null(IsNull(arg)),
+        resource(arg[0] == '#' ? std::strtoul(arg + 1, nullptr, 0) : 0),
+        text(null ? std::u16string() : Wide(arg)) {}
+  const char16_t* get() const {
+    if (resource) return reinterpret_cast<const char16_t*>(resource);
+    return null ? nullptr : text.c_str();
+  }
   bool null;
+  uintptr_t resource;
   std::u16string text;
 };
 struct NarrowArg {
@@ -163,10 +169,6 @@ int main(int argc, char** argv) {
       NarrowArg a(argv[i + 1]), b(argv[i + 2]), c(argv[i + 3]);
       i += 3;
       app::WriteLog3(a.get(), b.get(), c.get());
-    } else if (op == "--resource") {
-      need(1);
-      const uintptr_t id = std::strtoul(argv[++i], nullptr, 0);
-      app::LogText(reinterpret_cast<const char16_t*>(id), api, mod);
     } else if (op == "--format") {
       app::LogFormat(u"msg,%s,%d,0x%08x,%hs,%5.1f", u"name", -7, 255u, "narrow");
     } else if (op == "--format-long") {
