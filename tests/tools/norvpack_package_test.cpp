@@ -1,0 +1,236 @@
+// norvpack pack, unpack and container, run as the built program; what they write is read back
+// with the installer's own readers.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+#include "base/strings.h"
+#include "package/deed_box.h"
+#include "package/packed_file.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using testing_support::Exists;
+using testing_support::ReadBytes;
+using testing_support::ScratchDir;
+using testing_support::WriteBytes;
+using testing_support::WriteText;
+
+std::u16string NorvpackPath() {
+  const char* binary_dir = std::getenv("NORV_BINARY_DIR");
+  std::u16string dir = base::Utf8ToUtf16(binary_dir ? binary_dir : ".");
+#ifdef _WIN32
+  // Under Wine the host's root is drive Z:.
+  if (!dir.empty() && dir[0] == u'/') dir = u"Z:" + dir;
+  for (auto& c : dir) {
+    if (c == u'/') c = u'\\';
+  }
+  return dir + u"\\tools\\norvpack\\norvpack.exe";
+#else
+  return dir + u"/tools/norvpack/norvpack";
+#endif
+}
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class Norvpack : public testing::Test {
+ protected:
+  Result Run(const std::vector<std::u16string>& args) {
+    const std::u16string out = dir_.Join(u"stdout.txt"), err = dir_.Join(u"stderr.txt");
+#ifdef _WIN32
+    std::u16string command = u"\"\"" + NorvpackPath() + u"\"";
+    for (const auto& a : args) command += u" \"" + a + u"\"";
+    command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
+    const int code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
+#else
+    auto quote = [](const std::u16string& a) {
+      std::string q = "'";
+      for (char c : base::Utf16ToUtf8(a)) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      return q + "'";
+    };
+    std::string command = quote(NorvpackPath());
+    for (const auto& a : args) command += " " + quote(a);
+    command += " >" + quote(out) + " 2>" + quote(err);
+    const int status = std::system(command.c_str());
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    const Bytes o = ReadBytes(out), e = ReadBytes(err);
+    return {code, std::string(o.begin(), o.end()), std::string(e.begin(), e.end())};
+  }
+  std::u16string P(const std::u16string& name) const { return dir_.Join(name); }
+
+  // Files to pack and store: text, random bytes and a small skin folder with a hidden file.
+  void MakeInputs() {
+    std::mt19937 rng(3);
+    Bytes mixed;
+    for (int i = 0; i < 120000; ++i) mixed.push_back(i % 3 ? static_cast<unsigned char>("norv setup "[i % 11]) : rng());
+    WriteBytes(P(u"program.exe"), mixed);
+    WriteText(P(u"NorvClient.out"), "[Version]\r\nProductID=1\r\n");
+    WriteText(P(u"Core.out"), "[Version]\r\nCurVersion=3\r\n");
+    std::filesystem::create_directories(std::filesystem::path(P(u"skin")) / "img");
+    WriteText(P(u"skin") + u"/norvframe.ini", "[Frame]\r\n");
+    WriteText(P(u"skin") + u"/img/back.bmp", "BM-bitmap");
+#ifndef _WIN32
+    WriteText(P(u"skin") + u"/.hidden", "not packed");
+#endif
+  }
+  std::vector<std::u16string> CreateArgs(const std::u16string& output) {
+    return {u"container",       u"create",
+            output,             u"--products",
+            u"NorvClient",      u"--composes",
+            u"Core",            u"--fix",
+            u"NorvClient=" + P(u"NorvClient.out"), u"--fix",
+            u"NorvClient,0=" + P(u"NorvClient.out"), u"--compose-ini",
+            u"Core.dll=" + P(u"Core.out"), u"--packed-compose-file",
+            u"Core,src,bin,program.exe=" + P(u"program.exe"), u"--compose-file",
+            u"Core,,,readme,v1.txt=" + P(u"Core.out"), u"--group",
+            u"SetupSkinPart1=" + P(u"skin")};
+  }
+
+  ScratchDir dir_;
+};
+
+TEST_F(Norvpack, EverySubcommandExplainsItself) {
+  for (const char16_t* command : {u"pack", u"unpack", u"container"}) {
+    const Result r = Run({command, u"--help"});
+    EXPECT_EQ(r.code, 0) << base::Utf16ToUtf8(command);
+    EXPECT_EQ(r.out.rfind("usage: norvpack " + base::Utf16ToUtf8(command), 0), 0u) << r.out;
+  }
+}
+
+TEST_F(Norvpack, PackIsDeterministicAndTheInstallerUnpacksIt) {
+  MakeInputs();
+  ASSERT_EQ(Run({u"pack", P(u"program.exe"), u"-o", P(u"a.zqp")}).code, 0);
+  ASSERT_EQ(Run({u"pack", P(u"program.exe"), u"--output", P(u"b.zqp")}).code, 0);
+  const Bytes packed = ReadBytes(P(u"a.zqp"));
+  EXPECT_EQ(packed, ReadBytes(P(u"b.zqp")));
+  ASSERT_GT(packed.size(), 32u);
+  EXPECT_EQ(std::string(packed.begin(), packed.begin() + 4), "QZPM");
+  EXPECT_LT(packed.size(), ReadBytes(P(u"program.exe")).size());
+
+  EXPECT_EQ(package::ZQP_UnPackFile(P(u"a.zqp").c_str(), P(u"direct.bin").c_str()), 0u);
+  EXPECT_EQ(ReadBytes(P(u"direct.bin")), ReadBytes(P(u"program.exe")));
+  ASSERT_EQ(Run({u"unpack", P(u"a.zqp"), u"-o", P(u"tool.bin")}).code, 0);
+  EXPECT_EQ(ReadBytes(P(u"tool.bin")), ReadBytes(P(u"program.exe")));
+}
+
+TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
+  MakeInputs();
+  ASSERT_EQ(Run(CreateArgs(P(u"package.dat"))).code, 0);
+  ASSERT_EQ(Run(CreateArgs(P(u"again.dat"))).code, 0);
+  EXPECT_EQ(ReadBytes(P(u"package.dat")), ReadBytes(P(u"again.dat")));
+
+  package::DeedBoxPtr box(package::CreateDeedBox());
+  ASSERT_TRUE(box->Open(P(u"package.dat").c_str()));
+  EXPECT_EQ(box->GetProductList(), u"NorvClient");
+  EXPECT_EQ(box->GetComposeList(), u"Core");
+  EXPECT_EQ(box->GetKind(), 0u);
+  ASSERT_TRUE(box->ExtractFix(1, u"NorvClient", P(u"x\\fix1.out").c_str()));
+  ASSERT_TRUE(box->ExtractFix(0, u"NorvClient", P(u"x\\fix0.out").c_str()));
+  EXPECT_EQ(ReadBytes(P(u"x\\fix1.out")), ReadBytes(P(u"NorvClient.out")));
+  ASSERT_TRUE(box->ExtractComposeIni(u"Core", P(u"x\\core.ini").c_str()));
+  EXPECT_EQ(ReadBytes(P(u"x\\core.ini")), ReadBytes(P(u"Core.out")));
+  ASSERT_TRUE(box->ExtractComposeFile(u"Core", u"", u"", u"readme,v1.txt", P(u"x\\readme.txt").c_str()));
+  ASSERT_TRUE(box->ExtractComposeFile(u"Core", u"src", u"bin", u"program.exe", P(u"x\\program.zqp").c_str()));
+  EXPECT_EQ(package::ZQP_UnPackFile(P(u"x\\program.zqp").c_str(), P(u"x\\program.exe").c_str()), 0u);
+  EXPECT_EQ(ReadBytes(P(u"x\\program.exe")), ReadBytes(P(u"program.exe")));
+  ASSERT_TRUE(box->ExtractGroup(u"SetupSkinPart1", P(u"style").c_str()));
+  EXPECT_EQ(ReadBytes(P(u"style\\img\\back.bmp")), Bytes({'B', 'M', '-', 'b', 'i', 't', 'm', 'a', 'p'}));
+  EXPECT_FALSE(Exists(P(u"style\\.hidden")));
+  box->Close();
+
+  const Result list = Run({u"container", u"list", P(u"package.dat")});
+  EXPECT_EQ(list.code, 0) << list.err;
+  for (const char* name : {"FIX_NorvClient_1", "FIX_NorvClient_0", "CNI-Core", "COM-Core_src_bin_program.exe",
+                           "COM-Core___readme,v1.txt", "DIR-SetupSkinPart1|img\\back.bmp",
+                           "DIR-SetupSkinPart1|norvframe.ini", "records: 7"}) {
+    EXPECT_NE(list.out.find(name), std::string::npos) << name << "\n" << list.out;
+  }
+}
+
+TEST_F(Norvpack, AddAppendsAndExtractWritesRecordsGroupsAndAll) {
+  MakeInputs();
+  ASSERT_EQ(Run(CreateArgs(P(u"package.dat"))).code, 0);
+  const Bytes before = ReadBytes(P(u"package.dat"));
+  const Result add = Run({u"container", u"add", P(u"package.dat"), u"--record", u"extra=" + P(u"Core.out"), u"--patch",
+                          u"Core,1,2,program.exe=" + P(u"program.exe")});
+  ASSERT_EQ(add.code, 0) << add.err;
+  const Bytes after = ReadBytes(P(u"package.dat"));
+  ASSERT_GT(after.size(), before.size());
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+
+  ASSERT_EQ(Run({u"container", u"extract", P(u"package.dat"), u"--record", u"EXTRA", u"-o", P(u"extra.txt")}).code, 0);
+  EXPECT_EQ(ReadBytes(P(u"extra.txt")), ReadBytes(P(u"Core.out")));
+  ASSERT_EQ(Run({u"container", u"extract", P(u"package.dat"), u"--group", u"SetupSkinPart1", u"-o", P(u"skin2")}).code, 0);
+  EXPECT_EQ(ReadBytes(P(u"skin2\\norvframe.ini")), ReadBytes(P(u"skin\\norvframe.ini")));
+  ASSERT_EQ(Run({u"container", u"extract", P(u"package.dat"), u"-o", P(u"all")}).code, 0);
+  EXPECT_EQ(ReadBytes(P(u"all\\PCH-Core_1_2_program.exe")), ReadBytes(P(u"program.exe")));
+  EXPECT_EQ(ReadBytes(P(u"all\\DIR-SetupSkinPart1%7Cimg%5Cback.bmp")), ReadBytes(P(u"skin\\img\\back.bmp")));
+  EXPECT_FALSE(Exists(P(u"all.norvpack-tmp")));
+}
+
+TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
+  MakeInputs();
+  // A container with a group entry that would leave its folder, built by the installer's writer.
+  {
+    package::CDeedBox box;
+    ASSERT_TRUE(box.Create(u"", P(u"evil.dat").c_str(), u"", 3));
+    ASSERT_TRUE(box.AddFile(u"DIR-G|..\\escaped.txt", P(u"Core.out").c_str()));
+    ASSERT_TRUE(box.AddFile(u"DIR-G|fine.txt", P(u"Core.out").c_str()));
+  }
+  Bytes cut = ReadBytes(P(u"evil.dat"));
+  cut.pop_back();
+  WriteBytes(P(u"cut.dat"), cut);
+
+  struct Case {
+    std::vector<std::u16string> args;
+    int code;
+    const char* message;
+    const char16_t* must_not_exist;
+  } cases[] = {
+      {{u"pack", P(u"program.exe")}, 2, "missing -o OUTPUT", nullptr},
+      {{u"pack", P(u"missing"), u"-o", P(u"o1")}, 1, "cannot open", u"o1"},
+      {{u"unpack", P(u"program.exe"), u"-o", P(u"o2")}, 1, "is not a packed file", u"o2"},
+      {{u"unpack", P(u"missing"), u"-o", P(u"o3")}, 1, "cannot read", u"o3"},
+      {{u"container", u"frobnicate"}, 2, "unknown verb", nullptr},
+      {{u"container", u"list", P(u"program.exe")}, 1, "is not a package container", nullptr},
+      {{u"container", u"list", P(u"cut.dat")}, 1, "cut short", nullptr},
+      {{u"container", u"create", P(u"o4"), u"--record", std::u16string(64, u'n') + u"=" + P(u"Core.out")}, 2,
+       "longer than 63", u"o4"},
+      {{u"container", u"create", P(u"o5"), u"--record", u"r=" + P(u"missing")}, 1, "cannot open", u"o5"},
+      {{u"container", u"create", P(u"o6"), u"--products", std::u16string(64, u'p')}, 1, "longer than 63", u"o6"},
+      {{u"container", u"create", P(u"o7"), u"--kind", u"huge"}, 2, "--kind", u"o7"},
+      {{u"container", u"add", P(u"cut.dat"), u"--record", u"r=" + P(u"Core.out")}, 1, "not a complete", nullptr},
+      {{u"container", u"extract", P(u"evil.dat"), u"--group", u"G", u"-o", P(u"o8")}, 1, "outside the folder", u"o8"},
+      {{u"container", u"extract", P(u"evil.dat"), u"--record", u"nope", u"-o", P(u"o9")}, 1, "cannot extract", u"o9"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Run(c.args);
+    const std::string what = base::Utf16ToUtf8(c.args[0]) + " " + base::Utf16ToUtf8(c.args[1]);
+    EXPECT_EQ(r.code, c.code) << what << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << what << ": " << r.err;
+    EXPECT_NE(r.err.find("norvpack"), std::string::npos) << what;
+    if (c.must_not_exist) {
+      EXPECT_FALSE(Exists(P(c.must_not_exist))) << what;
+      EXPECT_FALSE(Exists(P(std::u16string(c.must_not_exist) + u".norvpack-tmp"))) << what;
+    }
+  }
+  EXPECT_FALSE(Exists(P(u"escaped.txt")));
+  EXPECT_EQ(ReadBytes(P(u"cut.dat")), cut);
+}
+
+}  // namespace
