@@ -1,0 +1,109 @@
+// Report URLs from formats in files, and the already-installed report against the scripted server.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/path.h"
+#include "base/placeholder.h"
+#include "base/strings.h"
+#include "net/download_codes.h"
+#include "net/install_report.h"
+#include "net/machine_id.h"
+#include "platform/system.h"
+#include "support/scratch_dir.h"
+#include "test_servers.h"
+
+namespace {
+
+using net_test::ScriptServer;
+
+TEST(Placeholders, OnlyTextPlaceholdersAreFilledAndEveryOtherPercentStays) {
+  struct Case {
+    const char16_t* format;
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      {u"http://h/r?id=%s", u"http://h/r?id=ID"},
+      {u"http://h/r?a=%20&id=%s&b=%d%x%n%%s%", u"http://h/r?a=%20&id=ID&b=%d%x%n%%s%"},
+      {u"%s/%s/%S", u"ID/%s/%S"},  // one value: the second placeholder stays as written
+      {u"http://h/plain", u"http://h/plain"},
+      {u"", u""},
+      {u"%", u"%"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(base::SubstitutePlaceholders(c.format, {u"ID"}), c.expected) << base::Utf16ToUtf8(c.format);
+  }
+  EXPECT_EQ(base::SubstitutePlaceholders(u"%s-%s-%s", {u"a", u"%s"}), u"a-%s-%s");
+  EXPECT_EQ(base::SubstitutePlaceholders(u"x%sy", {}), u"x%sy");
+}
+
+TEST(ReportUrls, CarryTheIdentifierAndForTheSetupReportFileAndOem) {
+  EXPECT_EQ(net::ReportUrl(u"http://r/i.php?mid=%s", u"ABC0"), u"http://r/i.php?mid=ABC0");
+  EXPECT_EQ(net::SetupReportUrl(u"http://r/s.php?mid=%s", u"ABC0", u"Setup.exe", u"oem7"),
+            u"http://r/s.php?mid=ABC0&File=Setup.exe&OEM=oem7");
+  EXPECT_EQ(net::SetupReportUrl(u"http://r/s.php?mid=%s&p=100%", u"ABC0", u"Setup.exe", u""),
+            u"http://r/s.php?mid=ABC0&p=100%&File=Setup.exe&OEM=");
+  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 4294967295u), u"C:\\t\\HavenClient\\\\norv_-1.tmp");
+  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 1234), u"C:\\t\\HavenClient\\\\norv_1234.tmp");
+  EXPECT_EQ(net::SetupResponseFile(u"C:\\t\\HavenClient\\"), u"C:\\t\\HavenClient\\\\seturl.tmp");
+}
+
+std::string LogFileText() {
+  const std::u16string path = platform::WindowsDirectory() + u"\\NorvLog\\" +
+                              std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
+  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// What the log gained since before (all of it when the log was begun anew in between).
+std::string LogAddedSince(const std::string& before) {
+  const std::string now = LogFileText();
+  return now.size() >= before.size() && now.compare(0, before.size(), before) == 0 ? now.substr(before.size()) : now;
+}
+
+TEST(AlreadyInstalledReport, SendsTheIdentifierAndKeepsTheAnswerInTheWorkFolder) {
+  testing_support::ScratchDir work;
+  const std::u16string folder = work.path() + u"\\";
+  const std::u16string id = net::GetMachineId();
+  ScriptServer server("already-installed");
+  server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nthanks");
+  ASSERT_TRUE(server.Start());
+  // The address is configuration: "%41" and "%d" in it are no placeholders.
+  const std::u16string format = server.Url("/inst.php?mid=%s&c=%41%d");
+
+  EXPECT_EQ(net::SendAlreadyInstalledReport(format, id, folder, 777), net::kDownOk);
+  ASSERT_TRUE(server.WaitDone());
+  const std::string id8 = base::Utf16ToUtf8(id);
+  EXPECT_NE(server.Request(1).find("GET /inst.php?mid=" + id8 + "&c=%41%d HTTP/1.1\r\n"), std::string::npos);
+  EXPECT_EQ(testing_support::ReadBytes(work.Join(u"norv_777.tmp")),
+            std::vector<unsigned char>({'t', 'h', 'a', 'n', 'k', 's'}));
+  EXPECT_NE(LogFileText().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/inst.php?mid=")) +
+                               id8 + "&c=%41%d \r\n"),
+            std::string::npos);
+}
+
+TEST(AlreadyInstalledReport, AnEmptyFormatIsStillAttemptedAndLoggedAsFailed) {
+  testing_support::ScratchDir work;
+  const std::string before = LogFileText();
+  EXPECT_EQ(net::SendAlreadyInstalledReport(u"", u"ID", work.path() + u"\\", 1), net::kDownMissingArgument);
+  const std::string added = LogAddedSince(before);
+  EXPECT_NE(added.find("setup callAlreadyInstance failed, url= \r\n"), std::string::npos) << added;
+  EXPECT_NE(added.find("modCode : 2 \r\n"), std::string::npos) << added;
+}
+
+TEST(AlreadyInstalledReport, ARefusingServerIsLoggedWithTheDownloadCode) {
+  testing_support::ScratchDir work;
+  ScriptServer server("closed");
+  ASSERT_TRUE(server.Start(1));
+  ASSERT_TRUE(server.WaitDone());
+  const std::string before = LogFileText();
+  EXPECT_EQ(net::SendAlreadyInstalledReport(server.Url("/x?id=%s"), u"ID", work.path() + u"\\", 1),
+            net::kDownSendFailed);
+  const std::string added = LogAddedSince(before);
+  EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + base::Utf16ToUtf8(server.Url("/x?id=ID"))),
+            std::string::npos)
+      << added;
+  EXPECT_NE(added.find("modCode : 3003 \r\n"), std::string::npos) << added;
+}
+
+}  // namespace

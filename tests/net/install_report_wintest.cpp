@@ -1,0 +1,167 @@
+// The two reports as the program sends them on Windows: format, machine identifier, program file
+// name and the "OEM" registry text; response files in the working folder; log lines.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/folders.h"
+#include "base/path.h"
+#include "base/strings.h"
+#include "net/install_report.h"
+#include "net/machine_id.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "support/scratch_dir.h"
+#include "test_servers.h"
+
+namespace {
+
+using net_test::ScriptServer;
+using platform::RegKey;
+
+constexpr char16_t kClientKey[] = u"Software\\NorvClient";
+
+std::string LogFileText() {
+  const std::u16string path = platform::WindowsDirectory() + u"\\NorvLog\\" +
+                              std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
+  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string LogAddedSince(const std::string& before) {
+  const std::string now = LogFileText();
+  return now.size() >= before.size() && now.compare(0, before.size(), before) == 0 ? now.substr(before.size()) : now;
+}
+
+// Sets (or with null removes) a string value under the client key and puts the old one back at
+// the end of the test. Other test programs may share the prefix, so a value is changed only for
+// as long as a test needs it.
+class ScopedClientValue {
+ public:
+  ScopedClientValue(const char16_t* name, const char16_t* value) : name_(name) {
+    EXPECT_EQ(RegKey::Create(platform::RegRoot::kLocalMachine, kClientKey, platform::RegAccess::kReadWrite, &key_),
+              platform::kRegOk);
+    had_ = key_.ReadValue(name_, 4096, &type_, &old_) == platform::kRegOk;
+    if (value) {
+      key_.WriteString(name_, value);
+    } else {
+      key_.DeleteValue(name_);
+    }
+  }
+  ~ScopedClientValue() {
+    if (!had_) {
+      key_.DeleteValue(name_);
+    } else if (type_ == platform::RegType::kString) {
+      std::u16string text;
+      for (size_t i = 0; i + 1 < old_.size(); i += 2) {
+        const char16_t c = static_cast<char16_t>(old_[i] | (old_[i + 1] << 8));
+        if (c == 0) break;
+        text.push_back(c);
+      }
+      key_.WriteString(name_, text);
+    }
+  }
+
+ private:
+  RegKey key_;
+  const char16_t* name_;
+  bool had_ = false;
+  platform::RegType type_ = platform::RegType::kNone;
+  std::vector<uint8_t> old_;
+};
+
+std::u16string WorkFolderResponse(const char16_t* name) {
+  std::filesystem::create_directories(std::filesystem::path(app::GetTempWorkDir()));
+  return app::GetTempWorkDir() + u"\\" + name;
+}
+
+TEST(SetupReport, AppendsTheProgramFileAndTheOemText) {
+  struct Case {
+    const char16_t* oem;  // null: no value
+    std::string expected_tail;
+  };
+  const std::string id = base::Utf16ToUtf8(net::GetMachineId());
+  for (const Case& c : {Case{u"partner 7", "&OEM=partner 7"}, Case{nullptr, "&OEM="}}) {
+    ScopedClientValue oem(u"OEM", c.oem);
+    const std::u16string response = WorkFolderResponse(u"seturl.tmp");
+    std::filesystem::remove(std::filesystem::path(response));
+    ScriptServer server("setup-report");
+    server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    ASSERT_TRUE(server.Start());
+    const std::string before = LogFileText();
+
+    net::SendSetupReport(server.Url("/done.php?mid=%s").c_str());
+    ASSERT_TRUE(server.WaitDone());
+    // The OEM text goes into the request line as it stands, blank included.
+    const std::string path = "/done.php?mid=" + id + "&File=net_tests.exe" + c.expected_tail;
+    EXPECT_EQ(server.Request(1).substr(0, server.Request(1).find("\r\n")), "GET " + path + " HTTP/1.1");
+    EXPECT_EQ(testing_support::ReadBytes(response), std::vector<unsigned char>({'o', 'k'}));
+    EXPECT_NE(LogAddedSince(before).find("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path +
+                                         " \r\n"),
+              std::string::npos);
+  }
+}
+
+TEST(SetupReport, AnEmptyFormatSendsNothingAndLogsNothing) {
+  const std::string before = LogFileText();
+  net::SendSetupReport(u"");
+  net::SendSetupReport(nullptr);
+  EXPECT_EQ(LogFileText(), before);
+}
+
+TEST(SetupReport, AFailedTransferIsLoggedWithItsCode) {
+  ScriptServer server("setup-404");
+  server.AddConnection().Send("HTTP/1.1 404 Not Found\r\n\r\n");
+  ASSERT_TRUE(server.Start());
+  const std::string before = LogFileText();
+  net::SendSetupReport(server.Url("/gone?mid=%s").c_str());
+  ASSERT_TRUE(server.WaitDone());
+  const std::string added = LogAddedSince(before);
+  EXPECT_NE(added.find("setup call failed, url=" + base::Utf16ToUtf8(server.Url("/gone?mid="))), std::string::npos)
+      << added;
+  EXPECT_NE(added.find("modCode : 2404 \r\n"), std::string::npos) << added;
+}
+
+TEST(OemText, IsEmptyUnlessAPlainString) {
+  {
+    ScopedClientValue oem(u"OEM", u"abc");
+    EXPECT_EQ(net::ReadOemText(), u"abc");
+  }
+  {
+    ScopedClientValue oem(u"OEM", nullptr);
+    RegKey key;
+    ASSERT_EQ(RegKey::Open(platform::RegRoot::kLocalMachine, kClientKey, platform::RegAccess::kReadWrite, &key),
+              platform::kRegOk);
+    ASSERT_EQ(key.WriteDword(u"OEM", 7), platform::kRegOk);
+    EXPECT_EQ(net::ReadOemText(), u"");
+  }
+}
+
+TEST(AlreadyInstalledReport, TakesUrl25FromTheInstalledInformationFile) {
+  testing_support::ScratchDir install;
+  std::filesystem::create_directories(std::filesystem::path(install.Join(u"ProgData")));
+  ScriptServer server("url25");
+  server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+  ASSERT_TRUE(server.Start());
+  testing_support::WriteText(install.Join(u"ProgData\\norvInfo.dat"),
+                             "[Url]\r\nurl24=http://wrong/\r\nurl25 = " + base::Utf16ToUtf8(server.Url("/a.php?m=%s")) +
+                                 "\r\n");
+  {
+    // The install folder is read once and cached; the registry value is put back at once.
+    ScopedClientValue path(u"InstallPath", install.path().c_str());
+    app::ResetInstallDirCacheForTesting();
+    ASSERT_EQ(app::GetInstallDir(), install.path() + u"\\");
+  }
+  WorkFolderResponse(u"");
+  const std::string before = LogFileText();
+  net::callAlreadyInstance();
+  app::ResetInstallDirCacheForTesting();
+  ASSERT_TRUE(server.WaitDone());
+  const std::string url = base::Utf16ToUtf8(server.Url("/a.php?m=")) + base::Utf16ToUtf8(net::GetMachineId());
+  EXPECT_NE(server.Request(1).find("GET /a.php?m=" + base::Utf16ToUtf8(net::GetMachineId()) + " HTTP/1.1"),
+            std::string::npos);
+  EXPECT_NE(LogAddedSince(before).find("setup callAlreadyInstance ok! url=" + url + " \r\n"), std::string::npos);
+}
+
+}  // namespace
