@@ -130,12 +130,10 @@ bool ParseFileEntry(std::u16string_view key, std::u16string_view value, FileEntr
   entry->size = ParseDescriptionNumber(fields[14]);
   entry->os_mask = ParseDescriptionHex(fields[15]);
 
-  // The file name, the Source sub-folder and a relative destination are joined to folders of
-  // the install tree; the "%" and "$" forms name system folders on purpose.
+  // All three are joined to folders of the install tree, field 1 also into the names of copies;
+  // the "%" and "$" forms of field 1 name system folders but never climb out of them.
   if (!base::IsContainedRelativePath(entry->file_name)) return false;
-  if (!IsContainedOrEmpty(entry->source_folder)) return false;
-  const std::u16string& dest = entry->dest_folder;
-  if (!dest.empty() && dest[0] != u'%' && dest[0] != u'$' && !base::IsContainedRelativePath(dest)) return false;
+  if (!IsContainedOrEmpty(entry->source_folder) || !IsContainedOrEmpty(entry->dest_folder)) return false;
   return true;
 }
 

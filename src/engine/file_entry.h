@@ -94,8 +94,8 @@ using FileEntryList = std::vector<FileEntry>;
 // Parses one file line into *entry (which keeps the fields the line does not set: the caller
 // passes a fresh record). False when the key is empty, when a field reaches 256 characters
 // before 16 fields were read, when there are fewer than 16 fields (the count message goes to
-// standard output, as the packaging tools expect), or when the file name, field 0 or a relative
-// field 1 would lead out of the folder it is joined to.
+// standard output, as the packaging tools expect), or when the file name, field 0 or field 1
+// would lead out of the folder it is joined to (a drive, a leading separator, "." or "..").
 bool ParseFileEntry(std::u16string_view key, std::u16string_view value, FileEntry* entry);
 
 // The "number" rule of file lines: decimal floating-point text truncated toward zero to 64 bits,

@@ -125,6 +125,8 @@ TEST(DescFileEntry, NamesThatLeaveTheirFolderAreMalformed) {
       {"a.dll", "..", "", false},
       {"a.dll", "", "..\\..\\Windows", false},
       {"a.dll", "", "C:\\Windows", false},
+      {"a.dll", "", "%windir%\\..\\x", false},
+      {"a.dll", "", "$SYSTEM32\\..", false},
   };
   for (const auto& c : cases) {
     FileEntry entry;
