@@ -258,4 +258,56 @@ class ScriptServer {
   int port_ = 0;
 };
 
+// A private nginx (Debian's) serving the files put into it, stopped at the end of the test.
+class NginxInstance {
+ public:
+  explicit NginxInstance(const std::string& name) : folder_(name) {
+    fs::create_directories(folder_.path() / "www");
+  }
+  ~NginxInstance() { Stop(); }
+
+  void PutFile(const std::string& name, const std::vector<unsigned char>& bytes) {
+    testing_support::WriteBytes((folder_.path() / "www" / name).u16string(), bytes);
+  }
+
+  // lifetime_seconds: the instance stops by itself after this, should Stop never run.
+  ::testing::AssertionResult Start(int lifetime_seconds = 300) {
+    intptr_t child = -1;
+    if (!StartHostProgram({"/bin/sh", Script(), "start", UnixPath(folder_.path()), std::to_string(lifetime_seconds)},
+                          &child)) {
+      return ::testing::AssertionFailure() << "cannot start " << Script();
+    }
+    started_ = true;
+    const bool up = WaitForFile(folder_.path() / "port", std::chrono::seconds(30));
+    ReapHostProgram(child, false);
+    if (!up) {
+      return ::testing::AssertionFailure() << "nginx did not start: " << ReadFileText(folder_.path() / "start.log");
+    }
+    port_ = std::stoi(ReadFileText(folder_.path() / "port"));
+    return ::testing::AssertionSuccess();
+  }
+
+  void Stop() {
+    if (!started_) return;
+    started_ = false;
+    intptr_t child = -1;
+    if (!StartHostProgram({"/bin/sh", Script(), "stop", UnixPath(folder_.path())}, &child)) return;
+    WaitForFile(folder_.path() / "stopped", std::chrono::seconds(20));
+    ReapHostProgram(child, false);
+  }
+
+  int port() const { return port_; }
+  std::u16string Url(const std::string& path) const {
+    return base::Utf8ToUtf16("http://127.0.0.1:" + std::to_string(port_) + path);
+  }
+  // One line per request: status "range" bytes-sent "request line".
+  std::string AccessLog() const { return ReadFileText(folder_.path() / "access.log"); }
+
+ private:
+  static std::string Script() { return SourceDir() + "/tests/net/nginx_instance.sh"; }
+  WorkFolder folder_;
+  bool started_ = false;
+  int port_ = 0;
+};
+
 }  // namespace net_test
