@@ -85,7 +85,12 @@ int Run(const Args& args) {
     if (!problem.file.empty()) {
       std::string dir = Narrow(options.suite_dir);
       while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-      problem.file = dir + "/" + problem.file;
+      // One kind of separator in the path shown, the one the folder was given with.
+      const char separator = dir.find('\\') != std::string::npos ? '\\' : '/';
+      for (char& c : problem.file) {
+        if (c == '/') c = separator;
+      }
+      problem.file = dir + separator + problem.file;
     }
     return Fail(problem.Text());
   }
