@@ -19,8 +19,9 @@ namespace {
 
 constexpr uint8_t kHeaderMagic[4] = {'C', 'V', 'A', 'S'};
 constexpr uint8_t kRecordMagic[4] = {'I', 'C', 'M', 'D'};
-// Record data is streamed through a buffer of this size, never held whole.
-constexpr size_t kCopyBufferSize = 10240;
+// Record data is streamed through a buffer of this size, never held whole. 64 KiB rather than
+// 10 KiB: with the smaller buffer, extraction ran at half the speed of a plain file copy.
+constexpr size_t kCopyBufferSize = 1u << 16;
 constexpr size_t kAddBufferSize = 1u << 16;
 constexpr size_t kMaxComposeListLength = 511;
 constexpr size_t kMaxProductListLength = 63;
@@ -298,18 +299,21 @@ bool CDeedBox::ExtractRecord(const char16_t* name, const char16_t* destination) 
   platform::File out = platform::File::Open(destination, platform::FileAccess::kReadWrite,
                                             platform::FileDisposition::kCreateAlways, platform::FileShare::kReadWrite);
   if (!out.IsOpen()) return false;
-  uint8_t buffer[kCopyBufferSize];
-  uint32_t remaining = record->length;
-  while (remaining > 0) {
-    const size_t want = std::min<size_t>(remaining, sizeof(buffer));
+  const size_t buffer_size = std::min<size_t>(kCopyBufferSize, std::max<uint32_t>(record->length, 1));
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[buffer_size]);
+  uint32_t remaining = buffer ? record->length : 0;
+  bool ok = buffer != nullptr;
+  while (ok && remaining > 0) {
+    const size_t want = std::min<size_t>(remaining, buffer_size);
     size_t got = 0;
     // A container cut short, or a write that fails: nothing partial is left behind.
-    if (!file_.Read(buffer, want, &got) || got == 0 || !out.Write(buffer, got)) {
-      out.Close();
-      platform::DeleteFileAt(destination);
-      return false;
-    }
+    ok = file_.Read(buffer.get(), want, &got) && got != 0 && out.Write(buffer.get(), got);
     remaining -= static_cast<uint32_t>(got);
+  }
+  if (!ok) {
+    out.Close();
+    platform::DeleteFileAt(destination);
+    return false;
   }
   out.Close();
   return true;

@@ -22,7 +22,7 @@ constexpr size_t kTrailerSize = 8;
 // Output is produced and checked in slices of this size, so that the CRC runs over bytes that
 // are still in the cache. Each inflate call also copies up to 32 KiB into zlib's window; a
 // larger slice keeps that copy small beside the slice.
-constexpr uint32_t kOutputSlice = 1u << 20;
+constexpr uint32_t kOutputSlice = 1u << 18;
 constexpr size_t kDeflateInputSlice = 1u << 20;
 
 // Raw inflate state released on every path out of the decoder.
