@@ -31,7 +31,7 @@ class BoundedOutput {
 
 enum class Length { kDefault, kShort, kLong, kLongLong };
 
-struct Spec {
+struct FieldFormat {
   bool left = false;
   bool zero = false;
   size_t width = 0;
@@ -42,15 +42,15 @@ struct Spec {
 // mistaken width from spinning through a huge pad.
 constexpr size_t kMaxWidth = 4096;
 
-void PutField(BoundedOutput* out, const Spec& spec, const char16_t* text, size_t n, bool numeric,
+void PutField(BoundedOutput* out, const FieldFormat& field, const char16_t* text, size_t n, bool numeric,
               bool negative) {
   const size_t total = n + (negative ? 1 : 0);
-  const size_t pad = spec.width > total ? spec.width - total : 0;
-  if (spec.left) {
+  const size_t pad = field.width > total ? field.width - total : 0;
+  if (field.left) {
     if (negative) out->Put(u'-');
     out->Put(text, n);
     out->Pad(u' ', pad);
-  } else if (spec.zero && numeric) {
+  } else if (field.zero && numeric) {
     if (negative) out->Put(u'-');
     out->Pad(u'0', pad);
     out->Put(text, n);
@@ -100,12 +100,12 @@ void FormatInto(BoundedOutput* out, const char16_t* format, va_list* args) {
       continue;
     }
     const char16_t* start = p++;
-    Spec spec;
+    FieldFormat field;
     for (;; ++p) {
       if (*p == u'-') {
-        spec.left = true;
+        field.left = true;
       } else if (*p == u'0') {
-        spec.zero = true;
+        field.zero = true;
       } else {
         break;
       }
@@ -113,28 +113,28 @@ void FormatInto(BoundedOutput* out, const char16_t* format, va_list* args) {
     if (*p == u'*') {
       const int w = va_arg(*args, int);
       if (w < 0) {
-        spec.left = true;
-        spec.width = w == INT32_MIN ? kMaxWidth : static_cast<size_t>(-w);
+        field.left = true;
+        field.width = w == INT32_MIN ? kMaxWidth : static_cast<size_t>(-w);
       } else {
-        spec.width = static_cast<size_t>(w);
+        field.width = static_cast<size_t>(w);
       }
       ++p;
     } else {
       while (*p >= u'0' && *p <= u'9') {
-        spec.width = spec.width * 10 + static_cast<size_t>(*p - u'0');
-        if (spec.width > kMaxWidth) spec.width = kMaxWidth;
+        field.width = field.width * 10 + static_cast<size_t>(*p - u'0');
+        if (field.width > kMaxWidth) field.width = kMaxWidth;
         ++p;
       }
     }
-    if (spec.width > kMaxWidth) spec.width = kMaxWidth;
+    if (field.width > kMaxWidth) field.width = kMaxWidth;
     if (*p == u'h') {
-      spec.length = Length::kShort;
+      field.length = Length::kShort;
       ++p;
     } else if (*p == u'l') {
-      spec.length = Length::kLong;
+      field.length = Length::kLong;
       ++p;
       if (*p == u'l') {
-        spec.length = Length::kLongLong;
+        field.length = Length::kLongLong;
         ++p;
       }
     }
@@ -145,44 +145,44 @@ void FormatInto(BoundedOutput* out, const char16_t* format, va_list* args) {
         out->Put(u'%');
         break;
       case u's':
-        if (spec.length == Length::kShort) {
+        if (field.length == Length::kShort) {
           const char* s = va_arg(*args, const char*);
           const std::u16string wide = s ? Utf8ToUtf16(s) : std::u16string(u"(null)");
-          PutField(out, spec, wide.data(), wide.size(), false, false);
+          PutField(out, field, wide.data(), wide.size(), false, false);
         } else {
           const char16_t* s = va_arg(*args, const char16_t*);
           if (!s) s = u"(null)";
           size_t n = 0;
           while (s[n]) ++n;
-          PutField(out, spec, s, n, false, false);
+          PutField(out, field, s, n, false, false);
         }
         break;
       case u'S': {
         const char* s = va_arg(*args, const char*);
         const std::u16string wide = s ? Utf8ToUtf16(s) : std::u16string(u"(null)");
-        PutField(out, spec, wide.data(), wide.size(), false, false);
+        PutField(out, field, wide.data(), wide.size(), false, false);
         break;
       }
       case u'c': {
         const char16_t c = static_cast<char16_t>(va_arg(*args, int));
-        PutField(out, spec, &c, 1, false, false);
+        PutField(out, field, &c, 1, false, false);
         break;
       }
       case u'd':
       case u'i': {
-        const int64_t v = TakeSigned(args, spec.length);
+        const int64_t v = TakeSigned(args, field.length);
         const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
         const size_t first = RenderDigits(magnitude, 10, false, digits, 24);
-        PutField(out, spec, digits + first, 24 - first, true, v < 0);
+        PutField(out, field, digits + first, 24 - first, true, v < 0);
         break;
       }
       case u'u':
       case u'x':
       case u'X': {
-        const uint64_t v = TakeUnsigned(args, spec.length);
+        const uint64_t v = TakeUnsigned(args, field.length);
         const unsigned radix = conversion == u'u' ? 10 : 16;
         const size_t first = RenderDigits(v, radix, conversion == u'X', digits, 24);
-        PutField(out, spec, digits + first, 24 - first, true, false);
+        PutField(out, field, digits + first, 24 - first, true, false);
         break;
       }
       default:
