@@ -133,6 +133,17 @@ TEST_F(LogTest, TheFolderIsCreatedWhenMissing) {
 #endif
 }
 
+TEST_F(LogTest, AFolderThatCannotBeMadeDropsEveryEntryQuietly) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows folder cannot be moved for one process";
+#else
+  // Only the last level is created: under a missing parent, nothing is written and nothing fails.
+  const std::u16string base = scratch_.Join(u"missing/parent");
+  EXPECT_EQ(RunProgram(HelperPath(), {"--text", "lost", "--api", "5", "--text", "lost too"}, base), 0);
+  EXPECT_FALSE(platform::PathExists(scratch_.Join(u"missing")));
+#endif
+}
+
 TEST_F(LogTest, SizeLimitKeepsExactlyTheLimitAndRestartsOneBytePast) {
   struct Case {
     size_t existing;
