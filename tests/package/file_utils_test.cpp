@@ -66,8 +66,12 @@ TEST(CreatePath, CreatesEveryMissingFolderButNotTheFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_TRUE(package::CreatePath(dir.Join(c.path).c_str()));
-    for (const auto& folder : c.folders) EXPECT_TRUE(IsFolder(dir.Join(folder))) << base::Utf16ToUtf8(folder);
-    if (!c.not_created.empty()) EXPECT_FALSE(Exists(dir.Join(c.not_created)));
+    for (const auto& folder : c.folders) {
+      EXPECT_TRUE(IsFolder(dir.Join(folder))) << base::Utf16ToUtf8(folder);
+    }
+    if (!c.not_created.empty()) {
+      EXPECT_FALSE(Exists(dir.Join(c.not_created)));
+    }
   }
   EXPECT_FALSE(package::CreatePath(nullptr));
   EXPECT_FALSE(package::CreatePath(u""));
@@ -99,7 +103,7 @@ TEST(WholeFile, ReadGivesTheBytesWithATerminator) {
 TEST(WholeFile, ReadGivesNothingForEmptyMissingOrNull) {
   ScratchDir dir;
   WriteText(dir.Join(u"empty.bin"), "");
-  for (const std::u16string& name : {u"empty.bin", u"missing.bin"}) {
+  for (const char16_t* name : {u"empty.bin", u"missing.bin"}) {
     uint32_t size = 99;
     EXPECT_EQ(package::ReadWholeFile(dir.Join(name).c_str(), &size), nullptr);
     EXPECT_EQ(size, 0u);

@@ -1,0 +1,324 @@
+// Replacement at restart and the root guard on a real Windows file system and registry (Wine).
+// The delayed moves land in "PendingFileRenameOperations" under the Session Manager key; each
+// test removes the operations it added.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/strings.h"
+#include "package/file_utils.h"
+#include "support/message_box_recorder.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ReadBytes;
+using testing_support::ScratchDir;
+using testing_support::WriteText;
+
+constexpr wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string Text(const std::u16string& path) {
+  const auto bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::u16string ShortName(const std::u16string& path) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD n = GetShortPathNameW(W(path), buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? U(std::wstring(buffer, n)) : path;
+}
+
+struct PendingOperation {
+  std::u16string source;
+  std::u16string destination;  // empty for a deletion
+};
+
+// The value is a list of source/destination pairs of zero-terminated texts; an empty
+// destination is an empty text, so the list is split by the data's length, not by "\0\0".
+std::vector<std::u16string> ReadPendingTexts() {
+  std::vector<std::u16string> texts;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return texts;
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+    std::wstring data(size / sizeof(wchar_t), L'\0');
+    if (RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+        ERROR_SUCCESS) {
+      data.resize(size / sizeof(wchar_t));
+      size_t start = 0;
+      for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == L'\0') {
+          texts.push_back(U(data.substr(start, i - start)));
+          start = i + 1;
+        }
+      }
+    }
+  }
+  RegCloseKey(key);
+  return texts;
+}
+
+std::vector<PendingOperation> PendingOperations() {
+  const std::vector<std::u16string> texts = ReadPendingTexts();
+  std::vector<PendingOperation> pairs;
+  for (size_t i = 0; i + 1 < texts.size(); i += 2) pairs.push_back({texts[i], texts[i + 1]});
+  return pairs;
+}
+
+bool Mentions(const std::u16string& text, const std::vector<std::u16string>& folders) {
+  const std::u16string lower = base::ToLowerAscii(text);
+  for (const auto& folder : folders) {
+    if (!folder.empty() && lower.find(base::ToLowerAscii(folder)) != std::u16string::npos) return true;
+  }
+  return false;
+}
+
+// Takes out every pending operation that names one of the folders, keeping the others as
+// they were.
+void RemovePendingFor(const std::vector<std::u16string>& folders) {
+  std::wstring data;
+  bool removed = false;
+  for (const PendingOperation& op : PendingOperations()) {
+    if (Mentions(op.source, folders) || Mentions(op.destination, folders)) {
+      removed = true;
+      continue;
+    }
+    data.append(op.source.begin(), op.source.end());
+    data.push_back(L'\0');
+    data.append(op.destination.begin(), op.destination.end());
+    data.push_back(L'\0');
+  }
+  if (!removed) return;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  if (data.empty()) {
+    RegDeleteValueW(key, kPendingValue);
+  } else {
+    data.push_back(L'\0');
+    RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+  }
+  RegCloseKey(key);
+}
+
+// "\??\" + path, as the platform stores it; a replacing destination carries a leading "!".
+bool SamePendingPath(const std::u16string& stored, const std::u16string& path) {
+  std::u16string s = stored;
+  if (!s.empty() && s[0] == u'!') s.erase(0, 1);
+  return base::EqualsIgnoreAsciiCase(s, u"\\??\\" + path);
+}
+
+const PendingOperation* FindPending(const std::vector<PendingOperation>& ops, const std::u16string& source) {
+  for (const auto& op : ops) {
+    if (SamePendingPath(op.source, source)) return &op;
+  }
+  return nullptr;
+}
+
+class RestartReplacement : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    RemovePendingFor({dir_.path(), ShortName(dir_.path()), other_drive_, ShortName(other_drive_)});
+    if (!other_drive_.empty()) {
+      DeleteFileW(W(other_drive_ + u"\\src.dll"));
+      RemoveDirectoryW(W(other_drive_));
+    }
+  }
+
+  ScratchDir dir_;
+  std::u16string other_drive_;
+};
+
+TEST_F(RestartReplacement, TzRestartDeleteFileRenamesAndSchedulesTheDeletion) {
+  const std::u16string program = dir_.Join(u"prog.exe");
+  WriteText(program, "new");
+  WriteText(program + u".ren", "old");
+  ASSERT_TRUE(package::TzRestartDeleteFile(program.c_str()));
+  EXPECT_FALSE(Exists(program));
+  EXPECT_EQ(Text(program + u".ren"), "new");  // the older ".ren" was replaced
+
+  const auto ops = PendingOperations();
+  const PendingOperation* op = FindPending(ops, program + u".ren");
+  ASSERT_NE(op, nullptr) << "no pending deletion of " << base::Utf16ToUtf8(program) << ".ren";
+  EXPECT_TRUE(op->destination.empty());
+}
+
+TEST_F(RestartReplacement, SmartMoveOnOneDriveSchedulesTheShortSource) {
+  const std::u16string source = dir_.Join(u"new-library-version.dll");
+  const std::u16string target = dir_.Join(u"library.dll");
+  WriteText(source, "N");
+  // The drive letter in another case is still the same drive: no copy.
+  std::u16string source_other_case = source;
+  source_other_case[0] = static_cast<char16_t>(source_other_case[0] ^ 0x20);
+  ASSERT_TRUE(package::__smartmovefile(source_other_case.c_str(), target.c_str(), 4));
+  EXPECT_FALSE(Exists(target + u".tmp"));
+  EXPECT_FALSE(Exists(target));  // nothing moves before the restart
+
+  const auto ops = PendingOperations();
+  const PendingOperation* op = FindPending(ops, ShortName(source_other_case));
+  ASSERT_NE(op, nullptr);
+  EXPECT_TRUE(SamePendingPath(op->destination, target)) << base::Utf16ToUtf8(op->destination);
+}
+
+TEST_F(RestartReplacement, SmartMoveAcrossDrivesCopiesNextToTheDestinationFirst) {
+  // Z: is the Unix root under Wine, C: the prefix's drive: two drives.
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  ASSERT_NE(towupper(temp[0]), L'Z') << "the scratch folder must not lie on Z:";
+  other_drive_ = u"Z:\\tmp\\norv-smartmove-" + base::NumberToUtf16(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(W(other_drive_), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::u16string source = other_drive_ + u"\\src.dll";
+  WriteText(source, "payload");
+  const std::u16string target = dir_.Join(u"app.dll");
+
+  ASSERT_TRUE(package::__smartmovefile(source.c_str(), target.c_str(), 4));
+  EXPECT_EQ(Text(target + u".tmp"), "payload");
+  EXPECT_EQ(Text(source), "payload");  // the original stays where it was
+
+  const auto ops = PendingOperations();
+  const PendingOperation* op = FindPending(ops, ShortName(target + u".tmp"));
+  ASSERT_NE(op, nullptr);
+  EXPECT_TRUE(SamePendingPath(op->destination, target));
+  EXPECT_EQ(FindPending(ops, ShortName(source)), nullptr);
+}
+
+TEST_F(RestartReplacement, SmartMoveWithoutDestinationSchedulesADeletion) {
+  const std::u16string file = dir_.Join(u"old.dll");
+  WriteText(file, "x");
+  ASSERT_TRUE(package::__smartmovefile(file.c_str(), nullptr, 4));
+  EXPECT_TRUE(Exists(file));
+  const auto ops = PendingOperations();
+  const PendingOperation* op = FindPending(ops, file);
+  ASSERT_NE(op, nullptr);
+  EXPECT_TRUE(op->destination.empty());
+}
+
+TEST_F(RestartReplacement, SmartMoveFailsWhenTheCrossDriveCopyFails) {
+  const std::u16string target = dir_.Join(u"app.dll");
+  EXPECT_FALSE(package::__smartmovefile(u"Z:\\no\\such\\file.dll", target.c_str(), 4));
+  EXPECT_FALSE(Exists(target + u".tmp"));
+}
+
+// ---- The root guard on a drive that maps to a scratch folder ----
+
+// Starts a Unix program of the host (Wine runs ELF programs named by their Z: path). Wine does
+// not wait for such a child, so callers poll for its effect.
+bool StartHostProgram(const std::wstring& program, const std::wstring& command_line) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring line = command_line;
+  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  for (int i = 0; i < 100; ++i) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// The Unix path of a Windows path, through Wine's own export; empty outside Wine.
+std::string UnixPath(const std::u16string& path) {
+  using Function = char*(CDECL*)(LPCWSTR);
+  FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name");
+  if (!found) return "";
+  char* unix_path = reinterpret_cast<Function>(reinterpret_cast<void*>(found))(W(path));
+  if (!unix_path) return "";
+  std::string out = unix_path;
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return out;
+}
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// A drive letter whose root is a scratch folder, so that a failing guard would only empty the
+// scratch folder. Wine keeps its drive letters as symbolic links in "<prefix>/dosdevices"
+// (DefineDosDevice does not reach its file name lookup), so the link is made there.
+class DriveRootGuard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryW(W(dir_.Join(u"keep")), nullptr);
+    WriteText(dir_.Join(u"keep\\file.txt"), "x");
+    WriteText(dir_.Join(u"top.txt"), "y");
+    const std::string folder = UnixPath(dir_.path());
+    char prefix[1024];
+    const DWORD n = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
+    if (folder.empty() || n == 0 || n >= sizeof(prefix)) GTEST_SKIP() << "needs Wine with WINEPREFIX set";
+    for (wchar_t letter = L'Q'; letter <= L'Y' && drive_.empty(); ++letter) {
+      const std::wstring root = {letter, L':', L'\\'};
+      if (GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR) continue;  // in use
+      const std::string link = std::string(prefix) + "/dosdevices/" + static_cast<char>(towlower(letter)) + ":";
+      // -f replaces a link left behind by an earlier run that was killed.
+      if (!StartHostProgram(L"Z:\\bin\\ln", L"ln -sfn \"" + Widen(folder) + L"\" \"" + Widen(link) + L"\"")) continue;
+      const std::u16string drive = {static_cast<char16_t>(letter), u':'};
+      if (WaitFor([&] { return Exists(drive + u"\\top.txt"); })) {
+        drive_ = drive;
+        link_ = link;
+      } else {
+        StartHostProgram(L"Z:\\bin\\rm", L"rm -f \"" + Widen(link) + L"\"");
+      }
+    }
+    if (drive_.empty()) GTEST_SKIP() << "no drive letter could be mapped";
+  }
+  void TearDown() override {
+    if (link_.empty()) return;
+    StartHostProgram(L"Z:\\bin\\rm", L"rm -f \"" + Widen(link_) + L"\"");
+    WaitFor([&] { return !Exists(drive_ + u"\\top.txt"); });
+  }
+
+  ScratchDir dir_;
+  std::u16string drive_;
+  std::string link_;
+};
+
+TEST_F(DriveRootGuard, RootsAreRefusedWithTheWarningAndKeepEverything) {
+  const std::u16string letter = drive_.substr(0, 1);
+  const std::u16string lower = base::ToLowerAscii(letter);
+  std::vector<std::u16string> guarded = {letter + u":\\",  lower + u":\\", letter + u":/", lower + u":/",
+                                         letter + u":\\\\", letter + u":",  lower + u":"};
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  // A lone backslash is the root of the current drive. (Wine reads a lone "/" as the Unix root,
+  // which no test may risk.)
+  ASSERT_TRUE(SetCurrentDirectoryW(W(drive_ + u"\\keep")));
+  guarded.push_back(u"\\");
+  testing_support::MessageBoxRecorder boxes;
+  for (const auto& root : guarded) {
+    package::DeleteTree(root.c_str(), true);
+    package::DeleteTree(root.c_str(), false);
+  }
+  SetCurrentDirectoryW(previous);
+  ASSERT_EQ(boxes.shown().size(), 2 * guarded.size());
+  for (const auto& box : boxes.shown()) {
+    EXPECT_EQ(box.title, u"warning");
+    EXPECT_EQ(box.text, u"Warning code: 0x1144.");
+    EXPECT_EQ(box.style, 0u);
+  }
+  EXPECT_EQ(Text(dir_.Join(u"keep\\file.txt")), "x");
+  EXPECT_EQ(Text(dir_.Join(u"top.txt")), "y");
+
+  // A folder below the root is no root: it goes.
+  package::DeleteTree((drive_ + u"\\keep").c_str(), true);
+  EXPECT_FALSE(Exists(dir_.Join(u"keep")));
+  EXPECT_EQ(boxes.shown().size(), 2 * guarded.size());
+}
+
+}  // namespace
