@@ -550,6 +550,13 @@ class SuiteLoader {
         for (const char16_t* text : kSkinTextFiles) {
           if (base::EqualsIgnoreAsciiCase(base::FileNamePart(f.relative), text)) skin.is_text = true;
         }
+        if (skin.is_text) {
+          std::vector<uint8_t> bytes;
+          std::u16string text;
+          std::string reason;
+          if (!ReadFileBytes(f.path, &bytes, &reason)) return Fail(file, 0, "cannot be read");
+          if (!DecodeText(bytes, &text, &reason)) return Fail(file, 0, reason);
+        }
         if (base::EqualsIgnoreAsciiCase(f.relative, u"Setup.ini") && !CheckSetupIni(file, f.path)) return false;
         suite_->skin.push_back(skin);
       }
