@@ -41,6 +41,13 @@ bool HasDotComponent(std::u16string_view text) {
   return false;
 }
 
+// "X:", "X:\..." or "\\server\...": what an environment form must expand to, so that a
+// reference to an unset variable never leaves a path relative to the current folder.
+bool IsAbsoluteFolder(std::u16string_view folder) {
+  if (folder.size() >= 2 && folder[1] == u':' && (folder.size() == 2 || base::IsSeparator(folder[2]))) return true;
+  return folder.size() >= 2 && base::IsSeparator(folder[0]) && base::IsSeparator(folder[1]);
+}
+
 // An empty text, or a relative folder that stays inside the folder it is joined to.
 bool IsContainedFolder(std::u16string_view folder) {
   return folder.empty() || base::IsContainedRelativePath(folder);
@@ -103,7 +110,7 @@ std::u16string FileTargetPath(const FileEntry& entry, const TargetFolders& folde
   std::u16string folder;
   if (!dest.empty() && dest[0] == u'%') {
     if (HasDotComponent(dest)) return Refuse(u": the folder climbs out of the folder it names", entry);
-    if (!folders.expand_environment || !folders.expand_environment(dest, &folder)) {
+    if (!folders.expand_environment || !folders.expand_environment(dest, &folder) || !IsAbsoluteFolder(folder)) {
       return Refuse(u": the environment form cannot be expanded", entry);
     }
   } else if (!dest.empty() && dest[0] == u'$') {

@@ -39,7 +39,8 @@ TargetFolders SystemTargetFolders(const WorkPaths& paths);
 // The full path of the entry's installed copy. Never fails in the sense of a code; it gives an
 // empty text, with a warning in the log, when no sound path exists: the macro is neither
 // "$SYSTEM32" nor "$WINDOWS", the folder a macro names is unknown, the environment form
-// cannot be expanded, the file name is empty, or a "." or ".." component in the text after a
+// cannot be expanded to an absolute folder (an unset variable stays unexpanded), the file name
+// is empty, or a "." or ".." component in the text after a
 // macro or in the environment form would climb out of the folder it names.
 std::u16string FileTargetPath(const FileEntry& entry, const TargetFolders& folders);
 

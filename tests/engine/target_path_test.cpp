@@ -105,6 +105,7 @@ TEST(TargetPathTest, EveryFolderForm) {
       {Entry(u"a.dll", u"$PROGRAMS\\x", u""), u""},
       {Entry(u"a.dll", u"$SYSTEM32\\..\\..\\evil", u""), u""},
       {Entry(u"a.dll", u"%APPDATA%\\..\\x", u""), u""},
+      {Entry(u"a.dll", u"%UNSET%\\x", u""), u""},  // stays unexpanded: no folder of its own
       {Entry(u"", u"bin", u""), u""},
   };
   const TargetFolders folders = FixedFolders();

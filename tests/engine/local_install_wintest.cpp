@@ -1,0 +1,196 @@
+// The registry half of the installed state under Wine: FileValid marks and the OEM value, read
+// and written in the real registry. Every test removes what it created.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/strings.h"
+#include "engine/change_detect.h"
+#include "engine/engine_codes.h"
+#include "engine/local_install.h"
+#include "platform/registry.h"
+#include "support/scratch_dir.h"
+#include "utf16_text.h"
+
+namespace {
+
+using platform::RegAccess;
+using platform::RegKey;
+using platform::RegRoot;
+
+constexpr char16_t kClientKey[] = u"Software\\NorvClient";
+constexpr char16_t kFileValidKey[] = u"Software\\NorvClient\\FileValid";
+
+bool KeyExists(const char16_t* subkey) {
+  RegKey key;
+  return RegKey::Open(RegRoot::kLocalMachine, subkey, RegAccess::kRead, &key) == platform::kRegOk;
+}
+
+// Removes the named FileValid values at the end, and the key itself when the test made it.
+class FileValidMarks {
+ public:
+  FileValidMarks() : key_existed_(KeyExists(kFileValidKey)) {}
+  ~FileValidMarks() {
+    RegKey key;
+    if (RegKey::Open(RegRoot::kLocalMachine, kFileValidKey, RegAccess::kReadWrite, &key) == platform::kRegOk) {
+      for (const auto& name : names_) key.DeleteValue(name);
+      std::vector<std::u16string> left;
+      key.ListValueNames(&left);
+      key.Close();
+      if (!key_existed_ && left.empty()) platform::DeleteKeyTree(RegRoot::kLocalMachine, kFileValidKey);
+    }
+  }
+  void Track(const std::u16string& name) { names_.push_back(name); }
+  RegKey Open() {
+    RegKey key;
+    EXPECT_EQ(RegKey::Create(RegRoot::kLocalMachine, kFileValidKey, RegAccess::kReadWrite, &key), platform::kRegOk);
+    return key;
+  }
+
+ private:
+  bool key_existed_;
+  std::vector<std::u16string> names_;
+};
+
+TEST(LocalInstallRegistryTest, SetInstallFileValidWritesADword) {
+  FileValidMarks marks;
+  marks.Track(u"NorvTestCore-a.dll");
+  EXPECT_TRUE(engine::SetInstallFileValid(u"a.dll", u"NorvTestCore", 0));
+  RegKey key = marks.Open();
+  platform::RegType type;
+  std::vector<uint8_t> data;
+  ASSERT_EQ(key.ReadValue(u"NorvTestCore-a.dll", 16, &type, &data), platform::kRegOk);
+  EXPECT_EQ(type, platform::RegType::kDword);
+  EXPECT_EQ(data, (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_FALSE(engine::IsInstallFileValid(u"a.dll", u"NorvTestCore"));
+
+  EXPECT_TRUE(engine::SetInstallFileValid(u"a.dll", u"NorvTestCore", 1));
+  uint32_t value = 7;
+  ASSERT_EQ(key.ReadDword(u"NorvTestCore-a.dll", &value), platform::kRegOk);
+  EXPECT_EQ(value, 1u);
+  EXPECT_TRUE(engine::IsInstallFileValid(u"a.dll", u"NorvTestCore"));
+}
+
+TEST(LocalInstallRegistryTest, OnlyADwordZeroIsInvalid) {
+  FileValidMarks marks;
+  RegKey key = marks.Open();
+  const struct {
+    const char16_t* file;
+    platform::RegType type;  // kNone: no value at all
+    std::vector<uint8_t> data;
+    bool valid;
+  } cases[] = {
+      {u"zero.dll", platform::RegType::kDword, {0, 0, 0, 0}, false},
+      {u"one.dll", platform::RegType::kDword, {1, 0, 0, 0}, true},
+      {u"five.dll", platform::RegType::kDword, {5, 0, 0, 0}, true},
+      {u"text.dll", platform::RegType::kString, {'0', 0, 0, 0}, true},
+      {u"absent.dll", platform::RegType::kNone, {}, true},
+  };
+  for (const auto& c : cases) {
+    const std::u16string name = std::u16string(u"NorvTestCore-") + c.file;
+    marks.Track(name);
+    if (c.type == platform::RegType::kDword) {
+      key.WriteDword(name, c.data[0]);
+    } else if (c.type == platform::RegType::kString) {
+      key.WriteString(name, u"0");
+    }
+    EXPECT_EQ(engine::IsInstallFileValid(c.file, u"NorvTestCore"), c.valid) << base::Utf16ToUtf8(c.file);
+  }
+}
+
+TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
+  FileValidMarks marks;
+  marks.Track(u"NorvMergeCore-svc.exe");
+  marks.Track(u"NorvMergeCore-ui.exe");
+  testing_support::ScratchDir dir;
+  const engine::WorkPaths paths(dir.path());
+  const std::string lines =
+      "svc.exe=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\n"
+      "ui.exe=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\n";
+  const std::string text = "[Version]\nPath=Core\n[HaveSection]\nNorvMergeCore=Files\n[Files]\n" + lines;
+  std::filesystem::create_directories(std::filesystem::path(dir.path()) / "Install" / "Compose");
+  std::filesystem::create_directories(std::filesystem::path(dir.path()) / "Core");
+  engine_test::WriteUtf16File(paths.ComposeFilePath(u"NorvMergeCore", engine::ComposeLocation::kInstalled), text);
+  const std::u16string fresh = dir.Join(u"NorvMergeCore.new");
+  engine_test::WriteUtf16File(fresh, text);
+  testing_support::WriteText(dir.Join(u"Core\\svc.exe"), "");  // empty files sum to FFFFFFFF
+  testing_support::WriteText(dir.Join(u"Core\\ui.exe"), "");
+
+  engine::SetInstallFileValid(u"svc.exe", u"NorvMergeCore", 0);
+  engine::SetInstallFileValid(u"ui.exe", u"NorvMergeCore", 1);
+
+  engine::Product owner(paths);
+  engine::Compose compose(paths);
+  compose.SetFilePath(u"NorvMergeCore", engine::ComposeLocation::kInstalled);
+  compose.SetLocation(engine::ComposeLocation::kInstalled);
+  compose.owner = &owner;
+  ASSERT_EQ(compose.LoadComposeFiles(), engine::kOk);
+  ASSERT_EQ(engine::MergeComposeFiles(compose, fresh.c_str(), engine::ComposeLocation::kTemp), engine::kOk);
+  ASSERT_EQ(compose.entries.size(), 2u);
+  EXPECT_EQ(compose.entries[0].state, engine::FileState::kUnchanged);
+  EXPECT_EQ(compose.entries[1].state, engine::FileState::kUnchanged);
+  engine::FileEntryList work;
+  engine::CollectWorkFiles(compose, &work, false);
+  ASSERT_EQ(work.size(), 1u);
+  EXPECT_EQ(work[0].file_name, u"svc.exe");
+}
+
+// Restores "OEM" as it was.
+class OemValue {
+ public:
+  OemValue() {
+    RegKey key;
+    if (RegKey::Open(RegRoot::kLocalMachine, kClientKey, RegAccess::kRead, &key) == platform::kRegOk) {
+      had_ = key.ReadValue(u"OEM", 4096, &type_, &data_) == platform::kRegOk;
+    }
+    key_existed_ = KeyExists(kClientKey);
+  }
+  ~OemValue() {
+    RegKey key;
+    if (RegKey::Open(RegRoot::kLocalMachine, kClientKey, RegAccess::kReadWrite, &key) != platform::kRegOk) return;
+    key.DeleteValue(u"OEM");
+    if (had_ && type_ == platform::RegType::kString) {
+      std::u16string text;
+      for (size_t i = 0; i + 1 < data_.size(); i += 2) text.push_back(static_cast<char16_t>(data_[i] | (data_[i + 1] << 8)));
+      key.WriteString(u"OEM", text, platform::RegTerminator::kOmitted);
+    }
+    std::vector<std::u16string> values, subkeys;
+    key.ListValueNames(&values);
+    key.ListSubkeys(&subkeys);
+    key.Close();
+    if (!key_existed_ && values.empty() && subkeys.empty()) platform::DeleteKeyTree(RegRoot::kLocalMachine, kClientKey);
+  }
+  void Set(const std::u16string& text) {
+    RegKey key;
+    ASSERT_EQ(RegKey::Create(RegRoot::kLocalMachine, kClientKey, RegAccess::kReadWrite, &key), platform::kRegOk);
+    ASSERT_EQ(key.WriteString(u"OEM", text), platform::kRegOk);
+  }
+  void Remove() {
+    RegKey key;
+    if (RegKey::Open(RegRoot::kLocalMachine, kClientKey, RegAccess::kReadWrite, &key) == platform::kRegOk) {
+      key.DeleteValue(u"OEM");
+    }
+  }
+
+ private:
+  bool had_ = false;
+  bool key_existed_ = false;
+  platform::RegType type_ = platform::RegType::kNone;
+  std::vector<uint8_t> data_;
+};
+
+TEST(LocalInstallRegistryTest, OemValue) {
+  OemValue oem;
+  oem.Remove();
+  EXPECT_EQ(engine::ReadOemName(), u"");
+  oem.Set(u"联想-OEM");
+  EXPECT_EQ(engine::ReadOemName(), u"联想-OEM");
+  oem.Set(std::u16string(260, u'x'));
+  EXPECT_EQ(engine::ReadOemName(), std::u16string(260, u'x'));
+  oem.Set(std::u16string(300, u'x'));  // longer than the value may be: not read at all
+  EXPECT_EQ(engine::ReadOemName(), u"");
+}
+
+}  // namespace
