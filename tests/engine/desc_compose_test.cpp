@@ -158,7 +158,9 @@ TEST_F(DescCompose, FailuresWithTheirCodesAndLogLines) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(compose_.entries.size(), c.entries_left) << c.name;
     EXPECT_FALSE(compose_.info_loaded) << c.name;
-    if (!c.log.empty()) EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
+    if (!c.log.empty()) {
+      EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
+    }
   }
 }
 

@@ -98,7 +98,9 @@ TEST_F(IntegrityCheck, ProductMarker) {
     Write(c.text);
     const LogTail log;
     EXPECT_EQ(CheckProductIni(path_.c_str()), c.code) << c.name;
-    if (c.log) EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
+    if (c.log) {
+      EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
+    }
   }
   const LogTail log;
   Write("[Version]\nIsCheckString=1\n[End]\nCheckString=Other\n");

@@ -5,6 +5,7 @@
 namespace platform {
 namespace {
 
+#if !defined(_WIN64)
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // Looked up by name once: systems before XP SP2 lack the export.
@@ -16,6 +17,7 @@ IsWow64ProcessFn IsWow64ProcessEntry() {
   }();
   return entry;
 }
+#endif
 
 }  // namespace
 
