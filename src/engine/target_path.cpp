@@ -28,19 +28,6 @@ void AppendSeparatorIfMissing(std::u16string& path) {
   if (!base::EndsWithSeparator(path)) path.push_back(u'\\');
 }
 
-// True when a component of text is "." or "..": such a path can leave the folder it starts in.
-bool HasDotComponent(std::u16string_view text) {
-  size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i == text.size() || base::IsSeparator(text[i])) {
-      const std::u16string_view part = text.substr(start, i - start);
-      if (part == u"." || part == u"..") return true;
-      start = i + 1;
-    }
-  }
-  return false;
-}
-
 // "X:", "X:\..." or "\\server\...": what an environment form must expand to, so that a
 // reference to an unset variable never leaves a path relative to the current folder.
 bool IsAbsoluteFolder(std::u16string_view folder) {
@@ -105,11 +92,15 @@ TargetFolders SystemTargetFolders(const WorkPaths& paths) {
 }
 
 std::u16string FileTargetPath(const FileEntry& entry, const TargetFolders& folders) {
-  if (entry.file_name.empty()) return Refuse(u": the file name is empty", entry);
+  // The same rule as for parsed file lines, checked again where the names meet a folder.
   const std::u16string_view dest = entry.dest_folder;
+  const std::u16string_view compose_folder = TrimRightWhiteSpace(entry.compose_folder);
+  if (!base::IsContainedRelativePath(entry.file_name) || !IsContainedFolder(dest) ||
+      !IsContainedFolder(compose_folder)) {
+    return Refuse(u": a name leads out of its folder", entry);
+  }
   std::u16string folder;
   if (!dest.empty() && dest[0] == u'%') {
-    if (HasDotComponent(dest)) return Refuse(u": the folder climbs out of the folder it names", entry);
     if (!folders.expand_environment || !folders.expand_environment(dest, &folder) || !IsAbsoluteFolder(folder)) {
       return Refuse(u": the environment form cannot be expanded", entry);
     }
@@ -117,11 +108,10 @@ std::u16string FileTargetPath(const FileEntry& entry, const TargetFolders& folde
     std::u16string_view rest;
     if (!MacroFolder(entry, folders, &folder, &rest)) return Refuse(u": the folder macro is unknown", entry);
     if (folder.empty()) return Refuse(u": the folder of the macro is unknown", entry);
-    if (HasDotComponent(rest)) return Refuse(u": the folder climbs out of the folder it names", entry);
     folder.append(rest);
   } else {
     folder = folders.install_dir;
-    folder.append(TrimRightWhiteSpace(entry.compose_folder));
+    folder.append(compose_folder);
     AppendSeparatorIfMissing(folder);
     folder.append(dest);
   }

@@ -33,15 +33,16 @@ struct TargetFolders {
 };
 
 // The facts of the running system (the system folder queries and the process environment) with
-// the install folder of paths. On the host build the Windows folders are empty.
+// the install folder of paths. On the host build the system folders are empty and the Windows
+// folder is platform::WindowsDirectory's stand-in.
 TargetFolders SystemTargetFolders(const WorkPaths& paths);
 
 // The full path of the entry's installed copy. Never fails in the sense of a code; it gives an
 // empty text, with a warning in the log, when no sound path exists: the macro is neither
 // "$SYSTEM32" nor "$WINDOWS", the folder a macro names is unknown, the environment form
 // cannot be expanded to an absolute folder (an unset variable stays unexpanded), the file name
-// is empty, or a "." or ".." component in the text after a
-// macro or in the environment form would climb out of the folder it names.
+// is not a plain relative name, or field 1 or the compose folder would climb out of the folder
+// they are joined to (the rule file lines are parsed with).
 std::u16string FileTargetPath(const FileEntry& entry, const TargetFolders& folders);
 
 // The target path of a file given by the identifier "{section}-{file name}" (split at the first

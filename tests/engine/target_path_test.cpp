@@ -107,6 +107,10 @@ TEST(TargetPathTest, EveryFolderForm) {
       {Entry(u"a.dll", u"%APPDATA%\\..\\x", u""), u""},
       {Entry(u"a.dll", u"%UNSET%\\x", u""), u""},  // stays unexpanded: no folder of its own
       {Entry(u"", u"bin", u""), u""},
+      {Entry(u"..\\a.dll", u"bin", u""), u""},
+      {Entry(u"a.dll", u"..\\bin", u""), u""},
+      {Entry(u"a.dll", u"bin", u"Client\\.."), u""},
+      {Entry(u"a.dll", u"C:\\bin", u""), u""},
   };
   const TargetFolders folders = FixedFolders();
   for (const auto& c : cases) {
