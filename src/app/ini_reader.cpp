@@ -131,6 +131,7 @@ bool CIniReader::LoadTzFile(const char16_t* path) {
   if (!path) {
     Clear();
     path_.clear();
+    file_size_ = 0;
     return false;
   }
   return LoadTzFile(std::u16string_view(path));
@@ -138,6 +139,8 @@ bool CIniReader::LoadTzFile(const char16_t* path) {
 
 bool CIniReader::LoadTzFile(std::u16string_view path) {
   Clear();
+  // A failed load must not leave the size of an earlier file for the integrity checks to see.
+  file_size_ = 0;
   if (!PathUsable(path) || path.find(u'\0') != std::u16string_view::npos) {
     // Remembering a cut path would make a later Save write to another file.
     path_.clear();

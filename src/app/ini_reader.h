@@ -145,8 +145,8 @@ class CIniReader {
 
   // The path given to the last LoadTzFile (empty after construction).
   const std::u16string& Path() const { return path_; }
-  // Byte size of the file last loaded by LoadTzFile (0 after construction); the integrity
-  // checks compare it with the recorded size.
+  // Byte size of the file last loaded by LoadTzFile; 0 after construction and after a load that
+  // found no file. The integrity checks compare it with the recorded size.
   uint32_t FileSize() const { return file_size_; }
 
  private:

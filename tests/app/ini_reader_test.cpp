@@ -313,9 +313,12 @@ TEST(IniReaderFile, EmptyReaderWritesOnlyTheByteOrderMark) {
 TEST(IniReaderFile, LoadFailsForMissingEmptyAndUnusablePaths) {
   ScratchDir dir;
   WriteBytes(dir.Join(u"empty.ini"), {});
+  WriteBytes(dir.Join(u"full.ini"), Utf16Bytes(u"[S]\r\nk=v\r\n", true));
   CIniReader reader;
-  Parse(reader, u"[S]\r\nk=v\r\n");
+  ASSERT_TRUE(reader.LoadTzFile(dir.Join(u"full.ini")));
+  EXPECT_EQ(reader.FileSize(), 22u);
   EXPECT_FALSE(reader.LoadTzFile(dir.Join(u"missing.ini")));
+  EXPECT_EQ(reader.FileSize(), 0u);
   EXPECT_EQ(reader.SectionCount(), 0u);
   EXPECT_FALSE(reader.LoadTzFile(dir.Join(u"empty.ini")));
   EXPECT_EQ(reader.FileSize(), 0u);

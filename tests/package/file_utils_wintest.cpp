@@ -192,17 +192,6 @@ TEST_F(RestartReplacement, SmartMoveAcrossDrivesCopiesNextToTheDestinationFirst)
   EXPECT_EQ(FindPending(ops, ShortName(source)), nullptr);
 }
 
-TEST_F(RestartReplacement, SmartMoveWithoutDestinationSchedulesADeletion) {
-  const std::u16string file = dir_.Join(u"old.dll");
-  WriteText(file, "x");
-  ASSERT_TRUE(package::__smartmovefile(file.c_str(), nullptr, 4));
-  EXPECT_TRUE(Exists(file));
-  const auto ops = PendingOperations();
-  const PendingOperation* op = FindPending(ops, file);
-  ASSERT_NE(op, nullptr);
-  EXPECT_TRUE(op->destination.empty());
-}
-
 TEST_F(RestartReplacement, SmartMoveFailsWhenTheCrossDriveCopyFails) {
   const std::u16string target = dir_.Join(u"app.dll");
   EXPECT_FALSE(package::__smartmovefile(u"Z:\\no\\such\\file.dll", target.c_str(), 4));
