@@ -169,7 +169,9 @@ TEST(DecodeGzipMember, ResultCodesFollowTheChecksInOrder) {
   for (const auto& c : cases) {
     Decoded d = Decode(c.input, c.capacity);
     EXPECT_EQ(d.code, c.code) << c.name;
-    if (c.code == 0) EXPECT_EQ(d.length, c.length_after) << c.name;
+    if (c.code == 0) {
+      EXPECT_EQ(d.length, c.length_after) << c.name;
+    }
   }
 }
 
