@@ -135,18 +135,5 @@ TEST(DescFileEntry, NamesThatLeaveTheirFolderAreMalformed) {
   }
 }
 
-TEST(DescFileEntry, FindByNameAndFolder) {
-  FileEntryList entries(3);
-  entries[0].file_name = u"a.dll";
-  entries[0].dest_folder = u"bin";
-  entries[1].file_name = u"A.DLL";
-  entries[1].dest_folder = u"lib";
-  entries[2].file_name = u"b.dll";
-  EXPECT_EQ(FindFileEntry(entries, u"A.dll"), &entries[0]);
-  EXPECT_EQ(FindFileEntry(entries, u"a.dll", u"LIB"), &entries[1]);
-  EXPECT_EQ(FindFileEntry(entries, u"b.dll", u"bin"), nullptr);
-  EXPECT_EQ(FindFileEntry(entries, u"c.dll"), nullptr);
-}
-
 }  // namespace
 }  // namespace engine

@@ -80,13 +80,6 @@ TEST(DescOsMask, RunningSystem) {
   EXPECT_EQ(GetOsMask(), mask);
 }
 
-TEST(DescOsMask, SupportOsSelection) {
-  EXPECT_TRUE(OsMaskAllows(0, kOsWin64));
-  EXPECT_TRUE(OsMaskAllows(0x1000000, kOsNt6 | kOsNtFamily));
-  EXPECT_FALSE(OsMaskAllows(0x1000000, kOsWin64));
-  EXPECT_TRUE(OsMaskAllows(0x1000400, kOsWin64));
-}
-
 TEST(DescHexRule, ReadsFromTheEndAndStopsAtTheFirstNonDigit) {
   const struct {
     const char16_t* text;

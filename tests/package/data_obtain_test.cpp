@@ -86,14 +86,6 @@ TEST_F(DataObtain, LoadCodes) {
   EXPECT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
   EXPECT_EQ(source_.ProductList(), u"Norv,Extra");
   EXPECT_EQ(source_.IsComposePacket(), 0u);
-  EXPECT_EQ(source_.Prepare(), kDataOk);
-  EXPECT_EQ(source_.Finish(0), kDataOk);
-  EXPECT_EQ(source_.Reserved1(5), kDataOk);
-  EXPECT_EQ(source_.Reserved2(5), kDataOk);
-  EXPECT_EQ(source_.SetParam1(7), 7u);
-  EXPECT_EQ(source_.SetParam2(9), 9u);
-  EXPECT_EQ(source_.Param1(), 7u);
-  EXPECT_EQ(source_.Param2(), 9u);
 }
 
 TEST_F(DataObtain, NothingLoaded) {
