@@ -144,11 +144,12 @@ TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {
   const RunResult run = Norvpack(scratch, {u"build", suite, u"-o", setup, u"--stub", StubFile(scratch)});
   EXPECT_EQ(run.code, 1);
 #ifdef _WIN32
-  const std::string shown = base::Utf16ToUtf8(suite) + "\\composes\\Main.out";
+  // Standard error is a text stream there.
+  const std::string shown = base::Utf16ToUtf8(suite) + "\\composes\\Main.out", end = "\r\n";
 #else
-  const std::string shown = base::Utf16ToUtf8(suite) + "/composes/Main.out";
+  const std::string shown = base::Utf16ToUtf8(suite) + "/composes/Main.out", end = "\n";
 #endif
-  EXPECT_EQ(run.err, "norvpack: " + shown + ":16: malformed file line: 3 fields, at least 16 are needed\n");
+  EXPECT_EQ(run.err, "norvpack: " + shown + ":16: malformed file line: 3 fields, at least 16 are needed" + end);
   EXPECT_FALSE(testing_support::Exists(setup));
 }
 
