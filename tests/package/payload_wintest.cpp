@@ -1,0 +1,146 @@
+// A real setup-style executable, built by the tree, stamped by norvpack with a skin part and a
+// package: it still runs, and its parts come back out through the installer's readers, both from
+// this process and from the running stamped program itself.
+#include <process.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "base/path.h"
+#include "base/strings.h"
+#include "package/payload.h"
+#include "package/payload_test_bytes.h"
+#include "platform/fs.h"
+#include "platform/system.h"
+#include "support/scratch_dir.h"
+
+namespace {
+using namespace payload_test;
+using testing_support::Exists;
+using testing_support::ScratchDir;
+using Buf = std::vector<uint8_t>;
+
+Buf Read(const std::u16string& path) {
+  const auto bytes = testing_support::ReadBytes(path);
+  return Buf(bytes.begin(), bytes.end());
+}
+void Write(const std::u16string& path, const Buf& bytes) {
+  testing_support::WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+}
+
+std::u16string TestsFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
+
+// Runs a program and waits; returns its exit code (-1 when it cannot be started).
+int RunProgram(const std::u16string& program, const std::vector<std::u16string>& args) {
+  std::vector<std::wstring> quoted;
+  quoted.push_back(L"\"" + std::wstring(program.begin(), program.end()) + L"\"");
+  for (const auto& a : args) quoted.push_back(L"\"" + std::wstring(a.begin(), a.end()) + L"\"");
+  std::vector<const wchar_t*> argv;
+  for (const auto& q : quoted) argv.push_back(q.c_str());
+  argv.push_back(nullptr);
+  return static_cast<int>(_wspawnv(_P_WAIT, reinterpret_cast<const wchar_t*>(program.c_str()), argv.data()));
+}
+
+std::map<std::string, std::string> ReadResult(const std::u16string& path) {
+  const Buf bytes = Read(path);
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  std::map<std::string, std::string> result;
+  for (std::string line; std::getline(in, line);) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) result[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return result;
+}
+
+class StampedExecutable : public testing::Test {
+ protected:
+  void SetUp() override {
+    stub_ = base::JoinPath(TestsFolder(), u"payload_stub.exe");
+    norvpack_ = base::JoinPath(TestsFolder(), u"..\\tools\\norvpack\\norvpack.exe");
+    ASSERT_TRUE(Exists(stub_));
+    ASSERT_TRUE(Exists(norvpack_));
+    skin_container_ = Container(u"http://127.0.0.1:8080/package.dat", 3,
+                                {{u"DIR-SetupSkinPart1|norvframe.ini", Bytes("[Frame]\r\nWidth=500\r\n")},
+                                 {u"DIR-SetupSkinPart1|Draw\\bk.bmp", Bytes("BM-picture")},
+                                 {u"DIR-SetupSkinPart2|Setup.ini", Bytes("[Setup]\r\n")}});
+    skin_part_ = PackedFile(skin_container_);
+    package_ = Container(u"Core,Tools", 0, {{u"FIX_Norv_1", Bytes("[Product]\r\n")}, {u"CNI-Core", Bytes("[Compose]\r\n")}});
+    Write(dir_.Join(u"skin.zqp"), skin_part_);
+    Write(dir_.Join(u"package.dat"), package_);
+  }
+
+  int Stamp(bool with_package, const std::u16string& output) {
+    std::vector<std::u16string> args = {u"stamp", u"--program", stub_, u"--skin", dir_.Join(u"skin.zqp"), u"-o", output};
+    if (with_package) {
+      args.push_back(u"--package");
+      args.push_back(dir_.Join(u"package.dat"));
+    }
+    return RunProgram(norvpack_, args);
+  }
+
+  ScratchDir dir_;
+  std::u16string stub_, norvpack_;
+  Buf skin_container_, skin_part_, package_;
+};
+
+TEST_F(StampedExecutable, RunsAndGivesBackBothParts) {
+  const std::u16string setup = dir_.Join(u"Setup.exe");
+  ASSERT_EQ(Stamp(true, setup), 0);
+  const Buf stub = Read(stub_);
+  const Buf stamped = Read(setup);
+  ASSERT_EQ(stamped.size(), stub.size() + skin_part_.size() + package_.size());
+  EXPECT_EQ(stamped[0x28], 0x5A);
+  EXPECT_EQ(stamped[0x29], 0x57);
+
+  // The stamped file is still a program that runs.
+  EXPECT_EQ(RunProgram(setup, {}), 7);
+
+  // This process reads the parts with the installer's readers.
+  EXPECT_TRUE(package::HasPackagePart(setup));
+  ASSERT_TRUE(package::ExtractPayloadPart(setup, dir_.Join(u"part1"), 1));
+  ASSERT_TRUE(package::ExtractPayloadPart(setup, dir_.Join(u"part2"), 2));
+  EXPECT_EQ(Read(dir_.Join(u"part1")), skin_part_);
+  EXPECT_EQ(Read(dir_.Join(u"part2")), package_);
+
+  // The running program takes its own payload out of its own file.
+  const std::u16string temp = dir_.Join(u"temp");
+  ASSERT_TRUE(platform::CreateDirectoryOne(temp));
+  const std::u16string result = dir_.Join(u"result.txt");
+  ASSERT_EQ(RunProgram(setup, {u"prepare", temp, result}), 0);
+  auto got = ReadResult(result);
+  const std::u16string work = temp + u"\\HavenClient\\";
+  EXPECT_EQ(got["skin"], base::Utf16ToUtf8(work + u"Style\\"));
+  EXPECT_EQ(got["url"], "http://127.0.0.1:8080/package.dat");
+  EXPECT_EQ(got["has_package"], "1");
+  EXPECT_EQ(Read(work + u"Style\\norvframe.ini"), Bytes("[Frame]\r\nWidth=500\r\n"));
+  EXPECT_EQ(Read(work + u"Style\\Draw\\bk.bmp"), Bytes("BM-picture"));
+  EXPECT_FALSE(Exists(work + u"Style\\Setup.ini"));
+  EXPECT_EQ(Read(work + u"Part1.dat"), skin_container_);
+  ASSERT_EQ(got["big"].rfind(base::Utf16ToUtf8(work + u"Big"), 0), 0u) << got["big"];
+  EXPECT_EQ(Read(base::Utf8ToUtf16(got["big"])), package_);
+}
+
+TEST_F(StampedExecutable, DownloadTypeSetupHasNoPackagePart) {
+  const std::u16string setup = dir_.Join(u"SetupDown.exe");
+  ASSERT_EQ(Stamp(false, setup), 0);
+  EXPECT_EQ(Read(setup).size(), Read(stub_).size() + skin_part_.size());
+  EXPECT_EQ(RunProgram(setup, {}), 7);
+  EXPECT_FALSE(package::HasPackagePart(setup));
+
+  const std::u16string temp = dir_.Join(u"temp");
+  ASSERT_TRUE(platform::CreateDirectoryOne(temp));
+  const std::u16string result = dir_.Join(u"result.txt");
+  ASSERT_EQ(RunProgram(setup, {u"prepare", temp, result}), 0);
+  auto got = ReadResult(result);
+  EXPECT_EQ(got["has_package"], "0");
+  EXPECT_EQ(got["url"], "http://127.0.0.1:8080/package.dat");
+
+  // The unstamped program has no table at all: no part comes out of it.
+  EXPECT_FALSE(package::HasPackagePart(stub_));
+  EXPECT_FALSE(package::ExtractPayloadPart(stub_, dir_.Join(u"p1"), 1));
+  EXPECT_EQ(RunProgram(stub_, {u"prepare", temp, result}), 1);
+}
+
+}  // namespace
