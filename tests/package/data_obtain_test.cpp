@@ -178,7 +178,8 @@ TEST_F(DataObtain, PackageKinds) {
     uint32_t reported;
   } cases[] = {{kDeedBoxKindProduct, 0}, {kDeedBoxKindComposePacket, 1}, {kDeedBoxKindSkin, 3}};
   for (const auto& c : cases) {
-    const std::u16string path = dir_.Join(u"kind.dat");
+    // One file per kind: the source keeps the package it loaded open.
+    const std::u16string path = dir_.Join(u"kind" + base::NumberToUtf16(c.kind) + u".dat");
     CDeedBox box;
     ASSERT_TRUE(box.Create(nullptr, path.c_str(), u"", c.kind));
     box.Close();
