@@ -351,6 +351,21 @@ TEST(BuildSuite, DescriptionsInUtf16BuildTheSameSetupFile) {
   WriteAll(compose, be);
   ASSERT_TRUE(norvpack::BuildSuite(Options(suite), &utf16, &error)) << error.Text();
   EXPECT_EQ(utf16.setup_file, utf8.setup_file);
+
+  // Lines ending in CR LF are counted the same: the 15-field line is line 16.
+  std::u16string crlf;
+  for (char16_t c : big) crlf += c == u'\n' ? std::u16string(u"\r\n") : std::u16string(1, c);
+  const std::u16string good = u"NorvCore.dll=bin,,0,0,0,2,0,1,0,0,,,auto,,auto,0";
+  ASSERT_NE(crlf.find(good), std::u16string::npos);
+  crlf.replace(crlf.find(good), good.size(), u"NorvCore.dll=bin,,0,0,0,2,0,1,0,0,,,auto,,auto");
+  std::vector<uint8_t> bytes{0xFF, 0xFE};
+  for (char16_t c : crlf) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  WriteAll(compose, bytes);
+  ASSERT_FALSE(norvpack::BuildSuite(Options(suite), &utf16, &error));
+  EXPECT_EQ(error.Text(), "composes/Main.out:16: malformed file line: 15 fields, at least 16 are needed");
 }
 
 }  // namespace

@@ -202,11 +202,13 @@ class SuiteBuilder {
     app::CIniReader& ini = d.ini();
     if (suite_.settings.check_string) {
       const app::IniSection* end = ini.FindSection(u"End");
-      if (end && end != ini.SectionAt(ini.SectionCount() - 1)) {
-        return Fail(d.relative(), d.SectionLine(end), "[End] must be the last section: it holds the end marker");
-      }
+      const int end_line = end ? d.SectionLine(end) : 0;
       ini.SetString(u"Version", u"IsCheckString", u"1");
       ini.SetString(u"End", u"CheckString", kEndMarker);
+      // A cut-short file loses its last section first: that is where the marker must stand.
+      if (ini.FindSection(u"End") != ini.SectionAt(ini.SectionCount() - 1)) {
+        return Fail(d.relative(), end_line, "[End] must be the last section: it holds the end marker");
+      }
     }
     const std::u16string path = stage_.Join(u"products\\" + product->name + u".out");
     if (!ini.SaveAs(path)) return Fail(d.relative(), 0, "cannot write the UTF-16 description to " + Narrow(path));
