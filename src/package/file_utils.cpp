@@ -121,7 +121,10 @@ void DeleteTree(const char16_t* folder, bool remove_root) {
     std::u16string child = root;
     if (add_separator) child.push_back(u'\\');
     child += entry.name;
-    if (entry.is_directory) {
+    if (entry.is_link) {
+      // A link into another folder goes as a link: what it points to is not ours to delete.
+      if (!(entry.is_directory && platform::RemoveDirectoryOne(child))) platform::DeleteFileAt(child);
+    } else if (entry.is_directory) {
       DeleteTree(child.c_str(), true);
     } else {
       // Read-only, hidden and system files would refuse to go.
@@ -141,7 +144,7 @@ void RemoveEmptyFolders(const char16_t* folder, bool remove_root) {
   for (const platform::DirEntry& entry : entries) {
     // Only names without a dot are visited (the "*." listing): a folder named like a version
     // number ("1.0") is kept with everything in it.
-    if (!entry.is_directory || entry.name.find(u'.') != std::u16string::npos) continue;
+    if (!entry.is_directory || entry.is_link || entry.name.find(u'.') != std::u16string::npos) continue;
     RemoveEmptyFolders((root + u"\\" + entry.name).c_str(), true);
   }
   if (remove_root) platform::RemoveDirectoryOne(root);

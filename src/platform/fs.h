@@ -56,6 +56,9 @@ struct DirEntry {
   bool is_directory = false;
   // Windows: the hidden attribute; host: a name starting with ".".
   bool is_hidden = false;
+  // A symbolic link or junction (Windows: a reparse point; host: a symbolic link). Tree walks
+  // remove such an entry itself and never follow it into the folder it points to.
+  bool is_link = false;
 };
 
 bool PathExists(std::u16string_view path);

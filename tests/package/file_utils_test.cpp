@@ -161,6 +161,24 @@ TEST(DeleteTree, KeepsTheRootWhenAskedAndEmptiesIt) {
   EXPECT_TRUE(fs::is_empty(Native(dir.Join(u"work"))));
 }
 
+TEST(DeleteTree, LinksGoWithoutWhatTheyPointTo) {
+  ScratchDir dir;
+  MakeFolder(dir.Join(u"outside\\empty"));
+  WriteText(dir.Join(u"outside\\precious.txt"), "keep");
+  MakeFolder(dir.Join(u"work\\sub"));
+  MakeFolder(dir.Join(u"tidy"));
+  std::error_code ec;
+  fs::create_directory_symlink(Native(dir.Join(u"outside")), Native(dir.Join(u"work\\sub\\link")), ec);
+  if (!ec) fs::create_directory_symlink(Native(dir.Join(u"outside")), Native(dir.Join(u"tidy\\link")), ec);
+  if (ec) GTEST_SKIP() << "no symbolic links on this system";  // Wine: see the Windows-only test
+
+  package::RemoveEmptyFolders(dir.Join(u"tidy").c_str(), true);
+  EXPECT_TRUE(IsFolder(dir.Join(u"outside\\empty")));
+  package::DeleteTree(dir.Join(u"work").c_str(), true);
+  EXPECT_FALSE(Exists(dir.Join(u"work")));
+  EXPECT_EQ(Text(dir.Join(u"outside\\precious.txt")), "keep");
+}
+
 TEST(DeleteTree, MissingOrNullFolderDoesNothing) {
   ScratchDir dir;
   testing_support::MessageBoxRecorder boxes;

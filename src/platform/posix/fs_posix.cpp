@@ -164,8 +164,9 @@ bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries) {
     if (!full.empty() && full.back() != '/') full.push_back('/');
     full += name;
     struct stat st;
-    const bool is_dir = ::lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    entries->push_back({base::Utf8ToUtf16(name), is_dir, name[0] == '.'});
+    const bool known = ::lstat(full.c_str(), &st) == 0;
+    entries->push_back(
+        {base::Utf8ToUtf16(name), known && S_ISDIR(st.st_mode), name[0] == '.', known && S_ISLNK(st.st_mode)});
   }
   ::closedir(dir);
   return true;

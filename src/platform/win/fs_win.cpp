@@ -147,7 +147,8 @@ bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries) {
     std::u16string name(as_u16cstr(data.cFileName));
     if (name == u"." || name == u"..") continue;
     entries->push_back({std::move(name), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                        (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
+                        (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+                        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (FindNextFileW(find.get(), &data));
   return true;
 }
