@@ -37,8 +37,9 @@ class LogTail {
   // The new bytes (the log's code page: ASCII texts compare as written).
   std::string Text() const {
     const std::vector<unsigned char> bytes = testing_support::ReadBytes(Path());
-    if (bytes.size() <= start_) return {};
-    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(start_), bytes.end());
+    // A log that outgrew its limit starts over: then all of it is new.
+    const size_t from = bytes.size() < start_ ? 0 : start_;
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end());
   }
 
   static std::u16string Path() {
