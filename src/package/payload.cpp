@@ -157,8 +157,8 @@ std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16str
   std::u16string work(work_dir);
   if (!base::EndsWithSeparator(work)) work.push_back(u'\\');
   const std::u16string style = work + kSkinFolderName;
-  if (!platform::IsDirectory(work)) platform::CreateDirectoryOne(work);
-  if (!platform::IsDirectory(style)) platform::CreateDirectoryOne(style);
+  if (!platform::IsDirectory(work)) platform::CreateDirectoryDefaultSecurity(work);
+  if (!platform::IsDirectory(style)) platform::CreateDirectoryDefaultSecurity(style);
 
   const std::u16string unpacked = work + kSkinPartFileName;
   const std::u16string packed = unpacked + kSkinPartPackedSuffix;
