@@ -156,7 +156,6 @@ ResEntryStatus ReadResEntry(platform::File& file, const ResArchive& archive, con
     return ResEntryStatus::kDecodeFailed;
   }
   data->bytes.resize(capacity);
-  data->stored_data_crc = base::LoadU32(block.data() + 12);
   data->modified = base::LoadU32(block.data() + 20);
   return ResEntryStatus::kOk;
 }

@@ -65,7 +65,6 @@ const char* ResEntryStatusText(ResEntryStatus status);
 struct ResEntryData {
   std::vector<uint8_t> bytes;  // the unpacked file
   uint32_t modified = 0;       // seconds since 1970-01-01 UTC
-  uint32_t stored_data_crc = 0;
 };
 
 // Reads, checks and decodes one entry's block. The output buffer is sized from the block's
