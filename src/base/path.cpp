@@ -33,7 +33,8 @@ bool IsContainedRelativePath(std::u16string_view name) {
     if (i < name.size() && name[i] == 0) return false;
     if (i == name.size() || IsSeparator(name[i])) {
       std::u16string_view part = name.substr(start, i - start);
-      if (part == u"." || part == u"..") return false;
+      // Windows drops trailing dots and spaces, so ". " or ".. " would act as "." or "..".
+      if (!part.empty() && part.find_first_not_of(u". ") == std::u16string_view::npos) return false;
       start = i + 1;
     }
   }

@@ -19,8 +19,9 @@ std::u16string_view FileNamePart(std::u16string_view path);
 std::u16string_view ParentPart(std::u16string_view path);
 
 // True for a relative name that stays inside the folder it is joined to: not empty, no drive
-// letter or colon, no leading separator (which also excludes UNC paths), and no "." or ".."
-// component. Names taken from packages and archives must pass this before they are joined.
+// letter or colon, no leading separator (which also excludes UNC paths), and no component made
+// only of dots and spaces ("." and "..", and ". " or "..." which Windows reads as one of them).
+// Names taken from packages and archives must pass this before they are joined.
 bool IsContainedRelativePath(std::u16string_view name);
 
 }  // namespace base

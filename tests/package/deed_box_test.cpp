@@ -228,6 +228,8 @@ TEST_F(DeedBoxTest, GroupNamesThatLeaveTheFolderAreRefusedAndTheRestExtracted) {
       {u"DIR-G|C:escape6.txt", Text("x")},
       {u"DIR-G|\\\\server\\share\\escape7.txt", Text("x")},
       {u"DIR-G|..", Text("x")},
+      {u"DIR-G|sub\\.. \\.. \\escape8.txt", Text("x")},
+      {u"DIR-G|... \\escape9.txt", Text("x")},
       {u"DIR-G|", Text("x")},
       {u"DIR-G", Text("x")},
       {u"DIR-G|sub\\last.txt", Text("2")},

@@ -368,7 +368,8 @@ int Extract(const ArgParser& parser) {
 
   if (platform::PathExists(output)) return Fail(Narrow(output) + " exists; extract writes a new folder");
   package::DeleteTree(temp.c_str(), true);
-  if (!platform::CreateDirectoryOne(temp)) return Fail("cannot create " + Narrow(temp));
+  package::CreatePath((temp + u"\\").c_str());
+  if (!platform::IsDirectory(temp)) return Fail("cannot create " + Narrow(temp));
   if (one_group) {
     const std::u16string group = parser.Value("--group");
     Progress progress("extracting", 1);
