@@ -39,7 +39,11 @@ inline std::vector<uint8_t> ReducedGzipMember(const std::vector<uint8_t>& data, 
   deflate(&z, Z_FINISH);
   deflated.resize(z.total_out);
   deflateEnd(&z);
-  std::vector<uint8_t> member = {0x1F, 0x8B, 0x08};
+  std::vector<uint8_t> member;
+  member.reserve(deflated.size() + 11);
+  member.push_back(0x1F);
+  member.push_back(0x8B);
+  member.push_back(0x08);
   member.insert(member.end(), deflated.begin(), deflated.end());
   PutU32(member, static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size()))));
   PutU32(member, static_cast<uint32_t>(data.size()));
