@@ -1,6 +1,5 @@
 #include "app/log.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -26,8 +25,10 @@ constexpr size_t kMaxFormattedChars = 2047;
 struct LogState {
   std::once_flag folder_once;
   std::u16string folder;  // "<Windows folder>\NorvLog\", or empty when unusable
-  std::mutex header_mutex;
-  std::atomic<bool> header_written{false};
+  // Held from opening the file to closing it: two threads that append at the same moment would
+  // otherwise both write at the end they saw, and one line would overwrite the other.
+  std::mutex entry_mutex;
+  bool header_written = false;  // guarded by entry_mutex
 };
 
 LogState& State() {
@@ -62,7 +63,8 @@ std::string Stamp() {
 bool WriteLine(platform::File* file, const std::string& line) { return file->Write(line.data(), line.size()); }
 
 platform::File OpenForAppend(const std::u16string& path) {
-  return platform::File::Open(path, platform::FileAccess::kReadWrite, platform::FileDisposition::kOpenAlways,
+  // Appending: entries of two threads may interleave line by line, but never overwrite each other.
+  return platform::File::Open(path, platform::FileAccess::kAppend, platform::FileDisposition::kOpenAlways,
                               platform::FileShare::kReadWrite);
 }
 
@@ -76,6 +78,8 @@ void WriteEntry(const char* text, uint32_t api_code, int32_t mod_code) {
   const std::u16string path = folder + module.substr(separator + 1) + u".log";
   if (path.size() > kMaxPathChars) return;
 
+  LogState& state = State();
+  std::lock_guard<std::mutex> lock(state.entry_mutex);
   platform::File file = OpenForAppend(path);
   if (!file.IsOpen()) return;
   uint64_t size = 0;
@@ -85,18 +89,12 @@ void WriteEntry(const char* text, uint32_t api_code, int32_t mod_code) {
     file = OpenForAppend(path);
     if (!file.IsOpen()) return;
   }
-  if (!file.SeekToEnd()) return;
 
   const std::string stamp = Stamp();
-  LogState& state = State();
-  // The header opens the process's first entry. A thread that finds it unwritten waits for the
-  // one writing it, so no entry of this process comes before it.
-  if (!state.header_written.load(std::memory_order_acquire)) {
-    std::lock_guard<std::mutex> lock(state.header_mutex);
-    if (!state.header_written.load(std::memory_order_relaxed)) {
-      WriteLine(&file, "\r\n" + stamp + " " + std::string(70, '=') + "\r\n");
-      state.header_written.store(true, std::memory_order_release);
-    }
+  // The header opens the process's first entry.
+  if (!state.header_written) {
+    WriteLine(&file, "\r\n" + stamp + " " + std::string(70, '=') + "\r\n");
+    state.header_written = true;
   }
   WriteLine(&file, stamp + " " + text + " \r\n");
 

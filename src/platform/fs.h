@@ -10,7 +10,13 @@
 
 namespace platform {
 
-enum class FileAccess { kRead, kReadWrite };
+enum class FileAccess {
+  kRead,
+  kReadWrite,
+  // Every write lands at the current end of the file, atomically with respect to other writers
+  // that append to the same file (so that two handles never write over each other's lines).
+  kAppend,
+};
 enum class FileDisposition {
   kOpenExisting,  // fails when the file is missing
   kOpenAlways,    // opens, or creates when missing; keeps the content

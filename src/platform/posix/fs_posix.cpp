@@ -41,6 +41,7 @@ File& File::operator=(File&& other) noexcept {
 
 File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare) {
   int flags = access == FileAccess::kRead ? O_RDONLY : O_RDWR;
+  if (access == FileAccess::kAppend) flags = O_WRONLY | O_APPEND;
   if (disposition == FileDisposition::kOpenAlways) flags |= O_CREAT;
   if (disposition == FileDisposition::kCreateAlways) flags |= O_CREAT | O_TRUNC;
   const int fd = ::open(NativePath(path).c_str(), flags | O_CLOEXEC, 0644);

@@ -25,6 +25,8 @@ File& File::operator=(File&& other) noexcept {
 File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare share) {
   const std::u16string p = Terminated(path);
   DWORD desired = access == FileAccess::kRead ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
+  // Append data without write data is the platform's atomic append.
+  if (access == FileAccess::kAppend) desired = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
   DWORD share_mode = share == FileShare::kRead ? FILE_SHARE_READ : (FILE_SHARE_READ | FILE_SHARE_WRITE);
   DWORD create = OPEN_EXISTING;
   if (disposition == FileDisposition::kOpenAlways) create = OPEN_ALWAYS;
