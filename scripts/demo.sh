@@ -1,15 +1,44 @@
 #!/usr/bin/env bash
-# The main job: builds the installer and the packaging tool and says what was produced.
-# (It will package the example suite and install it under Wine once the installer can.)
+# The main job: builds the installer's libraries and the packaging tool, packages the example
+# suite into a setup file with norvpack (on Linux and, under Wine, with the Windows build), and
+# shows what the setup file carries.
+# Until the installer's wizard exists, the stub that receives the payload is a built Windows
+# program (norvpack.exe itself); the demo will install the suite under Wine once Setup.exe exists.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_ROOT:-$root/build}
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" host windows
+
+norvpack="$out/host/tools/norvpack/norvpack"
+stub="$out/windows/src/Setup.exe"
+[ -f "$stub" ] || stub="$out/windows/tools/norvpack/norvpack.exe"
+demo="$out/demo"
+mkdir -p "$demo"
+
+echo
+echo "== packaging examples/suite with $stub as the stub"
+"$norvpack" build "$root/examples/suite" -o "$demo/Setup-example.exe" --stub "$stub" \
+  --package-out "$demo/NorvClient.pkg"
+"$norvpack" build "$root/examples/suite" -o "$demo/Setup-example-download.exe" --stub "$stub" --download-only
+
+echo
+echo "== the same build by norvpack.exe under Wine"
+(cd "$out/windows" && "$root/scripts/wine-run.sh" tools/norvpack/norvpack.exe build \
+  "Z:$root/examples/suite" -o "Z:$demo/Setup-example-wine.exe" --stub "Z:$stub")
+if cmp -s "$demo/Setup-example.exe" "$demo/Setup-example-wine.exe"; then
+  echo "identical to the Linux build"
+else
+  echo "differs from the Linux build" >&2
+  exit 1
+fi
+
+echo
+echo "== what the setup file carries"
+"$norvpack" inspect "$demo/Setup-example.exe"
+
 echo
 echo "Produced:"
-for f in "$out/host/tools/norvpack/norvpack" "$out/windows/tools/norvpack/norvpack.exe" "$out/windows/src/Setup.exe"; do
+for f in "$norvpack" "$out/windows/tools/norvpack/norvpack.exe" "$demo"/*.exe "$demo"/*.pkg; do
   [ -f "$f" ] && printf '  %-60s %10d bytes\n' "${f#$root/}" "$(stat -c %s "$f")"
 done
-echo
-"$out/host/tools/norvpack/norvpack" --help || true
