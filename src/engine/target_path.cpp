@@ -69,14 +69,6 @@ bool MacroFolder(const FileEntry& entry, const TargetFolders& folders, std::u16s
   return false;
 }
 
-bool IsPlainName(std::u16string_view name) {
-  if (!base::IsContainedRelativePath(name)) return false;
-  for (char16_t c : name) {
-    if (base::IsSeparator(c)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 TargetFolders SystemTargetFolders(const WorkPaths& paths) {

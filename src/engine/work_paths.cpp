@@ -19,7 +19,8 @@ std::u16string LowerHex(uint32_t value) {
   return out;
 }
 
-// A name taken from a description that becomes one folder or file name component.
+}  // namespace
+
 bool IsPlainName(std::u16string_view name) {
   if (!base::IsContainedRelativePath(name)) return false;
   for (char16_t c : name) {
@@ -27,8 +28,6 @@ bool IsPlainName(std::u16string_view name) {
   }
   return true;
 }
-
-}  // namespace
 
 std::u16string_view ComposePrefix(std::u16string_view compose_name) {
   const size_t dot = compose_name.find(u'.');

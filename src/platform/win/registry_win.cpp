@@ -71,6 +71,23 @@ uint32_t DeleteTreeUnder(HKEY parent, const std::u16string& subkey) {
   return static_cast<uint32_t>(RegDeleteKeyW(parent, as_wcstr(subkey)));
 }
 
+// Collects the names that enumerate(key, index, buffer, &length) yields for index 0, 1, ...
+// until ERROR_NO_MORE_ITEMS. kMaxName is the platform's limit for the kind of name (256 for a key
+// name, 16384 for a value name).
+template <DWORD kMaxName, typename Enumerate>
+uint32_t ListNames(void* handle, std::vector<std::u16string>* names, Enumerate enumerate) {
+  names->clear();
+  if (!handle) return ERROR_INVALID_HANDLE;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[kMaxName];
+    DWORD length = kMaxName;
+    const LONG rc = enumerate(AsKey(handle), index, name, &length);
+    if (rc == ERROR_NO_MORE_ITEMS) return kRegOk;
+    if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
+    names->emplace_back(as_u16cstr(name), length);
+  }
+}
+
 }  // namespace
 
 RegKey::~RegKey() { Close(); }
@@ -195,29 +212,15 @@ uint32_t RegKey::DeleteValue(std::u16string_view name) const {
 }
 
 uint32_t RegKey::ListSubkeys(std::vector<std::u16string>* names) const {
-  names->clear();
-  if (!handle_) return ERROR_INVALID_HANDLE;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256];  // the platform's limit for a key name
-    DWORD length = 256;
-    const LONG rc = RegEnumKeyExW(AsKey(handle_), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) return kRegOk;
-    if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
-    names->emplace_back(as_u16cstr(name), length);
-  }
+  return ListNames<256>(handle_, names, [](HKEY key, DWORD index, wchar_t* name, DWORD* length) {
+    return RegEnumKeyExW(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 uint32_t RegKey::ListValueNames(std::vector<std::u16string>* names) const {
-  names->clear();
-  if (!handle_) return ERROR_INVALID_HANDLE;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[16384];  // the platform's limit for a value name
-    DWORD length = 16384;
-    const LONG rc = RegEnumValueW(AsKey(handle_), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) return kRegOk;
-    if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
-    names->emplace_back(as_u16cstr(name), length);
-  }
+  return ListNames<16384>(handle_, names, [](HKEY key, DWORD index, wchar_t* name, DWORD* length) {
+    return RegEnumValueW(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 uint32_t DeleteKeyTree(RegRoot root, std::u16string_view subkey) {
