@@ -1,6 +1,6 @@
 // The folder accessors against the real registry value HKLM\Software\NorvClient\InstallPath and
-// real information files. The test sets and checks the registry with the platform's own calls, so
-// it does not trust the code under test to see what it wrote.
+// real information files. The test sets and checks the registry through the platform layer, so it
+// does not trust the code under test to see what it wrote.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,75 +9,29 @@
 
 #include "app/folders.h"
 #include "base/strings.h"
+#include "platform/win/wstr.h"
+#include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
 using testing_support::ScratchDir;
 
-const wchar_t kKey[] = L"Software\\NorvClient";
-const wchar_t kValue[] = L"InstallPath";
-
 std::string U8(const std::u16string& s) { return base::Utf16ToUtf8(s); }
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
-struct RawValue {
-  bool present = false;
-  DWORD type = 0;
-  std::vector<BYTE> data;
-};
-
-RawValue QueryRaw() {
-  RawValue v;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return v;
-  DWORD size = 0;
-  if (RegQueryValueExW(key, kValue, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
-    v.data.resize(size);
-    v.present = RegQueryValueExW(key, kValue, nullptr, &v.type, v.data.data(), &size) == ERROR_SUCCESS;
-    v.data.resize(size);
-  }
-  RegCloseKey(key);
-  return v;
-}
-
-void SetRaw(DWORD type, const void* data, DWORD size) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, kValue, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-  RegCloseKey(key);
-}
-
-// Stores text as a terminated string value.
-void SetInstallValue(const std::u16string& text) {
-  SetRaw(REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
-}
-
-void DeleteInstallValue() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueW(key, kValue);
-  RegCloseKey(key);
-}
 
 // Each test starts without "InstallPath" and an empty cache; what was there before is put back.
 class FoldersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = QueryRaw();
-    DeleteInstallValue();
+    saved_.Remove();
     app::ResetInstallDirCacheForTesting();
   }
-  void TearDown() override {
-    if (saved_.present) {
-      SetRaw(saved_.type, saved_.data.data(), static_cast<DWORD>(saved_.data.size()));
-    } else {
-      DeleteInstallValue();
-    }
-    app::ResetInstallDirCacheForTesting();
-  }
-  RawValue saved_;
+  void TearDown() override { app::ResetInstallDirCacheForTesting(); }
+
+  // Stores text as a terminated string value.
+  void SetInstallValue(const std::u16string& text) { ASSERT_EQ(saved_.Set(text), platform::kRegOk); }
+
+  const testing_support::SavedRegistryValue saved_{u"Software\\NorvClient", u"InstallPath"};
 };
 
 TEST_F(FoldersTest, InstallDirEndsInASeparatorFollowedByTheSuffix) {
@@ -98,11 +52,6 @@ TEST_F(FoldersTest, InstallDirEndsInASeparatorFollowedByTheSuffix) {
     SetInstallValue(c.value);
     EXPECT_EQ(U8(app::GetInstallDir(c.suffix)), U8(c.want)) << U8(c.value);
   }
-}
-
-TEST_F(FoldersTest, WithoutAValueTheResultIsTheSuffixAlone) {
-  EXPECT_EQ(U8(app::GetInstallDir(u"Install\\a.ini")), "Install\\a.ini");
-  EXPECT_EQ(U8(app::GetInstallDir()), "");
 }
 
 TEST_F(FoldersTest, ACachedFolderOfSixOrMoreCharactersIsNotReadAgain) {
@@ -136,26 +85,25 @@ TEST_F(FoldersTest, AValueThatDoesNotFitThePathBufferCountsAsNone) {
 }
 
 TEST_F(FoldersTest, SetInstallPathStoresAStringWithItsTerminatingZero) {
-  ASSERT_TRUE(app::SetInstallPath(u"C:\\Program Files\\KestrelClient\\"));
-  const RawValue v = QueryRaw();
-  ASSERT_TRUE(v.present);
-  EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
   const std::u16string want = u"C:\\Program Files\\KestrelClient\\";
-  ASSERT_EQ(v.data.size(), (want.size() + 1) * 2);
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(v.data.data()), want.size()), want);
-  EXPECT_EQ(v.data[v.data.size() - 2], 0);
-  EXPECT_EQ(v.data[v.data.size() - 1], 0);
-}
-
-TEST_F(FoldersTest, SetInstallPathRefusesANullFolder) {
+  ASSERT_TRUE(app::SetInstallPath(want.c_str()));
+  platform::RegType type;
+  std::vector<uint8_t> data;
+  ASSERT_EQ(saved_.Open().ReadValue(u"InstallPath", 4096, &type, &data), platform::kRegOk);
+  EXPECT_EQ(type, platform::RegType::kString);
+  ASSERT_EQ(data.size(), (want.size() + 1) * 2);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(data.data()), want.size()), want);
+  EXPECT_EQ(data[data.size() - 2], 0);
+  EXPECT_EQ(data[data.size() - 1], 0);
+  saved_.Remove();
   EXPECT_FALSE(app::SetInstallPath(nullptr));
-  EXPECT_FALSE(QueryRaw().present);
+  EXPECT_EQ(saved_.Open().ReadValue(u"InstallPath", 4096, &type, &data), platform::kRegNotFound);
 }
 
 TEST_F(FoldersTest, InfoUrlReadsSectionUrlOfTheInstalledInformationFile) {
   ScratchDir install;
   const std::u16string folder = install.path() + u"\\";
-  ASSERT_TRUE(CreateDirectoryW(W(install.Join(u"ProgData")), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(platform::as_wcstr(install.Join(u"ProgData")), nullptr));
   const std::string long_value(300, 'v');
   testing_support::WriteText(install.Join(u"ProgData\\norvInfo.dat"),
                              "[Other]\r\nurl25=wrong\r\n"
@@ -181,8 +129,10 @@ TEST_F(FoldersTest, InfoUrlReadsSectionUrlOfTheInstalledInformationFile) {
   EXPECT_EQ(U8(app::GetInstallDir()), U8(folder));
 }
 
-TEST_F(FoldersTest, InfoUrlIsEmptyWithoutTheFileOrTheFolder) {
-  EXPECT_EQ(U8(app::GetInfoUrl(u"url25")), "");  // no install folder at all
+TEST_F(FoldersTest, WithoutAnInstallFolderOnlyTheSuffixIsLeft) {
+  EXPECT_EQ(U8(app::GetInstallDir(u"Install\\a.ini")), "Install\\a.ini");
+  EXPECT_EQ(U8(app::GetInstallDir()), "");
+  EXPECT_EQ(U8(app::GetInfoUrl(u"url25")), "");
   ScratchDir install;
   SetInstallValue(install.path() + u"\\");
   EXPECT_EQ(U8(app::GetInfoUrl(u"url25")), "");  // folder without ProgData\norvInfo.dat
@@ -194,7 +144,6 @@ TEST(TempWorkDir, IsTheSystemTemporaryFolderWithHavenClient) {
   ASSERT_GT(n, 0u);
   const std::u16string want = std::u16string(reinterpret_cast<const char16_t*>(temp), n) + u"HavenClient\\";
   EXPECT_EQ(U8(app::GetTempWorkDir()), U8(want));
-  EXPECT_EQ(want[n - 1], u'\\');
 }
 
 }  // namespace

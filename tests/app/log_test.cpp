@@ -4,7 +4,6 @@
 // scratch folder given as TMPDIR.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,50 +25,17 @@ class LogTest : public ::testing::Test {
   }
   void TearDown() override { platform::DeleteFileAt(LogPath()); }
 
-  std::u16string HelperPath() const {
-    const std::u16string self = platform::ModuleFilePath();
-    const std::u16string folder = self.substr(0, self.find_last_of(u"\\/") + 1);
 #ifdef _WIN32
-    return folder + u"log_writer.exe";
+  std::u16string LogFolder() const { return platform::WindowsDirectory() + u"\\NorvLog\\"; }
+  std::u16string LogPath() const { return LogFolder() + u"log_writer.exe.log"; }
+  int Run(const std::vector<std::string>& args) const { return RunProgram(HelperPath(), args); }
 #else
-    return folder + u"log_writer";
+  std::u16string LogFolder() const { return scratch_.path() + u"/NorvLog/"; }
+  std::u16string LogPath() const { return LogFolder() + u"log_writer.log"; }
+  int Run(const std::vector<std::string>& args) const { return RunProgram(HelperPath(), args, scratch_.path()); }
 #endif
-  }
-
-  std::u16string LogFolder() const {
-#ifdef _WIN32
-    return platform::WindowsDirectory() + u"\\NorvLog\\";
-#else
-    return scratch_.path() + u"/NorvLog/";
-#endif
-  }
-
-  std::u16string LogPath() const {
-#ifdef _WIN32
-    return LogFolder() + u"log_writer.exe.log";
-#else
-    return LogFolder() + u"log_writer.log";
-#endif
-  }
-
-  // Runs the helper with the given arguments; returns its exit status.
-  int Run(const std::vector<std::string>& args) const {
-#ifdef _WIN32
-    return RunProgram(HelperPath(), args);
-#else
-    return RunProgram(HelperPath(), args, scratch_.path());
-#endif
-  }
 
   std::string ReadLog() const { return ReadWholeFile(LogPath()); }
-
-  void WriteLogFile(const std::string& bytes) const {
-    platform::CreateDirectoryOne(LogFolder());
-    platform::File file = platform::File::Open(LogPath(), platform::FileAccess::kReadWrite,
-                                               platform::FileDisposition::kCreateAlways);
-    ASSERT_TRUE(file.IsOpen());
-    ASSERT_TRUE(file.Write(bytes.data(), bytes.size()));
-  }
 
   ScratchDir scratch_;
 };
@@ -102,18 +68,6 @@ TEST_F(LogTest, EntryPointsWriteTheirLinesByteForByte) {
                            "S xyz \r\n" +                                            //
                            "S  \r\n";
   EXPECT_EQ(Normalize(ReadLog()), want);
-}
-
-TEST_F(LogTest, ApiCodeFiveCarriesTheSystemTextAsGiven) {
-  const std::string text = SystemText(5);
-  ASSERT_FALSE(text.empty());
-#ifdef _WIN32
-  // The system's texts end in their own CR LF, so the line reads "... text\r\n \r\n".
-  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-#endif
-  std::string none;
-  EXPECT_FALSE(platform::SystemMessageText(0x12345678, &none));
-  EXPECT_TRUE(none.empty());
 }
 
 TEST_F(LogTest, EachProcessWritesOneRunHeader) {
@@ -151,7 +105,8 @@ TEST_F(LogTest, SizeLimitKeepsExactlyTheLimitAndRestartsOneBytePast) {
   } cases[] = {{460799, true}, {460800, true}, {460801, false}, {600000, false}};
   for (const Case& c : cases) {
     const std::string old(c.existing, '.');
-    WriteLogFile(old);
+    platform::CreateDirectoryOne(LogFolder());
+    testing_support::WriteText(LogPath(), old);
     ASSERT_EQ(Run({"--text", "next"}), 0);
     const std::string log = ReadLog();
     const std::string entry = kHeader + "S next \r\n";

@@ -9,8 +9,8 @@
 //   --format-long N       LogFormat of a text of N 'x' characters
 //   --fill N              grows this program's own log file to N bytes with '.' characters
 //   --race N S            N threads make their first call with S at the same moment
-// Arguments are ASCII; "\uXXXX" stands for a UTF-16 unit, "\xHH" for a byte of narrow text, and
-// "<null>" for a null text, "#N" (wide texts only) for the string resource with identifier N.
+// Arguments are ASCII; "\uXXXX" (wide texts only) stands for a UTF-16 unit, "<null>" for a null
+// text, "#N" (wide texts only) for the string resource with identifier N.
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -26,48 +26,16 @@ namespace {
 
 bool IsNull(const char* arg) { return std::strcmp(arg, "<null>") == 0; }
 
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
+// "\uXXXX" (four hexadecimal digits) stands for one UTF-16 unit; everything else is taken as is.
 std::u16string Wide(const char* arg) {
   std::u16string out;
   for (size_t i = 0; arg[i];) {
-    if (arg[i] == '\\' && arg[i + 1] == 'u') {
-      int value = 0;
-      bool ok = true;
-      for (int k = 0; k < 4; ++k) {
-        const int h = arg[i + 2 + k] ? Hex(arg[i + 2 + k]) : -1;
-        if (h < 0) {
-          ok = false;
-          break;
-        }
-        value = value * 16 + h;
-      }
-      if (ok) {
-        out.push_back(static_cast<char16_t>(value));
-        i += 6;
-        continue;
-      }
+    if (arg[i] == '\\' && arg[i + 1] == 'u' && std::strspn(arg + i + 2, "0123456789abcdefABCDEF") >= 4) {
+      out.push_back(static_cast<char16_t>(std::strtoul(std::string(arg + i + 2, 4).c_str(), nullptr, 16)));
+      i += 6;
+    } else {
+      out.push_back(static_cast<unsigned char>(arg[i++]));
     }
-    out.push_back(static_cast<unsigned char>(arg[i++]));
-  }
-  return out;
-}
-
-std::string Narrow(const char* arg) {
-  std::string out;
-  for (size_t i = 0; arg[i];) {
-    if (arg[i] == '\\' && arg[i + 1] == 'x' && arg[i + 2] && arg[i + 3] && Hex(arg[i + 2]) >= 0 &&
-        Hex(arg[i + 3]) >= 0) {
-      out.push_back(static_cast<char>(Hex(arg[i + 2]) * 16 + Hex(arg[i + 3])));
-      i += 4;
-      continue;
-    }
-    out.push_back(arg[i++]);
   }
   return out;
 }
@@ -86,12 +54,7 @@ struct WideArg {
   uintptr_t resource;
   std::u16string text;
 };
-struct NarrowArg {
-  explicit NarrowArg(const char* arg) : null(IsNull(arg)), text(null ? std::string() : Narrow(arg)) {}
-  const char* get() const { return null ? nullptr : text.c_str(); }
-  bool null;
-  std::string text;
-};
+const char* Narrow(const char* arg) { return IsNull(arg) ? nullptr : arg; }
 
 std::u16string OwnLogPath() {
   const std::u16string module = platform::ModuleFilePath();
@@ -162,13 +125,11 @@ int main(int argc, char** argv) {
       app::LogText3(a.get(), b.get(), c.get());
     } else if (op == "--narrow") {
       need(1);
-      NarrowArg a(argv[++i]);
-      app::WriteLog(a.get(), api, mod);
+      app::WriteLog(Narrow(argv[++i]), api, mod);
     } else if (op == "--narrow3") {
       need(3);
-      NarrowArg a(argv[i + 1]), b(argv[i + 2]), c(argv[i + 3]);
+      app::WriteLog3(Narrow(argv[i + 1]), Narrow(argv[i + 2]), Narrow(argv[i + 3]));
       i += 3;
-      app::WriteLog3(a.get(), b.get(), c.get());
     } else if (op == "--format") {
       app::LogFormat(u"msg,%s,%d,0x%08x,%hs,%5.1f", u"name", -7, 255u, "narrow");
     } else if (op == "--format-long") {
