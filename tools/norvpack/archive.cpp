@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
 
 #include "base/path.h"
 #include "base/strings.h"
@@ -79,14 +78,6 @@ bool ParseUnsigned(const std::u16string& text, uint64_t max, uint64_t* value) {
   }
   *value = v;
   return true;
-}
-
-std::string UtcText(uint32_t seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  const std::tm* tm = std::gmtime(&t);
-  char text[32] = "?";
-  if (tm) std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", tm);
-  return text;
 }
 
 int Create(const Args& args) {

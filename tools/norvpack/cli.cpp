@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <cstdio>
+#include <ctime>
 #ifdef _WIN32
 #include <io.h>
 #define NORV_ISATTY _isatty
@@ -10,6 +11,7 @@
 #endif
 
 #include "base/strings.h"
+#include "package/deed_box.h"
 #include "platform/fs.h"
 
 namespace norvpack {
@@ -167,6 +169,26 @@ void Progress::Draw(bool final) {
   } else {
     std::fprintf(stderr, "%s %d%%\n", label_.c_str(), step);
   }
+}
+
+std::string UtcText(uint32_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  const std::tm* tm = std::gmtime(&t);
+  char text[32] = "?";
+  if (tm) std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", tm);
+  return text;
+}
+
+std::string ContainerKindText(uint32_t kind) {
+  switch (kind) {
+    case package::kDeedBoxKindProduct:
+      return "0 (product package)";
+    case package::kDeedBoxKindComposePacket:
+      return "1 (compose packet)";
+    case package::kDeedBoxKindSkin:
+      return "3 (skin part)";
+  }
+  return std::to_string(kind) + " (unknown)";
 }
 
 }  // namespace norvpack

@@ -45,6 +45,11 @@ void PrintUsage(const Command& command);
 bool WriteFileAtomically(const std::u16string& path, const std::vector<uint8_t>& bytes, std::string* error);
 bool ReadFileBytes(const std::u16string& path, std::vector<uint8_t>* bytes, std::string* error);
 
+// "YYYY-MM-DD hh:mm:ss" in UTC for a time in seconds since 1970, "?" when it has no calendar date.
+std::string UtcText(uint32_t seconds);
+// A package container's kind number with its name, e.g. "0 (product package)"; "N (unknown)" otherwise.
+std::string ContainerKindText(uint32_t kind);
+
 // A progress line on standard error for long work: redrawn in place on a terminal, printed at
 // most every 10 % otherwise.
 class Progress {

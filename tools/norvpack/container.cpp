@@ -285,18 +285,6 @@ int Add(const ArgParser& parser) {
   return Finish(temp, container);
 }
 
-std::string KindName(uint32_t kind) {
-  switch (kind) {
-    case package::kDeedBoxKindProduct:
-      return "0 (product package)";
-    case package::kDeedBoxKindComposePacket:
-      return "1 (compose packet)";
-    case package::kDeedBoxKindSkin:
-      return "3 (skin part)";
-  }
-  return std::to_string(kind);
-}
-
 int List(const ArgParser& parser) {
   if (parser.Positionals().size() != 2) return Usage("list needs exactly one CONTAINER");
   const std::u16string& container = parser.Positionals()[1];
@@ -304,7 +292,7 @@ int List(const ArgParser& parser) {
   if (!package::DescribeDeedBox(container, &summary)) {
     return Fail(Narrow(container) + " is not a package container (missing, or a damaged header or index)");
   }
-  std::printf("kind: %s\n", KindName(summary.header.kind).c_str());
+  std::printf("kind: %s\n", ContainerKindText(summary.header.kind).c_str());
   std::printf("products: %s\n", Narrow(summary.header.product_list).c_str());
   std::printf("%s: %s\n", summary.header.kind == package::kDeedBoxKindSkin ? "url" : "composes",
               Narrow(summary.header.compose_list).c_str());

@@ -3,7 +3,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "base/path.h"
 #include "base/strings.h"
@@ -31,26 +30,6 @@ constexpr char kUsage[] =
     "  a resource archive file (\"kApX\", or a program stub followed by archives): every archive\n"
     "                   and entry, with block CRC and decoding checks.\n"
     "Every problem found is marked with \"PROBLEM:\"; the exit code is then 1.\n";
-
-std::string UtcText(uint32_t seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  const std::tm* tm = std::gmtime(&t);
-  char text[32] = "?";
-  if (tm) std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", tm);
-  return text;
-}
-
-std::string KindText(uint32_t kind) {
-  switch (kind) {
-    case package::kDeedBoxKindProduct:
-      return "0 (product package)";
-    case package::kDeedBoxKindComposePacket:
-      return "1 (compose packet)";
-    case package::kDeedBoxKindSkin:
-      return "3 (skin part)";
-  }
-  return std::to_string(kind) + " (unknown)";
-}
 
 bool StartsWithMagic(const std::u16string& path, const char* magic) {
   uint8_t head[4] = {};
@@ -176,7 +155,7 @@ class Inspector {
       return package::DeedBoxSummary();
     }
     const auto& h = summary.header;
-    std::printf("%scontainer: kind %s, %zu records, %" PRIu64 " bytes\n", indent.c_str(), KindText(h.kind).c_str(),
+    std::printf("%scontainer: kind %s, %zu records, %" PRIu64 " bytes\n", indent.c_str(), ContainerKindText(h.kind).c_str(),
                 summary.records.size(), summary.size);
     if (h.kind == package::kDeedBoxKindSkin) {
       std::printf("%s  package download address: \"%s\"\n", indent.c_str(), Narrow(h.compose_list).c_str());

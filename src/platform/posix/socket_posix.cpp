@@ -71,17 +71,6 @@ bool ResolveWithGetHostByName(const std::string& ansi_host, uint16_t port, Ipv4E
   return true;
 }
 
-TcpSocket::~TcpSocket() { Close(); }
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
 TcpSocket TcpSocket::Create() {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
