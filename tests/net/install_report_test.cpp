@@ -3,13 +3,12 @@
 
 #include <string>
 
-#include "base/path.h"
 #include "base/placeholder.h"
 #include "base/strings.h"
 #include "net/download_codes.h"
 #include "net/install_report.h"
 #include "net/machine_id.h"
-#include "platform/system.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "test_servers.h"
 
@@ -48,22 +47,9 @@ TEST(ReportUrls, CarryTheIdentifierAndForTheSetupReportFileAndOem) {
   EXPECT_EQ(net::SetupResponseFile(u"C:\\t\\HavenClient\\"), u"C:\\t\\HavenClient\\\\seturl.tmp");
 }
 
-std::string LogFileText() {
-  const std::u16string path = platform::WindowsDirectory() + u"\\NorvLog\\" +
-                              std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
-  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// What the log gained since before (all of it when the log was begun anew in between).
-std::string LogAddedSince(const std::string& before) {
-  const std::string now = LogFileText();
-  return now.size() >= before.size() && now.compare(0, before.size(), before) == 0 ? now.substr(before.size()) : now;
-}
-
 TEST(AlreadyInstalledReport, SendsTheIdentifierAndKeepsTheAnswerInTheWorkFolder) {
   testing_support::ScratchDir work;
-  const std::u16string folder = work.path() + u"\\";
+  testing_support::LogTail log;
   const std::u16string id = net::GetMachineId();
   ScriptServer server("already-installed");
   server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nthanks");
@@ -71,39 +57,39 @@ TEST(AlreadyInstalledReport, SendsTheIdentifierAndKeepsTheAnswerInTheWorkFolder)
   // The address is configuration: "%41" and "%d" in it are no placeholders.
   const std::u16string format = server.Url("/inst.php?mid=%s&c=%41%d");
 
-  EXPECT_EQ(net::SendAlreadyInstalledReport(format, id, folder, 777), net::kDownOk);
+  EXPECT_EQ(net::SendAlreadyInstalledReport(format, id, work.path() + u"\\", 777), net::kDownOk);
   ASSERT_TRUE(server.WaitDone());
   const std::string id8 = base::Utf16ToUtf8(id);
   EXPECT_NE(server.Request(1).find("GET /inst.php?mid=" + id8 + "&c=%41%d HTTP/1.1\r\n"), std::string::npos);
   EXPECT_EQ(testing_support::ReadBytes(work.Join(u"norv_777.tmp")),
             std::vector<unsigned char>({'t', 'h', 'a', 'n', 'k', 's'}));
-  EXPECT_NE(LogFileText().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/inst.php?mid=")) +
-                               id8 + "&c=%41%d \r\n"),
+  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/inst.php?mid=")) +
+                            id8 + "&c=%41%d \r\n"),
             std::string::npos);
 }
 
-TEST(AlreadyInstalledReport, AnEmptyFormatIsStillAttemptedAndLoggedAsFailed) {
+// An empty format is still attempted; a refusing server gives the download code.
+TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
   testing_support::ScratchDir work;
-  const std::string before = LogFileText();
-  EXPECT_EQ(net::SendAlreadyInstalledReport(u"", u"ID", work.path() + u"\\", 1), net::kDownMissingArgument);
-  const std::string added = LogAddedSince(before);
-  EXPECT_NE(added.find("setup callAlreadyInstance failed, url= \r\n"), std::string::npos) << added;
-  EXPECT_NE(added.find("modCode : 2 \r\n"), std::string::npos) << added;
-}
-
-TEST(AlreadyInstalledReport, ARefusingServerIsLoggedWithTheDownloadCode) {
-  testing_support::ScratchDir work;
-  ScriptServer server("closed");
-  ASSERT_TRUE(server.Start(1));
-  ASSERT_TRUE(server.WaitDone());
-  const std::string before = LogFileText();
-  EXPECT_EQ(net::SendAlreadyInstalledReport(server.Url("/x?id=%s"), u"ID", work.path() + u"\\", 1),
-            net::kDownSendFailed);
-  const std::string added = LogAddedSince(before);
-  EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + base::Utf16ToUtf8(server.Url("/x?id=ID"))),
-            std::string::npos)
-      << added;
-  EXPECT_NE(added.find("modCode : 3003 \r\n"), std::string::npos) << added;
+  ScriptServer closed("closed");
+  ASSERT_TRUE(closed.Start(1));
+  ASSERT_TRUE(closed.WaitDone());
+  const struct {
+    std::u16string format;
+    uint32_t result;
+    std::string logged_url;
+    const char* code_line;
+  } cases[] = {
+      {u"", net::kDownMissingArgument, "", "modCode : 2 \r\n"},
+      {closed.Url("/x?id=%s"), net::kDownSendFailed, base::Utf16ToUtf8(closed.Url("/x?id=ID")), "modCode : 3003 \r\n"},
+  };
+  for (const auto& c : cases) {
+    testing_support::LogTail log;
+    EXPECT_EQ(net::SendAlreadyInstalledReport(c.format, u"ID", work.path() + u"\\", 1), c.result);
+    const std::string added = log.Text();
+    EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"), std::string::npos) << added;
+    EXPECT_NE(added.find(c.code_line), std::string::npos) << added;
+  }
 }
 
 }  // namespace

@@ -6,12 +6,11 @@
 #include <string>
 
 #include "app/folders.h"
-#include "base/path.h"
 #include "base/strings.h"
 #include "net/install_report.h"
 #include "net/machine_id.h"
 #include "platform/registry.h"
-#include "platform/system.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "test_servers.h"
 
@@ -21,18 +20,6 @@ using net_test::ScriptServer;
 using platform::RegKey;
 
 constexpr char16_t kClientKey[] = u"Software\\NorvClient";
-
-std::string LogFileText() {
-  const std::u16string path = platform::WindowsDirectory() + u"\\NorvLog\\" +
-                              std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
-  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::string LogAddedSince(const std::string& before) {
-  const std::string now = LogFileText();
-  return now.size() >= before.size() && now.compare(0, before.size(), before) == 0 ? now.substr(before.size()) : now;
-}
 
 // Sets (or with null removes) a string value under the client key and puts the old one back at
 // the end of the test. Other test programs may share the prefix, so a value is changed only for
@@ -89,7 +76,7 @@ TEST(SetupReport, AppendsTheProgramFileAndTheOemText) {
     ScriptServer server("setup-report");
     server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
     ASSERT_TRUE(server.Start());
-    const std::string before = LogFileText();
+    testing_support::LogTail log;
 
     net::SendSetupReport(server.Url("/done.php?mid=%s").c_str());
     ASSERT_TRUE(server.WaitDone());
@@ -97,27 +84,27 @@ TEST(SetupReport, AppendsTheProgramFileAndTheOemText) {
     const std::string path = "/done.php?mid=" + id + "&File=net_tests.exe" + c.expected_tail;
     EXPECT_EQ(server.Request(1).substr(0, server.Request(1).find("\r\n")), "GET " + path + " HTTP/1.1");
     EXPECT_EQ(testing_support::ReadBytes(response), std::vector<unsigned char>({'o', 'k'}));
-    EXPECT_NE(LogAddedSince(before).find("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path +
+    EXPECT_NE(log.Text().find("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path +
                                          " \r\n"),
               std::string::npos);
   }
 }
 
 TEST(SetupReport, AnEmptyFormatSendsNothingAndLogsNothing) {
-  const std::string before = LogFileText();
+  testing_support::LogTail log;
   net::SendSetupReport(u"");
   net::SendSetupReport(nullptr);
-  EXPECT_EQ(LogFileText(), before);
+  EXPECT_EQ(log.Text(), "");
 }
 
 TEST(SetupReport, AFailedTransferIsLoggedWithItsCode) {
   ScriptServer server("setup-404");
   server.AddConnection().Send("HTTP/1.1 404 Not Found\r\n\r\n");
   ASSERT_TRUE(server.Start());
-  const std::string before = LogFileText();
+  testing_support::LogTail log;
   net::SendSetupReport(server.Url("/gone?mid=%s").c_str());
   ASSERT_TRUE(server.WaitDone());
-  const std::string added = LogAddedSince(before);
+  const std::string added = log.Text();
   EXPECT_NE(added.find("setup call failed, url=" + base::Utf16ToUtf8(server.Url("/gone?mid="))), std::string::npos)
       << added;
   EXPECT_NE(added.find("modCode : 2404 \r\n"), std::string::npos) << added;
@@ -154,14 +141,14 @@ TEST(AlreadyInstalledReport, TakesUrl25FromTheInstalledInformationFile) {
     ASSERT_EQ(app::GetInstallDir(), install.path() + u"\\");
   }
   WorkFolderResponse(u"");
-  const std::string before = LogFileText();
+  testing_support::LogTail log;
   net::callAlreadyInstance();
   app::ResetInstallDirCacheForTesting();
   ASSERT_TRUE(server.WaitDone());
   const std::string url = base::Utf16ToUtf8(server.Url("/a.php?m=")) + base::Utf16ToUtf8(net::GetMachineId());
   EXPECT_NE(server.Request(1).find("GET /a.php?m=" + base::Utf16ToUtf8(net::GetMachineId()) + " HTTP/1.1"),
             std::string::npos);
-  EXPECT_NE(LogAddedSince(before).find("setup callAlreadyInstance ok! url=" + url + " \r\n"), std::string::npos);
+  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + url + " \r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
 // The downloader against the scripted server: exact request bytes, redirects, status handling,
 // resume, early ends, time-outs and malformed answers; the file left behind, the result code,
-// the callback sequence and the log line.
+// the callback sequence and the log line. Then against a real nginx: a whole file behind a
+// redirect, and a resume answered with a real 206 to the Range line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "base/path.h"
 #include "base/strings.h"
 #include "net/download_codes.h"
 #include "net/url_down.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "test_servers.h"
 
@@ -82,13 +83,6 @@ class Recorder : public net::IDownCallBack {
 
 using Events = std::vector<std::string>;
 
-std::string LogFileText() {
-  const std::u16string path = platform::WindowsDirectory() + u"\\NorvLog\\" +
-                              std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
-  const Bytes bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 class UrlDownTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -102,6 +96,7 @@ class UrlDownTest : public ::testing::Test {
   }
 
   testing_support::ScratchDir dir_;
+  testing_support::LogTail log_;
   Recorder recorder_;
   net::UrlDownPtr down_;
   std::u16string target_, temp_;
@@ -127,7 +122,7 @@ TEST_F(UrlDownTest, FetchesABodyWithTheExactRequestAndMovesItIntoPlace) {
   EXPECT_EQ(recorder_.begin_path, temp_);
   EXPECT_EQ(recorder_.progress_path, temp_);
   EXPECT_EQ(recorder_.end_path, target_);
-  EXPECT_NE(LogFileText().find("CUrlDown: " + base::Utf16ToUtf8(u"  " + url + u" ") + " to " +
+  EXPECT_NE(log_.Text().find("CUrlDown: " + base::Utf16ToUtf8(u"  " + url + u" ") + " to " +
                                base::Utf16ToUtf8(target_) + ", ret=0"),
             std::string::npos);
 }
@@ -135,6 +130,8 @@ TEST_F(UrlDownTest, FetchesABodyWithTheExactRequestAndMovesItIntoPlace) {
 TEST_F(UrlDownTest, ReplacesAnExistingReadOnlyTargetAndServesSequentialCalls) {
   const Bytes first = Pattern(5000, 3), second = Pattern(7000, 4);
   WriteBytes(target_, Pattern(99, 5));
+  std::filesystem::permissions(std::filesystem::path(target_), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
   ScriptServer server("sequential");
   server.PutFile("first", first);
   server.PutFile("second", second);
@@ -168,7 +165,7 @@ TEST_F(UrlDownTest, FollowsAbsoluteAndRelativeRedirects) {
   EXPECT_EQ(ReadBytes(target_), body);
   EXPECT_EQ(recorder_.events, (Events{"begin 300", "progress", "end ok"}));
   // The log names the URL that was finally fetched.
-  EXPECT_NE(LogFileText().find("CUrlDown: " + base::Utf16ToUtf8(server.Url("/third?y=1")) + " to "),
+  EXPECT_NE(log_.Text().find("CUrlDown: " + base::Utf16ToUtf8(server.Url("/third?y=1")) + " to "),
             std::string::npos);
 }
 
@@ -234,7 +231,7 @@ TEST_F(UrlDownTest, EndsOnStatusesItDoesNotTakeAndOnAnswersWithoutStatus) {
       EXPECT_EQ(recorder_.events, (Events{"end failed"}));
       EXPECT_FALSE(Exists(target_));
       EXPECT_FALSE(Exists(temp_));
-      EXPECT_NE(LogFileText().find("to " + base::Utf16ToUtf8(target_) + ", ret=" + std::to_string(c.result)),
+      EXPECT_NE(log_.Text().find("to " + base::Utf16ToUtf8(target_) + ", ret=" + std::to_string(c.result)),
                 std::string::npos);
     }
   }
@@ -265,53 +262,47 @@ TEST_F(UrlDownTest, ResumesATemporaryFileOfAtLeast409600BytesAndRefetchesItsLast
   EXPECT_EQ(recorder_.progress.back(), 600000);
 }
 
-TEST_F(UrlDownTest, StartsAfreshBelow409600BytesOrWhenResumeIsNotAllowed) {
+// A temporary file below 409600 bytes, or a call without resume, starts afresh; a server that
+// ignores the Range line has the file written from byte 0 and cut at its end; a failed resumed
+// transfer keeps the temporary file for the next attempt.
+TEST_F(UrlDownTest, StartsAfreshKeepsOrRestartsTheTemporaryFile) {
   struct Case {
     size_t temp_size;
     bool resume;
+    const char* range;
+    std::string answer;
+    uint32_t result;
   };
-  for (const Case c : {Case{409599, true}, Case{409600, false}}) {
+  const Bytes body = Pattern(1000, 8);
+  const Case cases[] = {
+      {409599, true, "", Answer("200 OK", body.size()), net::kDownOk},
+      {409600, false, "", Answer("200 OK", body.size()), net::kDownOk},
+      {500000, true, "491808", Answer("200 OK", body.size()), net::kDownOk},
+      {409600, true, "401408", "HTTP/1.1 404 Not Found\r\n\r\n", 2404},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.temp_size);
-    const Bytes body = Pattern(2000, 8);
-    WriteBytes(temp_, Pattern(c.temp_size, 9));
+    recorder_.Clear();
+    platform::DeleteFileAt(target_);
+    const Bytes partial = Pattern(c.temp_size, 9);
+    WriteBytes(temp_, partial);
     ScriptServer server("fresh");
     server.PutFile("body", body);
-    server.AddConnection().Send(Answer("200 OK", body.size())).SendFile("body", 0, body.size());
+    server.AddConnection().Send(c.answer).SendFile("body", 0, c.result == 0 ? body.size() : 0);
     ASSERT_TRUE(server.Start());
-    EXPECT_EQ(Get(server.Url("/f"), c.resume), net::kDownOk);
+    EXPECT_EQ(Get(server.Url("/f"), c.resume), c.result);
     ASSERT_TRUE(server.WaitDone());
-    EXPECT_EQ(server.Request(1), ExpectedRequest("/f", "127.0.0.1"));
-    EXPECT_EQ(ReadBytes(target_), body);
+    EXPECT_EQ(server.Request(1), ExpectedRequest("/f", "127.0.0.1", c.range));
+    if (c.result == 0) {
+      EXPECT_EQ(ReadBytes(target_), body);
+      ASSERT_FALSE(recorder_.progress.empty());
+      EXPECT_EQ(recorder_.progress.back(), 1000);
+    } else {
+      EXPECT_EQ(ReadBytes(temp_), partial);
+      EXPECT_FALSE(Exists(target_));
+      EXPECT_EQ(recorder_.events, (Events{"end failed"}));
+    }
   }
-}
-
-TEST_F(UrlDownTest, RestartsFromZeroWhenTheServerIgnoresTheRange) {
-  const Bytes body = Pattern(1000, 10);
-  WriteBytes(temp_, Pattern(500000, 11));
-  ScriptServer server("ignored-range");
-  server.PutFile("body", body);
-  server.AddConnection().Send(Answer("200 OK", body.size())).SendFile("body", 0, body.size());
-  ASSERT_TRUE(server.Start());
-
-  EXPECT_EQ(Get(server.Url("/g"), true), net::kDownOk);
-  ASSERT_TRUE(server.WaitDone());
-  EXPECT_EQ(server.Request(1), ExpectedRequest("/g", "127.0.0.1", std::to_string(500000 - 8192)));
-  EXPECT_EQ(ReadBytes(target_), body);  // written from byte 0 and cut at its end
-  EXPECT_EQ(recorder_.progress.back(), 1000);
-}
-
-TEST_F(UrlDownTest, KeepsTheTemporaryFileWhenTheResumedTransferFails) {
-  const Bytes partial = Pattern(409600, 12);
-  WriteBytes(temp_, partial);
-  ScriptServer server("resume-404");
-  server.AddConnection().Send("HTTP/1.1 404 Not Found\r\n\r\n");
-  ASSERT_TRUE(server.Start());
-
-  EXPECT_EQ(Get(server.Url("/gone"), true), 2404u);
-  ASSERT_TRUE(server.WaitDone());
-  EXPECT_EQ(ReadBytes(temp_), partial);
-  EXPECT_FALSE(Exists(target_));
-  EXPECT_EQ(recorder_.events, (Events{"end failed"}));
 }
 
 TEST_F(UrlDownTest, KeepsWhatArrivedWhenTheConnectionClosesEarlyOrTimesOut) {
@@ -359,7 +350,7 @@ TEST_F(UrlDownTest, UrlsThatCannotBeParsedEndWithoutEndNotificationOrLogEntry) {
     EXPECT_EQ(down_->Download(c.url, c.target, false), c.result);
   }
   EXPECT_TRUE(recorder_.events.empty());
-  EXPECT_EQ(LogFileText().find("CUrlDown: http://127.0.0.1 to"), std::string::npos);
+  EXPECT_EQ(log_.Text().find("CUrlDown: http://127.0.0.1 to"), std::string::npos);
 }
 
 TEST_F(UrlDownTest, ARefusedConnectionSurfacesAsASendFailure) {
@@ -371,6 +362,65 @@ TEST_F(UrlDownTest, ARefusedConnectionSurfacesAsASendFailure) {
   EXPECT_EQ(Get(server.Url("/x")), net::kDownSendFailed);
   EXPECT_EQ(recorder_.events, (Events{"end failed"}));
   EXPECT_FALSE(Exists(temp_));
+}
+
+class UrlDownNginxTest : public UrlDownTest {
+ protected:
+  static constexpr size_t kFileSize = 3 * 1048576 + 123;
+  static void SetUpTestSuite() {
+    content_ = new Bytes(Pattern(kFileSize, 14));
+    nginx_ = new net_test::NginxInstance("nginx");
+    nginx_->PutFile("big.bin", *content_);
+    started_ = nginx_->Start(300);
+  }
+  static void TearDownTestSuite() {
+    delete nginx_;
+    delete content_;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(started_) << "nginx could not be started";
+    UrlDownTest::SetUp();
+  }
+
+  static Bytes* content_;
+  static net_test::NginxInstance* nginx_;
+  static bool started_;
+};
+Bytes* UrlDownNginxTest::content_ = nullptr;
+net_test::NginxInstance* UrlDownNginxTest::nginx_ = nullptr;
+bool UrlDownNginxTest::started_ = false;
+
+TEST_F(UrlDownNginxTest, FetchesTheWholeFileAndFollowsItsRedirect) {
+  EXPECT_EQ(Get(nginx_->Url("/moved"), true), net::kDownOk);
+  EXPECT_EQ(ReadBytes(target_), *content_);
+  EXPECT_FALSE(Exists(temp_));
+  EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kFileSize), "progress", "end ok"}));
+  EXPECT_EQ(recorder_.progress.back(), static_cast<int32_t>(kFileSize));
+  const std::string log = nginx_->AccessLog();
+  EXPECT_NE(log.find("301 \"-\""), std::string::npos) << log;
+  EXPECT_NE(log.find("200 \"-\" " + std::to_string(kFileSize) + " \"GET /big.bin HTTP/1.1\""), std::string::npos)
+      << log;
+}
+
+TEST_F(UrlDownNginxTest, ResumesWithARealRangeAnswer) {
+  // A broken earlier attempt: one million bytes, the last 8 KiB of them damaged.
+  Bytes partial(content_->begin(), content_->begin() + 1000000);
+  std::fill(partial.end() - 8192, partial.end(), 0xEE);
+  WriteBytes(temp_, partial);
+
+  EXPECT_EQ(Get(nginx_->Url("/big.bin"), true), net::kDownOk);
+  EXPECT_EQ(ReadBytes(target_), *content_);
+  const int32_t offset = 1000000 - 8192;
+  EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kFileSize), "progress", "end ok"}));
+  ASSERT_FALSE(recorder_.progress.empty());
+  EXPECT_GT(recorder_.progress.front(), offset);
+  EXPECT_LE(recorder_.progress.front(), offset + 4096);
+  EXPECT_EQ(recorder_.progress.back(), static_cast<int32_t>(kFileSize));
+  const std::string log = nginx_->AccessLog();
+  EXPECT_NE(log.find("206 \"bytes=" + std::to_string(offset) + "-\" " + std::to_string(kFileSize - offset) +
+                     " \"GET /big.bin HTTP/1.1\""),
+            std::string::npos)
+      << log;
 }
 
 }  // namespace

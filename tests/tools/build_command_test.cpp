@@ -1,62 +1,11 @@
-// "norvpack build" run as the built program (norvpack.exe under Wine in the Windows tree), its
-// output read back with this tree's build of the installer's readers.
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#include "build_fixture.h"
-#include "engine/compose.h"
-#include "engine/engine_codes.h"
-#include "package/data_obtain.h"
-#include "package/packed_file.h"
+// "norvpack build" run as the built program (norvpack.exe under Wine in the Windows tree): the same
+// bytes as the library build, the command-line options, and its messages.
+#include "norvpack_fixture.h"
+#include "package/deed_box.h"
 #include "package/payload.h"
 
 namespace build_test {
 namespace {
-
-using testing_support::ScratchDir;
-
-std::u16string NorvpackProgram() {
-  const char* binary_dir = std::getenv("NORV_BINARY_DIR");
-  const std::u16string dir = HostPath(binary_dir ? binary_dir : ".");
-#ifdef _WIN32
-  return dir + u"\\tools\\norvpack\\norvpack.exe";
-#else
-  return dir + u"/tools/norvpack/norvpack";
-#endif
-}
-
-struct RunResult {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-RunResult Norvpack(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
-  const std::u16string out = scratch.Join(u"stdout.txt"), err = scratch.Join(u"stderr.txt");
-  RunResult run;
-#ifdef _WIN32
-  // cmd takes off the outer pair of quotes and keeps the quoted arguments.
-  std::u16string command = u"\"\"" + NorvpackProgram() + u"\"";
-  for (const auto& a : args) command += u" \"" + a + u"\"";
-  command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
-  run.code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
-#else
-  auto quote = [](const std::u16string& a) {
-    std::string q = "'";
-    for (char c : base::Utf16ToUtf8(a)) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  };
-  std::string command = quote(NorvpackProgram());
-  for (const auto& a : args) command += " " + quote(a);
-  command += " >" + quote(out) + " 2>" + quote(err);
-  const int status = std::system(command.c_str());
-  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-  run.out = ReadText(out);
-  run.err = ReadText(err);
-  return run;
-}
 
 // The stub: on Windows a real built program (norvpack.exe itself), on the host the stand-in.
 std::u16string StubFile(const ScratchDir& scratch) {
@@ -70,11 +19,11 @@ std::u16string StubFile(const ScratchDir& scratch) {
 #endif
 }
 
-TEST(BuildCommand, BuildsTheExampleSuiteThatTheReadersOpen) {
+TEST(BuildCommand, WritesTheLibraryBuildsBytesAndKeepsTheProgramImage) {
   ScratchDir scratch;
   const std::u16string setup = scratch.Join(u"Setup.exe"), package_out = scratch.Join(u"NorvClient.pkg");
   const std::u16string stub = StubFile(scratch);
-  const RunResult run = Norvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", stub, u"--package-out", package_out});
+  const RunResult run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", stub, u"--package-out", package_out});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find("Setup.exe: "), std::string::npos) << run.out;
 
@@ -91,40 +40,27 @@ TEST(BuildCommand, BuildsTheExampleSuiteThatTheReadersOpen) {
   ASSERT_GT(written.size(), options.stub.size());
   EXPECT_TRUE(std::equal(options.stub.begin(), options.stub.begin() + 0x28, written.begin()));
   EXPECT_TRUE(std::equal(options.stub.begin() + 0x3C, options.stub.end(), written.begin() + 0x3C));
-
-  ASSERT_TRUE(platform::CreateDirectoryOne(scratch.Join(u"work")));
-  const std::u16string part2 = package::ExtractBigFileFrom(setup, scratch.Join(u"work"), 1);
-  ASSERT_FALSE(part2.empty());
-  ASSERT_TRUE(platform::CreateDirectoryOne(scratch.Join(u"install")));
-  ASSERT_TRUE(platform::CreateDirectoryOne(scratch.Join(u"install\\Temp")));
-  const engine::WorkPaths paths(scratch.Join(u"install"));
-  package::CInstallDataObtain source(paths);
-  ASSERT_EQ(source.LoadBigFile(part2.c_str()), package::kDataOk);
-  ASSERT_EQ(source.ObtainProductIni(u"NorvClient", paths.TempFilePath(u"NorvClient.ini").c_str()), engine::kOk);
-  const std::u16string description = paths.TempFilePath(u"Main.out");
-  ASSERT_EQ(source.ObtainComposeIni(u"Main", description.c_str()), engine::kOk);
-  engine::Compose main(paths);
-  main.name = u"Main";
-  ASSERT_EQ(main.LoadComposeFiles(description.c_str()), engine::kOk);
-  engine::FileEntry* frame = main.FindFile(u"NorvFrame.exe");
-  ASSERT_NE(frame, nullptr);
-  std::u16string extracted;
-  ASSERT_EQ(source.ObtainFile(frame, &extracted), package::kDataOk);
-  const std::u16string plain = scratch.Join(u"NorvFrame.exe");
-  ASSERT_EQ(package::ZQP_UnPackFile(extracted.c_str(), plain.c_str()), package::kUnpackOk);
-  EXPECT_EQ(ReadAll(plain), ReadAll(Join(ExampleSuite(), u"files\\Main\\bin\\NorvFrame.exe")));
-  EXPECT_EQ(frame->size, ReadAll(plain).size());
-  EXPECT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work")).empty());
 }
 
 TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
   ScratchDir scratch;
-  const std::u16string setup = scratch.Join(u"Setup.exe");
-  const RunResult run = Norvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", StubFile(scratch),
-                                     u"--download-only", u"--url", u"http://127.0.0.1:9999/pkg"});
+  const std::u16string setup = scratch.Join(u"Setup.exe"), package_out = scratch.Join(u"NorvClient.pkg");
+  const RunResult run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", StubFile(scratch),
+                                              u"--download-only", u"--url", u"http://127.0.0.1:9999/pkg",
+                                              u"--package-out", package_out});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_FALSE(package::HasPackagePart(setup));
   EXPECT_NE(run.out.find("download-only"), std::string::npos);
+  const std::vector<uint8_t> written = ReadAll(setup);
+  package::PayloadTable table;
+  ASSERT_TRUE(package::ReadPayloadTable(written.data(), written.size(), &table));
+  EXPECT_FALSE(table.HasPart2());
+  EXPECT_FALSE(package::HasPackagePart(setup));
+  EXPECT_EQ(written.size(), uint64_t{table.part1.offset} + table.part1.length);
+  // The package that the address must serve is the one a full build carries.
+  norvpack::SuiteBuildOutput full;
+  norvpack::SuiteError error;
+  ASSERT_TRUE(norvpack::BuildSuite(Options(ExampleSuite()), &full, &error)) << error.Text();
+  EXPECT_EQ(ReadAll(package_out), full.package);
   ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work")).empty());
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(scratch.Join(u"work\\Part1.dat").c_str()));
@@ -141,7 +77,7 @@ TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {
   text.replace(text.find(line), line.size(), "NorvCore.dll=bin,,0");
   testing_support::WriteText(main, text);
   const std::u16string setup = scratch.Join(u"Setup.exe");
-  const RunResult run = Norvpack(scratch, {u"build", suite, u"-o", setup, u"--stub", StubFile(scratch)});
+  const RunResult run = RunNorvpack(scratch, {u"build", suite, u"-o", setup, u"--stub", StubFile(scratch)});
   EXPECT_EQ(run.code, 1);
 #ifdef _WIN32
   // Standard error is a text stream there.
@@ -155,16 +91,20 @@ TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {
 
 TEST(BuildCommand, HelpDescribesTheSuiteFolderAndArgumentsAreChecked) {
   ScratchDir scratch;
-  const RunResult help = Norvpack(scratch, {u"build", u"--help"});
-  EXPECT_EQ(help.code, 0);
+  for (const char16_t* command : {u"pack", u"unpack", u"container", u"archive", u"stamp", u"inspect", u"build"}) {
+    const RunResult r = RunNorvpack(scratch, {command, u"--help"});
+    EXPECT_EQ(r.code, 0) << base::Utf16ToUtf8(command);
+    EXPECT_EQ(r.out.rfind("usage: norvpack " + base::Utf16ToUtf8(command), 0), 0u) << r.out;
+  }
+  const RunResult help = RunNorvpack(scratch, {u"build", u"--help"});
   for (const char* part : {"suite.ini", "products/NAME.out", "composes/PREFIX.out", "files/PREFIX/", "archives/NAME/",
                            "skin/part1/", "skin/part2/", "--download-only", "--stub"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
-  const RunResult no_output = Norvpack(scratch, {u"build", ExampleSuite(), u"--stub", StubFile(scratch)});
+  const RunResult no_output = RunNorvpack(scratch, {u"build", ExampleSuite(), u"--stub", StubFile(scratch)});
   EXPECT_EQ(no_output.code, 2);
   EXPECT_NE(no_output.err.find("needs -o SETUP.EXE"), std::string::npos) << no_output.err;
-  const RunResult bad_stub = Norvpack(scratch, {u"build", ExampleSuite(), u"-o", scratch.Join(u"x.exe"), u"--stub",
+  const RunResult bad_stub = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", scratch.Join(u"x.exe"), u"--stub",
                                           Join(ExampleSuite(), u"suite.ini")});
   EXPECT_EQ(bad_stub.code, 1);
   EXPECT_NE(bad_stub.err.find("the setup program: the program is not an executable image"), std::string::npos)

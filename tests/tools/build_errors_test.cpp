@@ -2,12 +2,10 @@
 // change, and the build must stop with the message naming the file and the line of the change.
 #include <functional>
 
-#include "build_fixture.h"
+#include "norvpack_fixture.h"
 
 namespace build_test {
 namespace {
-
-using testing_support::ScratchDir;
 
 std::u16string At(const std::u16string& suite, const std::string& relative) {
   return base::JoinPath(suite, base::Utf8ToUtf16(relative));

@@ -1,76 +1,22 @@
 // norvpack pack, unpack and container, run as the built program; what they write is read back
 // with the installer's own readers.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <random>
-#include <string>
-#include <vector>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#include "base/strings.h"
+#include "norvpack_fixture.h"
 #include "package/deed_box.h"
 #include "package/packed_file.h"
-#include "support/scratch_dir.h"
 
+namespace build_test {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-using testing_support::Exists;
 using testing_support::ReadBytes;
-using testing_support::ScratchDir;
 using testing_support::WriteBytes;
 using testing_support::WriteText;
 
-std::u16string NorvpackPath() {
-  const char* binary_dir = std::getenv("NORV_BINARY_DIR");
-  std::u16string dir = base::Utf8ToUtf16(binary_dir ? binary_dir : ".");
-#ifdef _WIN32
-  // Under Wine the host's root is drive Z:.
-  if (!dir.empty() && dir[0] == u'/') dir = u"Z:" + dir;
-  for (auto& c : dir) {
-    if (c == u'/') c = u'\\';
-  }
-  return dir + u"\\tools\\norvpack\\norvpack.exe";
-#else
-  return dir + u"/tools/norvpack/norvpack";
-#endif
-}
-
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
 class Norvpack : public testing::Test {
  protected:
-  Result Run(const std::vector<std::u16string>& args) {
-    const std::u16string out = dir_.Join(u"stdout.txt"), err = dir_.Join(u"stderr.txt");
-#ifdef _WIN32
-    std::u16string command = u"\"\"" + NorvpackPath() + u"\"";
-    for (const auto& a : args) command += u" \"" + a + u"\"";
-    command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
-    const int code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
-#else
-    auto quote = [](const std::u16string& a) {
-      std::string q = "'";
-      for (char c : base::Utf16ToUtf8(a)) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-      return q + "'";
-    };
-    std::string command = quote(NorvpackPath());
-    for (const auto& a : args) command += " " + quote(a);
-    command += " >" + quote(out) + " 2>" + quote(err);
-    const int status = std::system(command.c_str());
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    const Bytes o = ReadBytes(out), e = ReadBytes(err);
-    return {code, std::string(o.begin(), o.end()), std::string(e.begin(), e.end())};
-  }
+  RunResult Run(const std::vector<std::u16string>& args) { return RunNorvpack(dir_, args); }
   std::u16string P(const std::u16string& name) const { return dir_.Join(name); }
 
   // Files to pack and store: text, random bytes and a small skin folder with a hidden file.
@@ -89,28 +35,15 @@ class Norvpack : public testing::Test {
 #endif
   }
   std::vector<std::u16string> CreateArgs(const std::u16string& output) {
-    return {u"container",       u"create",
-            output,             u"--products",
-            u"NorvClient",      u"--composes",
-            u"Core",            u"--fix",
-            u"NorvClient=" + P(u"NorvClient.out"), u"--fix",
-            u"NorvClient,0=" + P(u"NorvClient.out"), u"--compose-ini",
-            u"Core.dll=" + P(u"Core.out"), u"--packed-compose-file",
-            u"Core,src,bin,program.exe=" + P(u"program.exe"), u"--compose-file",
-            u"Core,,,readme,v1.txt=" + P(u"Core.out"), u"--group",
-            u"SetupSkinPart1=" + P(u"skin")};
+    return {u"container", u"create", output, u"--products", u"NorvClient", u"--composes", u"Core",
+            u"--fix", u"NorvClient=" + P(u"NorvClient.out"), u"--fix", u"NorvClient,0=" + P(u"NorvClient.out"),
+            u"--compose-ini", u"Core.dll=" + P(u"Core.out"),
+            u"--packed-compose-file", u"Core,src,bin,program.exe=" + P(u"program.exe"),
+            u"--compose-file", u"Core,,,readme,v1.txt=" + P(u"Core.out"), u"--group", u"SetupSkinPart1=" + P(u"skin")};
   }
 
   ScratchDir dir_;
 };
-
-TEST_F(Norvpack, EverySubcommandExplainsItself) {
-  for (const char16_t* command : {u"pack", u"unpack", u"container"}) {
-    const Result r = Run({command, u"--help"});
-    EXPECT_EQ(r.code, 0) << base::Utf16ToUtf8(command);
-    EXPECT_EQ(r.out.rfind("usage: norvpack " + base::Utf16ToUtf8(command), 0), 0u) << r.out;
-  }
-}
 
 TEST_F(Norvpack, PackIsDeterministicAndTheInstallerUnpacksIt) {
   MakeInputs();
@@ -153,7 +86,7 @@ TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
   EXPECT_FALSE(Exists(P(u"style\\.hidden")));
   box->Close();
 
-  const Result list = Run({u"container", u"list", P(u"package.dat")});
+  const RunResult list = Run({u"container", u"list", P(u"package.dat")});
   EXPECT_EQ(list.code, 0) << list.err;
   for (const char* name : {"FIX_NorvClient_1", "FIX_NorvClient_0", "CNI-Core", "COM-Core_src_bin_program.exe",
                            "COM-Core___readme,v1.txt", "DIR-SetupSkinPart1|img\\back.bmp",
@@ -166,7 +99,7 @@ TEST_F(Norvpack, AddAppendsAndExtractWritesRecordsGroupsAndAll) {
   MakeInputs();
   ASSERT_EQ(Run(CreateArgs(P(u"package.dat"))).code, 0);
   const Bytes before = ReadBytes(P(u"package.dat"));
-  const Result add = Run({u"container", u"add", P(u"package.dat"), u"--record", u"extra=" + P(u"Core.out"), u"--patch",
+  const RunResult add = Run({u"container", u"add", P(u"package.dat"), u"--record", u"extra=" + P(u"Core.out"), u"--patch",
                           u"Core,1,2,program.exe=" + P(u"program.exe")});
   ASSERT_EQ(add.code, 0) << add.err;
   const Bytes after = ReadBytes(P(u"package.dat"));
@@ -219,7 +152,7 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
       {{u"container", u"extract", P(u"evil.dat"), u"--record", u"nope", u"-o", P(u"o9")}, 1, "cannot extract", u"o9"},
   };
   for (const auto& c : cases) {
-    const Result r = Run(c.args);
+    const RunResult r = Run(c.args);
     const std::string what = base::Utf16ToUtf8(c.args[0]) + " " + base::Utf16ToUtf8(c.args[1]);
     EXPECT_EQ(r.code, c.code) << what << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << what << ": " << r.err;
@@ -234,3 +167,4 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
 }
 
 }  // namespace
+}  // namespace build_test

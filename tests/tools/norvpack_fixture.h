@@ -1,0 +1,172 @@
+#pragma once
+// Shared pieces of the norvpack tests: where the example suites are, a setup-program stand-in,
+// copies of a suite to change, whole-file helpers, and a run of the built program.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "base/strings.h"
+#include "platform/fs.h"
+#include "platform/system.h"
+#include "support/scratch_dir.h"
+#include "suite_build.h"
+
+namespace build_test {
+
+namespace fs = std::filesystem;
+using testing_support::Exists;
+using testing_support::ScratchDir;
+
+inline std::string SourceDir() {
+  if (const char* dir = std::getenv("NORV_SOURCE_DIR")) return dir;
+  const std::string self = __FILE__;
+  return self.substr(0, self.rfind("/tests/tools/"));
+}
+
+// A host path (from the environment or __FILE__) as this program opens it: under Wine the host's
+// root is drive Z:.
+inline std::u16string HostPath(const std::string& unix_path) {
+  std::u16string path = base::Utf8ToUtf16(unix_path);
+#ifdef _WIN32
+  if (!path.empty() && path[0] == u'/') {
+    path = u"Z:" + path;
+    for (auto& c : path) {
+      if (c == u'/') c = u'\\';
+    }
+  }
+#endif
+  return path;
+}
+
+inline std::u16string ExampleSuite(const char* name = "suite") { return HostPath(SourceDir() + "/examples/" + name); }
+
+// Backslashes are separators on Windows only; the host reads them as slashes.
+inline fs::path FsPath(const std::u16string& path) {
+  std::u16string native = path;
+#ifndef _WIN32
+  for (auto& c : native) {
+    if (c == u'\\') c = u'/';
+  }
+#endif
+  return fs::path(native);
+}
+
+inline std::u16string Join(const std::u16string& a, const std::u16string& b) { return base::JoinPath(a, b); }
+
+inline std::vector<uint8_t> ReadAll(const std::u16string& path) {
+  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+inline void WriteAll(const std::u16string& path, const std::vector<uint8_t>& bytes) {
+  testing_support::WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+}
+
+// Text files of the suites are UTF-8 unless a test writes them otherwise.
+inline std::string ReadText(const std::u16string& path) {
+  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// UTF-16 text of a file written by the build (FF FE, then little-endian units).
+inline std::u16string ReadUtf16File(const std::u16string& path) {
+  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
+  std::u16string text;
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return u"<not UTF-16 with FF FE>";
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  return text;
+}
+
+// Every file below a folder, as relative paths with "/".
+inline std::set<std::string> FilesBelow(const std::u16string& folder) {
+  std::set<std::string> files;
+  const fs::path root = FsPath(folder);
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_regular_file()) files.insert(fs::relative(it->path(), root).generic_string());
+  }
+  return files;
+}
+
+// A setup-program stand-in: a DOS header ("MZ", the PE offset at 0x3C), a PE signature and a
+// little code-like filler; enough for the payload table, which is all that stamping needs.
+inline std::vector<uint8_t> StubProgram() {
+  std::vector<uint8_t> stub(512, 0);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  stub[0x3C] = 0x80;
+  stub[0x80] = 'P';
+  stub[0x81] = 'E';
+  for (size_t i = 0x100; i < stub.size(); ++i) stub[i] = static_cast<uint8_t>(i * 7);
+  return stub;
+}
+
+// A copy of an example suite in a scratch folder, for tests that change it.
+inline std::u16string CopySuite(const ScratchDir& scratch, const char* name = "suite") {
+  const std::u16string target = scratch.Join(base::Utf8ToUtf16(name));
+  fs::copy(FsPath(ExampleSuite(name)), FsPath(target), fs::copy_options::recursive);
+  return target;
+}
+
+inline norvpack::SuiteBuildOptions Options(const std::u16string& suite) {
+  norvpack::SuiteBuildOptions options;
+  options.suite_dir = suite;
+  options.stub = StubProgram();
+  return options;
+}
+
+// The built norvpack next to the test programs (norvpack.exe in the Windows tree).
+inline std::u16string NorvpackProgram() {
+  const std::u16string tests(base::ParentPart(platform::ModuleFilePath()));
+#ifdef _WIN32
+  return tests + u"\\..\\tools\\norvpack\\norvpack.exe";
+#else
+  return tests + u"/../tools/norvpack/norvpack";
+#endif
+}
+
+struct RunResult {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs norvpack with its output and errors in files of scratch.
+inline RunResult RunNorvpack(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
+  const std::u16string out = scratch.Join(u"stdout.txt"), err = scratch.Join(u"stderr.txt");
+  RunResult run;
+#ifdef _WIN32
+  // cmd takes off the outer pair of quotes and keeps the quoted arguments.
+  std::u16string command = u"\"\"" + NorvpackProgram() + u"\"";
+  for (const auto& a : args) command += u" \"" + a + u"\"";
+  command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
+  run.code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
+#else
+  auto quote = [](const std::u16string& a) {
+    std::string q = "'";
+    for (char c : base::Utf16ToUtf8(a)) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  };
+  std::string command = quote(NorvpackProgram());
+  for (const auto& a : args) command += " " + quote(a);
+  command += " >" + quote(out) + " 2>" + quote(err);
+  const int status = std::system(command.c_str());
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  run.out = ReadText(out);
+  run.err = ReadText(err);
+  return run;
+}
+
+}  // namespace build_test
