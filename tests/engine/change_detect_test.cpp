@@ -12,7 +12,7 @@
 #include "engine/checksum.h"
 #include "engine/engine_codes.h"
 #include "support/scratch_dir.h"
-#include "utf16_text.h"
+#include "engine_test_util.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ class ChangeDetectTest : public ::testing::Test {
     folders_.system = u"C:\\Windows\\SysWOW64";
     folders_.system_for64 = u"C:\\Windows\\system32";
     folders_.windows = u"C:\\Windows";
-    for (const char* sub : {"Install/Compose", "Install/Product", "Temp/Compose", "Core/bin", "Compose/Core/Source/sub"}) {
+    for (const char* sub : {"Core/bin", "Compose/Core/Source/sub"}) {
       std::filesystem::create_directories(std::filesystem::path(dir_.path()) / sub);
     }
   }
@@ -217,15 +217,6 @@ TEST_F(ChangeDetectTest, InvalidMarkForcesWorkInAPartialCollection) {
   engine::FileEntryList partial;
   engine::CollectWorkFiles(*compose, &partial, false);
   EXPECT_EQ(Names(partial), std::vector<std::string>{"svc.exe"});
-
-  // The same file with a valid mark needs no work.
-  compose = Installed(Line("svc.exe", "", "service", 1));
-  ASSERT_EQ(engine::MergeComposeFiles(*compose, fresh.c_str(), ComposeLocation::kTemp, folders_,
-                                      [](const FileEntry&) { return true; }),
-            engine::kOk);
-  engine::FileEntryList none;
-  engine::CollectWorkFiles(*compose, &none, true);
-  EXPECT_TRUE(none.empty());
 }
 
 TEST_F(ChangeDetectTest, MergePassesLoadFailuresOn) {

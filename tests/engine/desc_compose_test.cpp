@@ -6,16 +6,17 @@
 #include <vector>
 
 #include "base/strings.h"
-#include "desc_test_util.h"
+#include "engine_test_util.h"
 #include "engine/compose.h"
 #include "engine/engine_codes.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 
 namespace engine {
 namespace {
 
-using desc_test::LogTail;
-using desc_test::WriteDescription;
+using testing_support::LogTail;
+using engine_test::WriteDescription;
 
 std::string U8(const std::u16string& text) { return base::Utf16ToUtf8(text); }
 

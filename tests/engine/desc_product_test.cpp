@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/strings.h"
-#include "desc_test_util.h"
+#include "engine_test_util.h"
 #include "engine/engine_codes.h"
 #include "engine/product.h"
 #include "support/scratch_dir.h"
@@ -14,7 +14,7 @@
 namespace engine {
 namespace {
 
-using desc_test::WriteDescription;
+using engine_test::WriteDescription;
 
 std::string U8(const std::u16string& text) { return base::Utf16ToUtf8(text); }
 

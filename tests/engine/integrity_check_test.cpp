@@ -6,16 +6,17 @@
 
 #include "app/ini_reader.h"
 #include "base/strings.h"
-#include "desc_test_util.h"
+#include "engine_test_util.h"
 #include "engine/engine_codes.h"
 #include "engine/integrity_check.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
 
 namespace engine {
 namespace {
 
-using desc_test::LogTail;
-using desc_test::WriteDescription;
+using testing_support::LogTail;
+using engine_test::WriteDescription;
 using testing_support::ReadBytes;
 
 class IntegrityCheck : public testing::Test {
@@ -175,19 +176,6 @@ TEST_F(IntegrityCheck, UpdateFileSizeOnlyIfPresent) {
   app::CIniReader unsaved;  // no path to save to
   unsaved.SetString(u"Version", u"FileSize", u"0000000001");
   EXPECT_FALSE(UpdateFileSize(unsaved, false));
-}
-
-TEST_F(IntegrityCheck, TenDigitsForA1234ByteFile) {
-  // [Version] CRLF FileSize=0000000000 CRLF [X] CRLF Pad=<n> CRLF, sized to 1234 bytes on save
-  // (the reader adds an empty line after each section).
-  const std::string fixed = "[Version]\r\nFileSize=0000000000\r\n\r\n[X]\r\nPad=\r\n\r\n";
-  const size_t pad = (1234 - 2) / 2 - fixed.size();
-  Write("[Version]\nFileSize=1\n[X]\nPad=" + std::string(pad, 'p') + "\n");
-  app::CIniReader reader;
-  ASSERT_TRUE(reader.LoadTzFile(path_));
-  ASSERT_TRUE(UpdateFileSize(reader, false));
-  EXPECT_EQ(Size(), 1234u);
-  EXPECT_EQ(reader.GetString(u"Version", u"FileSize"), u"0000001234");
 }
 
 }  // namespace

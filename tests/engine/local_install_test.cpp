@@ -1,13 +1,12 @@
 // The installed-state lists in install.ini and update.ini: bytes on disk after each operation.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "engine/local_install.h"
 #include "engine/work_paths.h"
 #include "support/scratch_dir.h"
-#include "utf16_text.h"
+#include "engine_test_util.h"
 
 namespace {
 
@@ -24,18 +23,6 @@ class LocalInstallTest : public ::testing::Test {
   LocalInstallPtr Store() { return LocalInstallPtr(CreateLocalInstall(paths_)); }
   std::u16string InstallIni() const { return paths_.InstallDir(u"Install\\install.ini"); }
   std::u16string UpdateIni() const { return paths_.InstallDir(u"Install\\update.ini"); }
-  void SeedInstallIni(const std::string& text) {
-    CreateInstallFolder();
-    WriteUtf16File(InstallIni(), text);
-  }
-  void SeedUpdateIni(const std::string& text) {
-    CreateInstallFolder();
-    WriteUtf16File(UpdateIni(), text);
-  }
-  void CreateInstallFolder() {
-    std::filesystem::create_directories(std::filesystem::path(dir_.Join(u"Install")));
-  }
-
   testing_support::ScratchDir dir_;
   engine::WorkPaths paths_;
 };
@@ -83,7 +70,7 @@ TEST_F(LocalInstallTest, NullOrEmptyNamesChangeNothing) {
 }
 
 TEST_F(LocalInstallTest, RemovalDropsEmptyItems) {
-  SeedInstallIni("[InstallProduct]\nProductList=A,,B,C\n[InstallCompose]\nComposeList=X,,b,Y\n");
+  WriteUtf16File(InstallIni(), "[InstallProduct]\nProductList=A,,B,C\n[InstallCompose]\nComposeList=X,,b,Y\n");
   LocalInstallPtr store = Store();
   EXPECT_TRUE(store->RemoveInstalledProduct(u"b"));
   EXPECT_EQ(store->GetInstalledProducts(), u"A,C");
@@ -95,13 +82,13 @@ TEST_F(LocalInstallTest, RemovalDropsEmptyItems) {
 
 TEST_F(LocalInstallTest, RemovingAnAbsentProductLeavesTheFileUntouched) {
   const std::string seeded = "[InstallProduct]\nProductList=A,B\n";
-  SeedInstallIni(seeded);
+  WriteUtf16File(InstallIni(), seeded);
   EXPECT_TRUE(Store()->RemoveInstalledProduct(u"Z"));
   EXPECT_EQ(ReadUtf16File(InstallIni()), seeded);  // not rewritten: LF lines stay
 }
 
 TEST_F(LocalInstallTest, UpdateListStartsFromTheInstalledComposes) {
-  SeedInstallIni("[InstallCompose]\nComposeList=A,B\n");
+  WriteUtf16File(InstallIni(), "[InstallCompose]\nComposeList=A,B\n");
   LocalInstallPtr store = Store();
   EXPECT_FALSE(Exists(UpdateIni()));
   EXPECT_EQ(store->GetUpdateComposes(), u"A,B");
@@ -113,7 +100,7 @@ TEST_F(LocalInstallTest, UpdateListStartsFromTheInstalledComposes) {
 
 TEST_F(LocalInstallTest, SetUpdateComposesWritesOnlyRealChanges) {
   const std::string seeded = "[Update]\nComposes=Alpha,Beta\n";
-  SeedUpdateIni(seeded);
+  WriteUtf16File(UpdateIni(), seeded);
   LocalInstallPtr store = Store();
   EXPECT_TRUE(store->SetUpdateComposes(u"ALPHA,beta"));
   EXPECT_EQ(ReadUtf16File(UpdateIni()), seeded);
@@ -122,15 +109,15 @@ TEST_F(LocalInstallTest, SetUpdateComposesWritesOnlyRealChanges) {
 }
 
 TEST_F(LocalInstallTest, RemovedComposeLeavesTheUpdateListToo) {
-  SeedInstallIni("[InstallCompose]\nComposeList=A,B,C\n");
-  SeedUpdateIni("[Update]\nComposes=B,C\n");
+  WriteUtf16File(InstallIni(), "[InstallCompose]\nComposeList=A,B,C\n");
+  WriteUtf16File(UpdateIni(), "[Update]\nComposes=B,C\n");
   EXPECT_TRUE(Store()->RemoveInstalledCompose(u"c"));
   EXPECT_EQ(ReadUtf16File(UpdateIni()), "[Update]\r\nComposes=B\r\n\r\n");
   EXPECT_EQ(ReadUtf16File(InstallIni()), "[InstallCompose]\r\nComposeList=A,B\r\n\r\n");
 }
 
 TEST_F(LocalInstallTest, LanguageGroups) {
-  SeedInstallIni("[InstallCompose]\nComposeList=Lang,Main\n");
+  WriteUtf16File(InstallIni(), "[InstallCompose]\nComposeList=Lang,Main\n");
   LocalInstallPtr store = Store();
   EXPECT_TRUE(store->AddLangGroups(u"Lang,,Ext"));
   EXPECT_FALSE(store->AddLangGroups(u"lang"));

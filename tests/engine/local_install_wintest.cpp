@@ -11,8 +11,9 @@
 #include "engine/engine_codes.h"
 #include "engine/local_install.h"
 #include "platform/registry.h"
+#include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
-#include "utf16_text.h"
+#include "engine_test_util.h"
 
 namespace {
 
@@ -110,7 +111,6 @@ TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
       "svc.exe=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\n"
       "ui.exe=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\n";
   const std::string text = "[Version]\nPath=Core\n[HaveSection]\nNorvMergeCore=Files\n[Files]\n" + lines;
-  std::filesystem::create_directories(std::filesystem::path(dir.path()) / "Install" / "Compose");
   std::filesystem::create_directories(std::filesystem::path(dir.path()) / "Core");
   engine_test::WriteUtf16File(paths.ComposeFilePath(u"NorvMergeCore", engine::ComposeLocation::kInstalled), text);
   const std::u16string fresh = dir.Join(u"NorvMergeCore.new");
@@ -137,59 +137,16 @@ TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
   EXPECT_EQ(work[0].file_name, u"svc.exe");
 }
 
-// Restores "OEM" as it was.
-class OemValue {
- public:
-  OemValue() {
-    RegKey key;
-    if (RegKey::Open(RegRoot::kLocalMachine, kClientKey, RegAccess::kRead, &key) == platform::kRegOk) {
-      had_ = key.ReadValue(u"OEM", 4096, &type_, &data_) == platform::kRegOk;
-    }
-    key_existed_ = KeyExists(kClientKey);
-  }
-  ~OemValue() {
-    RegKey key;
-    if (RegKey::Open(RegRoot::kLocalMachine, kClientKey, RegAccess::kReadWrite, &key) != platform::kRegOk) return;
-    key.DeleteValue(u"OEM");
-    if (had_ && type_ == platform::RegType::kString) {
-      std::u16string text;
-      for (size_t i = 0; i + 1 < data_.size(); i += 2) text.push_back(static_cast<char16_t>(data_[i] | (data_[i + 1] << 8)));
-      key.WriteString(u"OEM", text, platform::RegTerminator::kOmitted);
-    }
-    std::vector<std::u16string> values, subkeys;
-    key.ListValueNames(&values);
-    key.ListSubkeys(&subkeys);
-    key.Close();
-    if (!key_existed_ && values.empty() && subkeys.empty()) platform::DeleteKeyTree(RegRoot::kLocalMachine, kClientKey);
-  }
-  void Set(const std::u16string& text) {
-    RegKey key;
-    ASSERT_EQ(RegKey::Create(RegRoot::kLocalMachine, kClientKey, RegAccess::kReadWrite, &key), platform::kRegOk);
-    ASSERT_EQ(key.WriteString(u"OEM", text), platform::kRegOk);
-  }
-  void Remove() {
-    RegKey key;
-    if (RegKey::Open(RegRoot::kLocalMachine, kClientKey, RegAccess::kReadWrite, &key) == platform::kRegOk) {
-      key.DeleteValue(u"OEM");
-    }
-  }
-
- private:
-  bool had_ = false;
-  bool key_existed_ = false;
-  platform::RegType type_ = platform::RegType::kNone;
-  std::vector<uint8_t> data_;
-};
-
 TEST(LocalInstallRegistryTest, OemValue) {
-  OemValue oem;
+  const testing_support::SavedRegistryValue oem(kClientKey, u"OEM");
   oem.Remove();
   EXPECT_EQ(engine::ReadOemName(), u"");
-  oem.Set(u"联想-OEM");
+  ASSERT_EQ(oem.Set(u"联想-OEM"), platform::kRegOk);
   EXPECT_EQ(engine::ReadOemName(), u"联想-OEM");
-  oem.Set(std::u16string(260, u'x'));
+  ASSERT_EQ(oem.Set(std::u16string(260, u'x')), platform::kRegOk);
   EXPECT_EQ(engine::ReadOemName(), std::u16string(260, u'x'));
-  oem.Set(std::u16string(300, u'x'));  // longer than the value may be: not read at all
+  // Longer than the value may be: not read at all.
+  ASSERT_EQ(oem.Set(std::u16string(300, u'x')), platform::kRegOk);
   EXPECT_EQ(engine::ReadOemName(), u"");
 }
 

@@ -2,7 +2,6 @@
 // lookup and the search through installed descriptions.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "base/path.h"
@@ -10,10 +9,9 @@
 #include "engine/compose.h"
 #include "engine/os_mask.h"
 #include "engine/target_path.h"
-#include "platform/fs.h"
-#include "platform/system.h"
+#include "support/log_tail.h"
 #include "support/scratch_dir.h"
-#include "utf16_text.h"
+#include "engine_test_util.h"
 
 namespace {
 
@@ -45,37 +43,6 @@ FileEntry Entry(std::u16string file, std::u16string dest, std::u16string compose
   entry.os_mask = os_mask;
   return entry;
 }
-
-// The lines the running test program has logged since construction.
-class LogTail {
- public:
-  LogTail() : path_(LogPath()), start_(Size()) {}
-  std::string NewText() const {
-    std::string text;
-    platform::File file = platform::File::Open(path_, platform::FileAccess::kRead,
-                                               platform::FileDisposition::kOpenExisting);
-    uint64_t size = 0;
-    if (!file.IsOpen() || !file.Size(&size) || size < start_ || !file.SeekTo(start_)) return text;
-    text.resize(static_cast<size_t>(size - start_));
-    if (!text.empty() && !file.ReadExact(&text[0], text.size())) text.clear();
-    return text;
-  }
-
- private:
-  static std::u16string LogPath() {
-    return platform::WindowsDirectory() + u"\\NorvLog\\" +
-           std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
-  }
-  uint64_t Size() const {
-    platform::File file = platform::File::Open(path_, platform::FileAccess::kRead,
-                                               platform::FileDisposition::kOpenExisting);
-    uint64_t size = 0;
-    if (file.IsOpen()) file.Size(&size);
-    return size;
-  }
-  std::u16string path_;
-  uint64_t start_;
-};
 
 TEST(TargetPathTest, EveryFolderForm) {
   const struct {
@@ -132,10 +99,10 @@ TEST(TargetPathTest, UnknownFolderOfAMacroGivesNoPath) {
 TEST(TargetPathTest, SixtyFourBitFileFallsBackToTheSystemFolderWithAWarning) {
   TargetFolders folders = FixedFolders();
   folders.system_for64.clear();
-  LogTail log;
+  const testing_support::LogTail log;
   EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"$SYSTEM32", u"", engine::kOsWin64), folders),
             u"C:\\Windows\\SysWOW64\\a.dll");
-  EXPECT_NE(log.NewText().find("warning , GetSystemDirectoryFor64 is failed ! so user GetSystemDirectory for win32."),
+  EXPECT_NE(log.Text().find("warning , GetSystemDirectoryFor64 is failed ! so user GetSystemDirectory for win32."),
             std::string::npos);
 }
 
@@ -145,7 +112,6 @@ class InstalledPathTest : public ::testing::Test {
   InstalledPathTest() {
     folders_ = FixedFolders();
     folders_.install_dir = dir_.path() + u"\\";
-    std::filesystem::create_directories(std::filesystem::path(dir_.Join(u"Install")) / "Compose");
     Write(u"Core",
           "[Version]\nPath=Core\n[HaveSection]\nCore=Files,,Sys,Missing\nOther=Ignored\n"
           "[Files]\na.exe=," "bin" ",0,2,0,1,0,0,0,0,,,1A2B,,100,0\n"
