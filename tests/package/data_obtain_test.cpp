@@ -75,20 +75,7 @@ class DataObtain : public testing::Test {
   CInstallDataObtain source_{paths_};
 };
 
-TEST_F(DataObtain, LoadCodes) {
-  EXPECT_EQ(source_.LoadBigFile(nullptr), kDataNullArgument);
-  EXPECT_EQ(source_.LoadBigFile(dir_.Join(u"absent.dat").c_str()), kDataPackageMissing);
-  EXPECT_EQ(source_.ObtainProductIni(u"Norv", dir_.Join(u"x.out").c_str()), kDataProductIniMissing);
-  const std::u16string not_a_package = dir_.Join(u"text.dat");
-  WriteBytes(not_a_package, std::vector<unsigned char>(2000, 'x'));
-  EXPECT_EQ(source_.LoadBigFile(not_a_package.c_str()), kDataNotAContainer);
-  EXPECT_EQ(source_.ProductList(), u"");
-  EXPECT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
-  EXPECT_EQ(source_.ProductList(), u"Norv,Extra");
-  EXPECT_EQ(source_.IsComposePacket(), 0u);
-}
-
-TEST_F(DataObtain, NothingLoaded) {
+TEST_F(DataObtain, CodesBeforeAndAtLoading) {
   const std::u16string target = dir_.Join(u"out.out");
   std::u16string extracted;
   const engine::FileEntry entry = Entry(u"a.dll", u"", u"", 0);
@@ -98,8 +85,24 @@ TEST_F(DataObtain, NothingLoaded) {
   EXPECT_EQ(source_.ObtainProductIni(nullptr, target.c_str()), kDataNullArgument);
   EXPECT_EQ(source_.ObtainComposeIni(u"Core", nullptr), kDataNullArgument);
   EXPECT_EQ(source_.ObtainFile(nullptr, &extracted), kDataNullArgument);
-  EXPECT_EQ(source_.IsComposePacket(), 0u);
   EXPECT_FALSE(testing_support::Exists(target));
+
+  EXPECT_EQ(source_.LoadBigFile(nullptr), kDataNullArgument);
+  EXPECT_EQ(source_.LoadBigFile(dir_.Join(u"absent.dat").c_str()), kDataPackageMissing);
+  EXPECT_EQ(source_.ObtainProductIni(u"Norv", target.c_str()), kDataProductIniMissing);
+  const std::u16string not_a_package = dir_.Join(u"text.dat");
+  WriteBytes(not_a_package, std::vector<unsigned char>(2000, 'x'));
+  EXPECT_EQ(source_.LoadBigFile(not_a_package.c_str()), kDataNotAContainer);
+  EXPECT_EQ(source_.ProductList(), u"");
+  EXPECT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  EXPECT_EQ(source_.ProductList(), u"Norv,Extra");
+  EXPECT_EQ(source_.IsComposePacket(), 0u);
+
+  // Closing forgets the package; loading again works.
+  source_.ClosePackage();
+  EXPECT_EQ(source_.ObtainComposeIni(u"Core", target.c_str()), kDataNoPackage);
+  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
+  EXPECT_EQ(source_.ObtainComposeIni(u"Core", target.c_str()), kDataOk);
 }
 
 TEST_F(DataObtain, Descriptions) {
@@ -160,16 +163,6 @@ TEST_F(DataObtain, FilesGoToTheTempFolder) {
   std::u16string untouched = u"unchanged";
   EXPECT_EQ(source_.ObtainFile(&escaping, &untouched), kDataNullArgument);
   EXPECT_EQ(untouched, u"unchanged");
-}
-
-TEST_F(DataObtain, ClosingForgetsThePackage) {
-  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
-  source_.ClosePackage();
-  EXPECT_EQ(source_.ObtainComposeIni(u"Core", dir_.Join(u"c.out").c_str()), kDataNoPackage);
-  EXPECT_EQ(source_.IsComposePacket(), 0u);
-  // Loading again after a close works, and replaces the earlier package.
-  ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
-  EXPECT_EQ(source_.ObtainComposeIni(u"Core", dir_.Join(u"c.out").c_str()), kDataOk);
 }
 
 TEST_F(DataObtain, PackageKinds) {

@@ -8,45 +8,24 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "package/package_test_files.h"
 #include "support/message_box_recorder.h"
-#include "support/scratch_dir.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
 
 namespace fs = std::filesystem;
+using package_test::Native;
+using package_test::ReadText;
 using testing_support::Exists;
-using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteText;
 
-fs::path Native(std::u16string path) {
-#ifndef _WIN32
-  for (auto& c : path) {
-    if (c == u'\\') c = u'/';
-  }
-#endif
-  return fs::path(path);
-}
-
 bool IsFolder(const std::u16string& path) { return fs::is_directory(Native(path)); }
-
 void MakeFolder(const std::u16string& path) { fs::create_directories(Native(path)); }
-
 void MakeReadOnly(const std::u16string& path) {
   fs::permissions(Native(path), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
 }
-
-std::string Text(const std::u16string& path) {
-  const auto bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// ---- CreatePath and AddBackslash ----
 
 TEST(CreatePath, CreatesEveryMissingFolderButNotTheFile) {
   struct Case {
@@ -87,9 +66,7 @@ TEST(CreatePath, AddBackslashOnlyWhereNoSeparatorEnds) {
   }
 }
 
-// ---- Whole-file read and write ----
-
-TEST(WholeFile, ReadGivesTheBytesWithATerminator) {
+TEST(WholeFile, ReadGivesTheBytesWithATerminatorOrNothing) {
   ScratchDir dir;
   WriteText(dir.Join(u"data.bin"), std::string("ab\0cd", 5));
   uint32_t size = 99;
@@ -98,18 +75,14 @@ TEST(WholeFile, ReadGivesTheBytesWithATerminator) {
   EXPECT_EQ(size, 5u);
   EXPECT_EQ(std::memcmp(buffer.get(), "ab\0cd\0", 6), 0);
   EXPECT_EQ(package::GetFileLength(dir.Join(u"data.bin").c_str()), 5u);
-}
 
-TEST(WholeFile, ReadGivesNothingForEmptyMissingOrNull) {
-  ScratchDir dir;
   WriteText(dir.Join(u"empty.bin"), "");
-  for (const char16_t* name : {u"empty.bin", u"missing.bin"}) {
-    uint32_t size = 99;
-    EXPECT_EQ(package::ReadWholeFile(dir.Join(name).c_str(), &size), nullptr);
+  for (const std::u16string& path : {dir.Join(u"empty.bin"), dir.Join(u"missing.bin")}) {
+    size = 99;
+    EXPECT_EQ(package::ReadWholeFile(path.c_str(), &size), nullptr);
     EXPECT_EQ(size, 0u);
-    EXPECT_EQ(package::GetFileLength(dir.Join(name).c_str()), 0u);
+    EXPECT_EQ(package::GetFileLength(path.c_str()), 0u);
   }
-  uint32_t size = 0;
   EXPECT_EQ(package::ReadWholeFile(nullptr, &size), nullptr);
   EXPECT_EQ(package::ReadWholeFile(dir.path().c_str(), &size), nullptr);  // a folder
 }
@@ -119,17 +92,15 @@ TEST(WholeFile, WriteTruncatesOrAppends) {
   const std::u16string path = dir.Join(u"out.txt");
   ASSERT_TRUE(package::WriteWholeFile(path.c_str(), "longer text", 11, false));
   ASSERT_TRUE(package::WriteWholeFile(path.c_str(), "short", 5, false));
-  EXPECT_EQ(Text(path), "short");
+  EXPECT_EQ(ReadText(path), "short");
   ASSERT_TRUE(package::WriteWholeFile(path.c_str(), "+more", 5, true));
-  EXPECT_EQ(Text(path), "short+more");
+  EXPECT_EQ(ReadText(path), "short+more");
   ASSERT_TRUE(package::WriteWholeFile(dir.Join(u"new.txt").c_str(), "x", 1, true));  // append creates
-  EXPECT_EQ(Text(dir.Join(u"new.txt")), "x");
+  EXPECT_EQ(ReadText(dir.Join(u"new.txt")), "x");
   EXPECT_FALSE(package::WriteWholeFile(dir.Join(u"no-folder\\x.txt").c_str(), "x", 1, false));
   EXPECT_FALSE(Exists(dir.Join(u"no-folder")));
   EXPECT_FALSE(package::WriteWholeFile(nullptr, "x", 1, false));
 }
-
-// ---- DeleteTree ----
 
 // root\file.txt, root\ro.txt (read-only), root\sub\deeper\x.dll, root\empty\.
 void MakeTree(const ScratchDir& dir, const std::u16string& root) {
@@ -142,7 +113,7 @@ void MakeTree(const ScratchDir& dir, const std::u16string& root) {
   MakeReadOnly(dir.Join(root + u"\\sub\\deeper\\x.dll"));
 }
 
-TEST(DeleteTree, RemovesEverythingIncludingReadOnlyFiles) {
+TEST(DeleteTree, RemovesEverythingIncludingReadOnlyFilesOrEmptiesTheRoot) {
   ScratchDir dir;
   testing_support::MessageBoxRecorder boxes;
   for (const std::u16string suffix : {u"", u"\\"}) {
@@ -150,15 +121,15 @@ TEST(DeleteTree, RemovesEverythingIncludingReadOnlyFiles) {
     package::DeleteTree((dir.Join(u"work") + suffix).c_str(), true);
     EXPECT_FALSE(Exists(dir.Join(u"work")));
   }
-  EXPECT_TRUE(boxes.shown().empty());
-}
-
-TEST(DeleteTree, KeepsTheRootWhenAskedAndEmptiesIt) {
-  ScratchDir dir;
   MakeTree(dir, u"work");
   package::DeleteTree(dir.Join(u"work").c_str(), false);
   ASSERT_TRUE(IsFolder(dir.Join(u"work")));
   EXPECT_TRUE(fs::is_empty(Native(dir.Join(u"work"))));
+  // A missing or null folder: nothing happens.
+  package::DeleteTree(dir.Join(u"missing").c_str(), true);
+  package::DeleteTree(nullptr, true);
+  EXPECT_TRUE(IsFolder(dir.path()));
+  EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST(DeleteTree, LinksGoWithoutWhatTheyPointTo) {
@@ -176,16 +147,7 @@ TEST(DeleteTree, LinksGoWithoutWhatTheyPointTo) {
   EXPECT_TRUE(IsFolder(dir.Join(u"outside\\empty")));
   package::DeleteTree(dir.Join(u"work").c_str(), true);
   EXPECT_FALSE(Exists(dir.Join(u"work")));
-  EXPECT_EQ(Text(dir.Join(u"outside\\precious.txt")), "keep");
-}
-
-TEST(DeleteTree, MissingOrNullFolderDoesNothing) {
-  ScratchDir dir;
-  testing_support::MessageBoxRecorder boxes;
-  package::DeleteTree(dir.Join(u"missing").c_str(), true);
-  package::DeleteTree(nullptr, true);
-  EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_TRUE(IsFolder(dir.path()));
+  EXPECT_EQ(ReadText(dir.Join(u"outside\\precious.txt")), "keep");
 }
 
 #ifndef _WIN32
@@ -218,8 +180,6 @@ TEST(DeleteTree, DriveRootsAreRefusedWithTheWarning) {
 }
 #endif
 
-// ---- RemoveEmptyFolders ----
-
 TEST(RemoveEmptyFolders, RemovesEmptyFoldersButNotDottedOnesOrFiles) {
   ScratchDir dir;
   for (const char16_t* folder : {u"root\\e1\\e2\\e3", u"root\\1.0\\inner", u"root\\keep\\sub", u"root\\e4"}) {
@@ -235,10 +195,8 @@ TEST(RemoveEmptyFolders, RemovesEmptyFoldersButNotDottedOnesOrFiles) {
   EXPECT_TRUE(IsFolder(dir.Join(u"root\\1.0\\inner")));  // a dotted folder is never visited
   EXPECT_TRUE(Exists(dir.Join(u"root\\noext")));
   EXPECT_TRUE(IsFolder(dir.Join(u"root")));  // not empty
-}
 
-TEST(RemoveEmptyFolders, TreeOfEmptyFoldersGoesWithItsRootWhenAsked) {
-  ScratchDir dir;
+  // A tree of empty folders goes with its root when asked, and only below it otherwise.
   MakeFolder(dir.Join(u"a\\b\\c"));
   MakeFolder(dir.Join(u"a\\d"));
   MakeFolder(dir.Join(u"k\\b\\c"));
@@ -257,7 +215,7 @@ TEST(RestartReplacement, HostRenamesButReportsNoScheduling) {
   WriteText(dir.Join(u"prog.exe.ren"), "old");
   EXPECT_FALSE(package::TzRestartDeleteFile(dir.Join(u"prog.exe").c_str()));
   EXPECT_FALSE(Exists(dir.Join(u"prog.exe")));
-  EXPECT_EQ(Text(dir.Join(u"prog.exe.ren")), "new");
+  EXPECT_EQ(ReadText(dir.Join(u"prog.exe.ren")), "new");
   EXPECT_FALSE(package::__smartmovefile(dir.Join(u"prog.exe.ren").c_str(), nullptr, 4));
   EXPECT_FALSE(package::TzRestartDeleteFile(nullptr));
 }

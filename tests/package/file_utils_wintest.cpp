@@ -1,6 +1,6 @@
 // Replacement at restart and the root guard on a real Windows file system and registry (Wine).
-// The delayed moves land in "PendingFileRenameOperations" under the Session Manager key; each
-// test removes the operations it added.
+// The delayed moves land in "PendingFileRenameOperations" under the Session Manager key, which
+// each test puts back as it found it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,37 +8,28 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/strings.h"
 #include "package/file_utils.h"
+#include "package/package_test_files.h"
+#include "platform/registry.h"
+#include "platform/restart.h"
 #include "support/message_box_recorder.h"
-#include "support/scratch_dir.h"
+#include "support/saved_registry_value.h"
 
 namespace {
 
+using package_test::ReadText;
 using testing_support::Exists;
-using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteText;
 
-constexpr wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+constexpr char16_t kSessionManager[] = u"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char16_t kPendingValue[] = u"PendingFileRenameOperations";
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-
-std::string Text(const std::u16string& path) {
-  const auto bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::u16string ShortName(const std::u16string& path) {
-  wchar_t buffer[MAX_PATH];
-  const DWORD n = GetShortPathNameW(W(path), buffer, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? U(std::wstring(buffer, n)) : path;
-}
+std::u16string ShortName(const std::u16string& path) { return platform::ShortPathName(path); }
 
 struct PendingOperation {
   std::u16string source;
@@ -47,70 +38,29 @@ struct PendingOperation {
 
 // The value is a list of source/destination pairs of zero-terminated texts; an empty
 // destination is an empty text, so the list is split by the data's length, not by "\0\0".
-std::vector<std::u16string> ReadPendingTexts() {
+std::vector<PendingOperation> PendingOperations() {
+  platform::RegKey key;
+  platform::RegType type;
+  std::vector<uint8_t> data;
+  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kSessionManager, platform::RegAccess::kRead, &key) !=
+          platform::kRegOk ||
+      key.ReadValue(kPendingValue, 1 << 20, &type, &data) != platform::kRegOk) {
+    return {};
+  }
   std::vector<std::u16string> texts;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return texts;
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
-    std::wstring data(size / sizeof(wchar_t), L'\0');
-    if (RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-        ERROR_SUCCESS) {
-      data.resize(size / sizeof(wchar_t));
-      size_t start = 0;
-      for (size_t i = 0; i < data.size(); ++i) {
-        if (data[i] == L'\0') {
-          texts.push_back(U(data.substr(start, i - start)));
-          start = i + 1;
-        }
-      }
+  std::u16string text;
+  for (size_t i = 0; i + 1 < data.size(); i += 2) {
+    const char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+    if (c != u'\0') {
+      text.push_back(c);
+    } else {
+      texts.push_back(text);
+      text.clear();
     }
   }
-  RegCloseKey(key);
-  return texts;
-}
-
-std::vector<PendingOperation> PendingOperations() {
-  const std::vector<std::u16string> texts = ReadPendingTexts();
   std::vector<PendingOperation> pairs;
   for (size_t i = 0; i + 1 < texts.size(); i += 2) pairs.push_back({texts[i], texts[i + 1]});
   return pairs;
-}
-
-bool Mentions(const std::u16string& text, const std::vector<std::u16string>& folders) {
-  const std::u16string lower = base::ToLowerAscii(text);
-  for (const auto& folder : folders) {
-    if (!folder.empty() && lower.find(base::ToLowerAscii(folder)) != std::u16string::npos) return true;
-  }
-  return false;
-}
-
-// Takes out every pending operation that names one of the folders, keeping the others as
-// they were.
-void RemovePendingFor(const std::vector<std::u16string>& folders) {
-  std::wstring data;
-  bool removed = false;
-  for (const PendingOperation& op : PendingOperations()) {
-    if (Mentions(op.source, folders) || Mentions(op.destination, folders)) {
-      removed = true;
-      continue;
-    }
-    data.append(op.source.begin(), op.source.end());
-    data.push_back(L'\0');
-    data.append(op.destination.begin(), op.destination.end());
-    data.push_back(L'\0');
-  }
-  if (!removed) return;
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-  if (data.empty()) {
-    RegDeleteValueW(key, kPendingValue);
-  } else {
-    data.push_back(L'\0');
-    RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-  }
-  RegCloseKey(key);
 }
 
 // "\??\" + path, as the platform stores it; a replacing destination carries a leading "!".
@@ -130,13 +80,13 @@ const PendingOperation* FindPending(const std::vector<PendingOperation>& ops, co
 class RestartReplacement : public ::testing::Test {
  protected:
   void TearDown() override {
-    RemovePendingFor({dir_.path(), ShortName(dir_.path()), other_drive_, ShortName(other_drive_)});
     if (!other_drive_.empty()) {
       DeleteFileW(W(other_drive_ + u"\\src.dll"));
       RemoveDirectoryW(W(other_drive_));
     }
   }
 
+  testing_support::SavedRegistryValue pending_{kSessionManager, kPendingValue};
   ScratchDir dir_;
   std::u16string other_drive_;
 };
@@ -147,7 +97,7 @@ TEST_F(RestartReplacement, TzRestartDeleteFileRenamesAndSchedulesTheDeletion) {
   WriteText(program + u".ren", "old");
   ASSERT_TRUE(package::TzRestartDeleteFile(program.c_str()));
   EXPECT_FALSE(Exists(program));
-  EXPECT_EQ(Text(program + u".ren"), "new");  // the older ".ren" was replaced
+  EXPECT_EQ(ReadText(program + u".ren"), "new");  // the older ".ren" was replaced
 
   const auto ops = PendingOperations();
   const PendingOperation* op = FindPending(ops, program + u".ren");
@@ -184,23 +134,20 @@ TEST_F(RestartReplacement, SmartMoveAcrossDrivesCopiesNextToTheDestinationFirst)
   const std::u16string target = dir_.Join(u"app.dll");
 
   ASSERT_TRUE(package::__smartmovefile(source.c_str(), target.c_str(), 4));
-  EXPECT_EQ(Text(target + u".tmp"), "payload");
-  EXPECT_EQ(Text(source), "payload");  // the original stays where it was
+  EXPECT_EQ(ReadText(target + u".tmp"), "payload");
+  EXPECT_EQ(ReadText(source), "payload");  // the original stays where it was
 
   const auto ops = PendingOperations();
   const PendingOperation* op = FindPending(ops, ShortName(target + u".tmp"));
   ASSERT_NE(op, nullptr);
   EXPECT_TRUE(SamePendingPath(op->destination, target));
   EXPECT_EQ(FindPending(ops, ShortName(source)), nullptr);
-}
 
-TEST_F(RestartReplacement, SmartMoveFailsWhenTheCrossDriveCopyFails) {
-  const std::u16string target = dir_.Join(u"app.dll");
-  EXPECT_FALSE(package::__smartmovefile(u"Z:\\no\\such\\file.dll", target.c_str(), 4));
-  EXPECT_FALSE(Exists(target + u".tmp"));
+  // A copy that cannot be made fails the move and leaves no temporary file.
+  const std::u16string second = dir_.Join(u"second.dll");
+  EXPECT_FALSE(package::__smartmovefile(u"Z:\\no\\such\\file.dll", second.c_str(), 4));
+  EXPECT_FALSE(Exists(second + u".tmp"));
 }
-
-// ---- The root guard on a drive that maps to a scratch folder ----
 
 // Starts a Unix program of the host (Wine runs ELF programs named by their Z: path). Wine does
 // not wait for such a child, so callers poll for its effect.
@@ -303,8 +250,8 @@ TEST_F(DriveRootGuard, RootsAreRefusedWithTheWarningAndKeepEverything) {
     EXPECT_EQ(box.text, u"Warning code: 0x1144.");
     EXPECT_EQ(box.style, 0u);
   }
-  EXPECT_EQ(Text(dir_.Join(u"keep\\file.txt")), "x");
-  EXPECT_EQ(Text(dir_.Join(u"top.txt")), "y");
+  EXPECT_EQ(ReadText(dir_.Join(u"keep\\file.txt")), "x");
+  EXPECT_EQ(ReadText(dir_.Join(u"top.txt")), "y");
 
   // A folder below the root is no root: it goes.
   package::DeleteTree((drive_ + u"\\keep").c_str(), true);
@@ -333,7 +280,7 @@ TEST(DeleteTreeLinks, ReparsePointsAreRemovedNotFollowed) {
   package::RemoveEmptyFolders(dir.Join(u"tidy").c_str(), true);
   EXPECT_TRUE(Exists(dir.Join(u"outside\\empty")));
   package::DeleteTree(dir.Join(u"work").c_str(), true);
-  EXPECT_EQ(Text(dir.Join(u"outside\\precious.txt")), "keep");
+  EXPECT_EQ(ReadText(dir.Join(u"outside\\precious.txt")), "keep");
   // Windows removes a junction with RemoveDirectoryW; Wine 8 can remove a host link by no call,
   // so there the folder keeps the link and nothing else.
   if (Exists(dir.Join(u"work"))) {

@@ -3,28 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "app/wizard_state.h"
+#include "package/package_test_files.h"
 #include "package/payload_test_bytes.h"
 #include "support/scratch_dir.h"
 
 namespace {
 using namespace payload_test;
+using package_test::Buf;
+using package_test::Noise;
 using testing_support::Exists;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
-using Buf = std::vector<uint8_t>;
-
-Buf Read(const std::u16string& path) {
-  const auto bytes = ReadBytes(path);
-  return Buf(bytes.begin(), bytes.end());
-}
-void Write(const std::u16string& path, const Buf& bytes) { WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end())); }
-
-Buf Pattern(size_t size, uint8_t seed) {
-  Buf out(size);
-  for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
-  return out;
-}
 
 // A program file laid out by hand: image of image_size bytes, then part 1, then part 2.
 Buf ProgramWithParts(const Buf& part1, const Buf& part2, size_t image_size = 200) {
@@ -37,7 +27,7 @@ Buf ProgramWithParts(const Buf& part1, const Buf& part2, size_t image_size = 200
   return out;
 }
 
-TEST(PayloadTable, ReadsHighWordFirstValuesFromHandMadeHeader) {
+TEST(PayloadTable, ReadsAndWritesHighWordFirstValues) {
   Buf header(64, 0);
   const uint8_t table[] = {0x5A, 0x57, 0x01, 0x00, 0x45, 0x23, 0x00, 0x00, 0x10, 0x00, 0x02,
                            0x00, 0x55, 0x23, 0x34, 0x12, 0x78, 0x56, 0x00, 0x00};
@@ -55,13 +45,9 @@ TEST(PayloadTable, ReadsHighWordFirstValuesFromHandMadeHeader) {
   EXPECT_TRUE(std::equal(std::begin(table), std::end(table), written.begin() + 0x28));
   EXPECT_EQ(written[0x27], 0xEE);
   EXPECT_EQ(written[0x3C], 0xEE);
-}
 
-TEST(PayloadTable, RefusesShortHeaderOrMissingMarker) {
-  Buf header = ProgramHeader(64, true, {1, 2, 3, 4});
-  package::PayloadTable parsed;
   EXPECT_FALSE(package::ReadPayloadTable(header.data(), 63, &parsed));
-  header[0x29] = 0x58;
+  header[0x29] = 0x58;  // marker gone
   EXPECT_FALSE(package::ReadPayloadTable(header.data(), header.size(), &parsed));
 }
 
@@ -80,7 +66,7 @@ TEST(HasPackagePart, AnswersFromTheTable) {
   };
   ScratchDir dir;
   for (const Case& c : cases) {
-    Write(dir.Join(u"setup.exe"), c.file);
+    WriteBytes(dir.Join(u"setup.exe"), c.file);
     EXPECT_EQ(package::HasPackagePart(dir.Join(u"setup.exe")), c.expected) << c.what;
   }
   // A program file that cannot be opened counts as carrying the package.
@@ -89,25 +75,22 @@ TEST(HasPackagePart, AnswersFromTheTable) {
 
 TEST(ExtractPayloadPart, CopiesEachPartExactly) {
   ScratchDir dir;
-  const Buf part1 = Pattern(4096 * 2 + 17, 1);  // crosses the copy buffer's boundary
-  const Buf part2 = Pattern(333, 9);
-  Write(dir.Join(u"setup.exe"), ProgramWithParts(part1, part2));
+  const Buf part1 = Noise(4096 * 2 + 17, 1);  // crosses the copy buffer's boundary
+  const Buf part2 = Noise(333, 9);
+  WriteBytes(dir.Join(u"setup.exe"), ProgramWithParts(part1, part2));
   ASSERT_TRUE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"p1"), 1));
   ASSERT_TRUE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"p2"), 2));
-  EXPECT_EQ(Read(dir.Join(u"p1")), part1);
-  EXPECT_EQ(Read(dir.Join(u"p2")), part2);
+  EXPECT_EQ(ReadBytes(dir.Join(u"p1")), part1);
+  EXPECT_EQ(ReadBytes(dir.Join(u"p2")), part2);
 
   // An existing destination is replaced, not appended to.
   ASSERT_TRUE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"p1"), 2));
-  EXPECT_EQ(Read(dir.Join(u"p1")), part2);
-}
+  EXPECT_EQ(ReadBytes(dir.Join(u"p1")), part2);
 
-TEST(ExtractPayloadPart, PartOfLengthZeroGivesEmptyFile) {
-  ScratchDir dir;
-  Write(dir.Join(u"setup.exe"), ProgramWithParts(Pattern(50, 3), {}));
-  ASSERT_TRUE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"p2"), 2));
-  EXPECT_TRUE(Exists(dir.Join(u"p2")));
-  EXPECT_TRUE(Read(dir.Join(u"p2")).empty());
+  WriteBytes(dir.Join(u"setup.exe"), ProgramWithParts(Noise(50, 3), {}));
+  ASSERT_TRUE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"empty"), 2));
+  EXPECT_TRUE(Exists(dir.Join(u"empty")));
+  EXPECT_TRUE(ReadBytes(dir.Join(u"empty")).empty());
 }
 
 TEST(ExtractPayloadPart, FailsWithoutCreatingTheDestination) {
@@ -116,31 +99,31 @@ TEST(ExtractPayloadPart, FailsWithoutCreatingTheDestination) {
     Buf file;
     int part;
   };
-  Buf truncated = ProgramWithParts(Pattern(100, 1), Pattern(100, 2));
+  Buf truncated = ProgramWithParts(Noise(100, 1), Noise(100, 2));
   truncated.resize(truncated.size() - 1);
   Buf offset_past_end = ProgramHeader(64, true, {64, 0, 0x10000, 5});
   const Case cases[] = {
       {"no marker", ProgramHeader(300, false, {}), 1},
       {"part 2 cut short by one byte", truncated, 2},
       {"part beyond the end of the file", offset_past_end, 2},
-      {"part number 3", ProgramWithParts(Pattern(10, 1), Pattern(10, 2)), 3},
-      {"part number 0", ProgramWithParts(Pattern(10, 1), Pattern(10, 2)), 0},
+      {"part number 3", ProgramWithParts(Noise(10, 1), Noise(10, 2)), 3},
+      {"part number 0", ProgramWithParts(Noise(10, 1), Noise(10, 2)), 0},
   };
   ScratchDir dir;
   for (const Case& c : cases) {
-    Write(dir.Join(u"setup.exe"), c.file);
+    WriteBytes(dir.Join(u"setup.exe"), c.file);
     EXPECT_FALSE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"out"), c.part)) << c.what;
     EXPECT_FALSE(Exists(dir.Join(u"out"))) << c.what;
   }
   EXPECT_FALSE(package::ExtractPayloadPart(dir.Join(u"missing.exe"), dir.Join(u"out"), 1));
   // Destination folder missing: the copy cannot be created.
-  Write(dir.Join(u"setup.exe"), ProgramWithParts(Pattern(10, 1), Pattern(10, 2)));
+  WriteBytes(dir.Join(u"setup.exe"), ProgramWithParts(Noise(10, 1), Noise(10, 2)));
   EXPECT_FALSE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"no-such-folder/out"), 1));
 }
 
 TEST(StampPayload, LaysOutImageTableAndPartsAndRestamps) {
   Buf image = ProgramHeader(300, false, {});
-  const Buf part1 = Pattern(77, 5), part2 = Pattern(91, 6);
+  const Buf part1 = Noise(77, 5), part2 = Noise(91, 6);
   Buf stamped;
   std::string error;
   ASSERT_TRUE(package::StampPayload(image, part1, &part2, &stamped, &error)) << error;
@@ -172,15 +155,15 @@ TEST(StampPayload, LaysOutImageTableAndPartsAndRestamps) {
 
 TEST(ExtractBigFile, NamesTheCopyAfterTheTickCountInHex) {
   ScratchDir dir;
-  const Buf part2 = Pattern(5000, 4);
-  Write(dir.Join(u"setup.exe"), ProgramWithParts(Pattern(20, 1), part2));
+  const Buf part2 = Noise(5000, 4);
+  WriteBytes(dir.Join(u"setup.exe"), ProgramWithParts(Noise(20, 1), part2));
   const std::u16string work = dir.path() + u"/";
   const std::u16string path = package::ExtractBigFileFrom(dir.Join(u"setup.exe"), work, 0x1A2B3C);
   EXPECT_EQ(path, work + u"Big1A2B3C.dat");
-  EXPECT_EQ(Read(path), part2);
+  EXPECT_EQ(ReadBytes(path), part2);
   EXPECT_EQ(package::ExtractBigFileFrom(dir.Join(u"setup.exe"), work, 0), work + u"Big0.dat");
 
-  Write(dir.Join(u"plain.exe"), ProgramHeader(100, false, {}));
+  WriteBytes(dir.Join(u"plain.exe"), ProgramHeader(100, false, {}));
   EXPECT_EQ(package::ExtractBigFileFrom(dir.Join(u"plain.exe"), work, 5), u"");
 }
 
@@ -197,22 +180,22 @@ TEST_F(PrepareSkinPartTest, ExtractsGroupAndSetsDownloadUrl) {
                 {{u"DIR-SetupSkinPart1|norvframe.ini", Bytes("[Main]\r\n")},
                  {u"DIR-SetupSkinPart1|img\\bg.bmp", Bytes("BMbitmap")},
                  {u"DIR-SetupSkinPart2|copy.htm", Bytes("<html>")}});
-  Write(dir_.Join(u"setup.exe"), ProgramWithParts(PackedFile(container), Pattern(64, 8)));
+  WriteBytes(dir_.Join(u"setup.exe"), ProgramWithParts(PackedFile(container), Noise(64, 8)));
   const std::u16string work = dir_.Join(u"work");  // not there yet: created on the way
 
   const std::u16string style = package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), work);
   ASSERT_EQ(style, work + u"\\Style\\");
   EXPECT_EQ(app::PackageDownloadUrl(), u"http://127.0.0.1/pkg.dat");
-  EXPECT_EQ(Read(dir_.Join(u"work/Style/norvframe.ini")), Bytes("[Main]\r\n"));
-  EXPECT_EQ(Read(dir_.Join(u"work/Style/img/bg.bmp")), Bytes("BMbitmap"));
+  EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/norvframe.ini")), Bytes("[Main]\r\n"));
+  EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/img/bg.bmp")), Bytes("BMbitmap"));
   EXPECT_FALSE(Exists(dir_.Join(u"work/Style/copy.htm")));
-  EXPECT_EQ(Read(dir_.Join(u"work/Part1.dat")), container);
+  EXPECT_EQ(ReadBytes(dir_.Join(u"work/Part1.dat")), container);
   EXPECT_TRUE(Exists(dir_.Join(u"work/Part1.dat.zqp")));
 
   // A second showing of the welcome page does it all again over the same files.
-  Write(dir_.Join(u"work/Style/norvframe.ini"), Bytes("changed"));
+  WriteBytes(dir_.Join(u"work/Style/norvframe.ini"), Bytes("changed"));
   ASSERT_EQ(package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), work), style);
-  EXPECT_EQ(Read(dir_.Join(u"work/Style/norvframe.ini")), Bytes("[Main]\r\n"));
+  EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/norvframe.ini")), Bytes("[Main]\r\n"));
 }
 
 TEST_F(PrepareSkinPartTest, DamagedPartOneGivesEmptyResult) {
@@ -230,7 +213,7 @@ TEST_F(PrepareSkinPartTest, DamagedPartOneGivesEmptyResult) {
       {"packed content not a container", ProgramWithParts(PackedFile(Bytes("plain text")), {})},
   };
   for (const Case& c : cases) {
-    Write(dir_.Join(u"setup.exe"), c.program);
+    WriteBytes(dir_.Join(u"setup.exe"), c.program);
     EXPECT_EQ(package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), dir_.Join(u"work")), u"") << c.what;
     EXPECT_EQ(app::PackageDownloadUrl(), u"") << c.what;
   }

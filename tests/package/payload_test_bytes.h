@@ -27,8 +27,8 @@ inline void PutUtf16(std::vector<uint8_t>& out, const std::u16string& text) {
 }
 inline std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-// 1F 8B 08, raw DEFLATE, CRC-32, length: the reduced gzip member.
-inline std::vector<uint8_t> ReducedGzipMember(const std::vector<uint8_t>& data, int level = 6) {
+// Raw DEFLATE straight from zlib.
+inline std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& data, int level = 6) {
   z_stream z = {};
   deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
   std::vector<uint8_t> deflated(deflateBound(&z, static_cast<uLong>(data.size())) + 16);
@@ -39,55 +39,66 @@ inline std::vector<uint8_t> ReducedGzipMember(const std::vector<uint8_t>& data, 
   deflate(&z, Z_FINISH);
   deflated.resize(z.total_out);
   deflateEnd(&z);
-  std::vector<uint8_t> member;
-  member.reserve(deflated.size() + 11);
-  member.push_back(0x1F);
-  member.push_back(0x8B);
-  member.push_back(0x08);
-  member.insert(member.end(), deflated.begin(), deflated.end());
-  PutU32(member, static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size()))));
-  PutU32(member, static_cast<uint32_t>(data.size()));
-  return member;
+  return deflated;
+}
+inline uint32_t Crc32(const std::vector<uint8_t>& data) {
+  return static_cast<uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
 }
 
-// A "QZPM" packed file around a reduced member.
-inline std::vector<uint8_t> PackedFile(const std::vector<uint8_t>& data) {
-  const std::vector<uint8_t> member = ReducedGzipMember(data);
+// 1F 8B 08, raw DEFLATE, CRC-32, length: the reduced gzip member. Tests that need a lying
+// trailer give the fields themselves.
+inline std::vector<uint8_t> MemberAround(const std::vector<uint8_t>& deflated, uint32_t crc, uint32_t length) {
+  std::vector<uint8_t> member = {0x1F, 0x8B, 0x08};
+  member.insert(member.end(), deflated.begin(), deflated.end());
+  PutU32(member, crc);
+  PutU32(member, length);
+  return member;
+}
+inline std::vector<uint8_t> ReducedGzipMember(const std::vector<uint8_t>& data, int level = 6) {
+  return MemberAround(RawDeflate(data, level), Crc32(data), static_cast<uint32_t>(data.size()));
+}
+
+// The 32-byte "QZPM" header (member length off by length_delta when asked), then the member.
+inline std::vector<uint8_t> PackedAround(const std::vector<uint8_t>& member, uint32_t size_hint,
+                                         int length_delta = 0) {
   std::vector<uint8_t> out;
   PutAscii(out, "QZPM");
   PutU32(out, 0);
-  PutU32(out, static_cast<uint32_t>(member.size()));
+  PutU32(out, static_cast<uint32_t>(static_cast<int64_t>(member.size()) + length_delta));
   PutU32(out, 0);
-  PutU32(out, static_cast<uint32_t>(data.size()));
-  PutU32(out, 0);
-  PutU32(out, 0);
-  PutU32(out, 0);
+  PutU32(out, size_hint);
+  for (int i = 0; i < 3; ++i) PutU32(out, 0);
   out.insert(out.end(), member.begin(), member.end());
   return out;
 }
+// A packed file around a reduced member.
+inline std::vector<uint8_t> PackedFile(const std::vector<uint8_t>& data) {
+  return PackedAround(ReducedGzipMember(data), static_cast<uint32_t>(data.size()));
+}
 
-// A "CVAS" container: header with the compose-list field and kind, then one "ICMD" record per
-// (name, data) pair.
+// A "CVAS" container: header with the product list, the compose-list field and kind, then one
+// "ICMD" record per (name, data) pair.
+inline void SetUtf16(std::vector<uint8_t>& out, size_t at, const std::u16string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    out[at + 2 * i] = static_cast<uint8_t>(text[i]);
+    out[at + 2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+  }
+}
 inline std::vector<uint8_t> Container(const std::u16string& compose_list, uint32_t kind,
-                                      const std::vector<std::pair<std::u16string, std::vector<uint8_t>>>& records) {
+                                      const std::vector<std::pair<std::u16string, std::vector<uint8_t>>>& records,
+                                      const std::u16string& product_list = u"") {
   std::vector<uint8_t> out(1172, 0);
   out[0] = 'C', out[1] = 'V', out[2] = 'A', out[3] = 'S', out[4] = 1;
-  for (size_t i = 0; i < compose_list.size(); ++i) {
-    out[134 + 2 * i] = static_cast<uint8_t>(compose_list[i]);
-    out[134 + 2 * i + 1] = static_cast<uint8_t>(compose_list[i] >> 8);
-  }
+  SetUtf16(out, 6, product_list);
+  SetUtf16(out, 134, compose_list);
   SetU32(out, 1160, kind);
   for (const auto& record : records) {
     const size_t at = out.size();
     PutAscii(out, "ICMD");
     PutU32(out, static_cast<uint32_t>(record.second.size()));
     PutU32(out, static_cast<uint32_t>(at + 140));
-    std::vector<uint8_t> name(128, 0);
-    for (size_t i = 0; i < record.first.size(); ++i) {
-      name[2 * i] = static_cast<uint8_t>(record.first[i]);
-      name[2 * i + 1] = static_cast<uint8_t>(record.first[i] >> 8);
-    }
-    out.insert(out.end(), name.begin(), name.end());
+    out.resize(out.size() + 128, 0);
+    SetUtf16(out, at + 12, record.first);
     out.insert(out.end(), record.second.begin(), record.second.end());
   }
   return out;

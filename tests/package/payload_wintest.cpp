@@ -10,6 +10,7 @@
 
 #include "base/path.h"
 #include "base/strings.h"
+#include "package/package_test_files.h"
 #include "package/payload.h"
 #include "package/payload_test_bytes.h"
 #include "platform/fs.h"
@@ -18,17 +19,11 @@
 
 namespace {
 using namespace payload_test;
+using package_test::Buf;
 using testing_support::Exists;
+using testing_support::ReadBytes;
 using testing_support::ScratchDir;
-using Buf = std::vector<uint8_t>;
-
-Buf Read(const std::u16string& path) {
-  const auto bytes = testing_support::ReadBytes(path);
-  return Buf(bytes.begin(), bytes.end());
-}
-void Write(const std::u16string& path, const Buf& bytes) {
-  testing_support::WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
-}
+using testing_support::WriteBytes;
 
 std::u16string TestsFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
 
@@ -43,15 +38,18 @@ int RunProgram(const std::u16string& program, const std::vector<std::u16string>&
   return static_cast<int>(_wspawnv(_P_WAIT, reinterpret_cast<const wchar_t*>(program.c_str()), argv.data()));
 }
 
-std::map<std::string, std::string> ReadResult(const std::u16string& path) {
-  const Buf bytes = Read(path);
-  std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  std::map<std::string, std::string> result;
+// Runs the helper's "prepare" with a fresh temporary folder; gives the program's exit
+// code and its "key=value" lines.
+int RunPrepare(const std::u16string& program, const std::u16string& temp, std::map<std::string, std::string>* result) {
+  const std::u16string result_file = temp + u".result";
+  if (!platform::CreateDirectoryOne(temp)) return -1;
+  const int code = RunProgram(program, {u"prepare", temp, result_file});
+  std::istringstream in(package_test::ReadText(result_file));
   for (std::string line; std::getline(in, line);) {
     const size_t eq = line.find('=');
-    if (eq != std::string::npos) result[line.substr(0, eq)] = line.substr(eq + 1);
+    if (eq != std::string::npos) (*result)[line.substr(0, eq)] = line.substr(eq + 1);
   }
-  return result;
+  return code;
 }
 
 class StampedExecutable : public testing::Test {
@@ -67,8 +65,8 @@ class StampedExecutable : public testing::Test {
                                  {u"DIR-SetupSkinPart2|Setup.ini", Bytes("[Setup]\r\n")}});
     skin_part_ = PackedFile(skin_container_);
     package_ = Container(u"Core,Tools", 0, {{u"FIX_Norv_1", Bytes("[Product]\r\n")}, {u"CNI-Core", Bytes("[Compose]\r\n")}});
-    Write(dir_.Join(u"skin.zqp"), skin_part_);
-    Write(dir_.Join(u"package.dat"), package_);
+    WriteBytes(dir_.Join(u"skin.zqp"), skin_part_);
+    WriteBytes(dir_.Join(u"package.dat"), package_);
   }
 
   int Stamp(bool with_package, const std::u16string& output) {
@@ -88,8 +86,8 @@ class StampedExecutable : public testing::Test {
 TEST_F(StampedExecutable, RunsAndGivesBackBothParts) {
   const std::u16string setup = dir_.Join(u"Setup.exe");
   ASSERT_EQ(Stamp(true, setup), 0);
-  const Buf stub = Read(stub_);
-  const Buf stamped = Read(setup);
+  const Buf stub = ReadBytes(stub_);
+  const Buf stamped = ReadBytes(setup);
   ASSERT_EQ(stamped.size(), stub.size() + skin_part_.size() + package_.size());
   EXPECT_EQ(stamped[0x28], 0x5A);
   EXPECT_EQ(stamped[0x29], 0x57);
@@ -101,46 +99,41 @@ TEST_F(StampedExecutable, RunsAndGivesBackBothParts) {
   EXPECT_TRUE(package::HasPackagePart(setup));
   ASSERT_TRUE(package::ExtractPayloadPart(setup, dir_.Join(u"part1"), 1));
   ASSERT_TRUE(package::ExtractPayloadPart(setup, dir_.Join(u"part2"), 2));
-  EXPECT_EQ(Read(dir_.Join(u"part1")), skin_part_);
-  EXPECT_EQ(Read(dir_.Join(u"part2")), package_);
+  EXPECT_EQ(ReadBytes(dir_.Join(u"part1")), skin_part_);
+  EXPECT_EQ(ReadBytes(dir_.Join(u"part2")), package_);
 
   // The running program takes its own payload out of its own file.
   const std::u16string temp = dir_.Join(u"temp");
-  ASSERT_TRUE(platform::CreateDirectoryOne(temp));
-  const std::u16string result = dir_.Join(u"result.txt");
-  ASSERT_EQ(RunProgram(setup, {u"prepare", temp, result}), 0);
-  auto got = ReadResult(result);
+  std::map<std::string, std::string> got;
+  ASSERT_EQ(RunPrepare(setup, temp, &got), 0);
   const std::u16string work = temp + u"\\HavenClient\\";
   EXPECT_EQ(got["skin"], base::Utf16ToUtf8(work + u"Style\\"));
   EXPECT_EQ(got["url"], "http://127.0.0.1:8080/package.dat");
   EXPECT_EQ(got["has_package"], "1");
-  EXPECT_EQ(Read(work + u"Style\\norvframe.ini"), Bytes("[Frame]\r\nWidth=500\r\n"));
-  EXPECT_EQ(Read(work + u"Style\\Draw\\bk.bmp"), Bytes("BM-picture"));
+  EXPECT_EQ(ReadBytes(work + u"Style\\norvframe.ini"), Bytes("[Frame]\r\nWidth=500\r\n"));
+  EXPECT_EQ(ReadBytes(work + u"Style\\Draw\\bk.bmp"), Bytes("BM-picture"));
   EXPECT_FALSE(Exists(work + u"Style\\Setup.ini"));
-  EXPECT_EQ(Read(work + u"Part1.dat"), skin_container_);
+  EXPECT_EQ(ReadBytes(work + u"Part1.dat"), skin_container_);
   ASSERT_EQ(got["big"].rfind(base::Utf16ToUtf8(work + u"Big"), 0), 0u) << got["big"];
-  EXPECT_EQ(Read(base::Utf8ToUtf16(got["big"])), package_);
+  EXPECT_EQ(ReadBytes(base::Utf8ToUtf16(got["big"])), package_);
 }
 
 TEST_F(StampedExecutable, DownloadTypeSetupHasNoPackagePart) {
   const std::u16string setup = dir_.Join(u"SetupDown.exe");
   ASSERT_EQ(Stamp(false, setup), 0);
-  EXPECT_EQ(Read(setup).size(), Read(stub_).size() + skin_part_.size());
+  EXPECT_EQ(ReadBytes(setup).size(), ReadBytes(stub_).size() + skin_part_.size());
   EXPECT_EQ(RunProgram(setup, {}), 7);
   EXPECT_FALSE(package::HasPackagePart(setup));
 
-  const std::u16string temp = dir_.Join(u"temp");
-  ASSERT_TRUE(platform::CreateDirectoryOne(temp));
-  const std::u16string result = dir_.Join(u"result.txt");
-  ASSERT_EQ(RunProgram(setup, {u"prepare", temp, result}), 0);
-  auto got = ReadResult(result);
+  std::map<std::string, std::string> got;
+  ASSERT_EQ(RunPrepare(setup, dir_.Join(u"temp"), &got), 0);
   EXPECT_EQ(got["has_package"], "0");
   EXPECT_EQ(got["url"], "http://127.0.0.1:8080/package.dat");
 
   // The unstamped program has no table at all: no part comes out of it.
   EXPECT_FALSE(package::HasPackagePart(stub_));
   EXPECT_FALSE(package::ExtractPayloadPart(stub_, dir_.Join(u"p1"), 1));
-  EXPECT_EQ(RunProgram(stub_, {u"prepare", temp, result}), 1);
+  EXPECT_EQ(RunPrepare(stub_, dir_.Join(u"temp2"), &got), 1);
 }
 
 }  // namespace

@@ -39,10 +39,10 @@ inline std::vector<uint8_t> HandArchive(const std::vector<HandEntry>& entries, c
   for (const HandEntry& e : entries) {
     const std::vector<uint8_t> member = ReducedGzipMember(e.data, e.level);
     blocks.push_back({static_cast<uint32_t>(out.size()), static_cast<uint32_t>(24 + member.size())});
-    PutU32(out, static_cast<uint32_t>(crc32(0, member.data(), static_cast<uInt>(member.size()))));
+    PutU32(out, Crc32(member));
     PutU32(out, static_cast<uint32_t>(member.size()));
     PutAscii(out, "KaPx");
-    PutU32(out, static_cast<uint32_t>(crc32(0, e.data.data(), static_cast<uInt>(e.data.size()))));
+    PutU32(out, Crc32(e.data));
     PutU32(out, static_cast<uint32_t>(e.data.size()));
     PutU32(out, e.modified);
     out.insert(out.end(), member.begin(), member.end());

@@ -4,21 +4,16 @@
 
 #include <string>
 
-#include "support/scratch_dir.h"
+#include "package/package_test_files.h"
 
 namespace {
 
 using package::AddWininitRenameLine;
 using package::ScheduleInWininit;
 using package::WininitRenameLine;
-using testing_support::ReadBytes;
+using package_test::ReadText;
 using testing_support::ScratchDir;
 using testing_support::WriteText;
-
-std::string ReadText(const std::u16string& path) {
-  const auto bytes = ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
 
 TEST(WininitRename, LineNamesDestinationThenSource) {
   EXPECT_EQ(WininitRenameLine("C:\\PROGRA~1\\NORV\\A.DLL", "C:\\PROGRA~1\\NORV\\A.TMP"),
@@ -55,7 +50,7 @@ TEST(WininitRename, LineGoesIntoTheFirstRenameSection) {
   }
 }
 
-TEST(WininitRename, SchedulingTwiceLeavesOneLine) {
+TEST(WininitRename, SchedulingKeepsOtherContentAndAddsEachLineOnce) {
   ScratchDir dir;
   const std::u16string path = dir.Join(u"wininit.ini");
   const std::string line = WininitRenameLine("", "C:\\NORV\\A.REN");
@@ -65,21 +60,10 @@ TEST(WininitRename, SchedulingTwiceLeavesOneLine) {
   EXPECT_EQ(ReadText(path), "[rename]\r\n" + line);
 
   const std::string other = WininitRenameLine("C:\\NORV\\B.DLL", "C:\\NORV\\B.TMP");
-  ASSERT_TRUE(ScheduleInWininit(path, other));
-  EXPECT_EQ(ReadText(path), "[rename]\r\n" + other + line);
-}
-
-TEST(WininitRename, ExistingFileKeepsItsOtherContent) {
-  ScratchDir dir;
-  const std::u16string path = dir.Join(u"wininit.ini");
   WriteText(path, "; written by another setup\r\n[boot]\r\nshell=x\r\n");
-  const std::string line = WininitRenameLine("", "C:\\NORV\\A.REN");
-  ASSERT_TRUE(ScheduleInWininit(path, line));
-  EXPECT_EQ(ReadText(path), "[rename]\r\n" + line + "; written by another setup\r\n[boot]\r\nshell=x\r\n");
-}
+  ASSERT_TRUE(ScheduleInWininit(path, other));
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + other + "; written by another setup\r\n[boot]\r\nshell=x\r\n");
 
-TEST(WininitRename, UnwritablePlaceFails) {
-  ScratchDir dir;
   EXPECT_FALSE(ScheduleInWininit(dir.Join(u"missing-folder\\wininit.ini"), "NUL=X\r\n"));
   // A folder where the file should be can be neither read nor created.
   EXPECT_FALSE(ScheduleInWininit(dir.path(), "NUL=X\r\n"));
