@@ -11,51 +11,28 @@
 #include "net/machine_id.h"
 #include "platform/registry.h"
 #include "support/log_tail.h"
+#include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
 #include "test_servers.h"
 
 namespace {
 
 using net_test::ScriptServer;
-using platform::RegKey;
 
 constexpr char16_t kClientKey[] = u"Software\\NorvClient";
 
-// Sets (or with null removes) a string value under the client key and puts the old one back at
-// the end of the test. Other test programs may share the prefix, so a value is changed only for
-// as long as a test needs it.
-class ScopedClientValue {
+// Sets (or with null removes) a value under the client key; the old one comes back at the end of
+// the scope. Other test programs may share the prefix, so a value is changed only for as long as
+// a test needs it.
+class ScopedClientValue : public testing_support::SavedRegistryValue {
  public:
-  ScopedClientValue(const char16_t* name, const char16_t* value) : name_(name) {
-    EXPECT_EQ(RegKey::Create(platform::RegRoot::kLocalMachine, kClientKey, platform::RegAccess::kReadWrite, &key_),
-              platform::kRegOk);
-    had_ = key_.ReadValue(name_, 4096, &type_, &old_) == platform::kRegOk;
+  ScopedClientValue(const char16_t* name, const char16_t* value) : SavedRegistryValue(kClientKey, name) {
     if (value) {
-      key_.WriteString(name_, value);
+      Set(value);
     } else {
-      key_.DeleteValue(name_);
+      Remove();
     }
   }
-  ~ScopedClientValue() {
-    if (!had_) {
-      key_.DeleteValue(name_);
-    } else if (type_ == platform::RegType::kString) {
-      std::u16string text;
-      for (size_t i = 0; i + 1 < old_.size(); i += 2) {
-        const char16_t c = static_cast<char16_t>(old_[i] | (old_[i + 1] << 8));
-        if (c == 0) break;
-        text.push_back(c);
-      }
-      key_.WriteString(name_, text);
-    }
-  }
-
- private:
-  RegKey key_;
-  const char16_t* name_;
-  bool had_ = false;
-  platform::RegType type_ = platform::RegType::kNone;
-  std::vector<uint8_t> old_;
 };
 
 std::u16string WorkFolderResponse(const char16_t* name) {
@@ -117,10 +94,7 @@ TEST(OemText, IsEmptyUnlessAPlainString) {
   }
   {
     ScopedClientValue oem(u"OEM", nullptr);
-    RegKey key;
-    ASSERT_EQ(RegKey::Open(platform::RegRoot::kLocalMachine, kClientKey, platform::RegAccess::kReadWrite, &key),
-              platform::kRegOk);
-    ASSERT_EQ(key.WriteDword(u"OEM", 7), platform::kRegOk);
+    ASSERT_EQ(oem.Open().WriteDword(u"OEM", 7), platform::kRegOk);
     EXPECT_EQ(net::ReadOemText(), u"");
   }
 }

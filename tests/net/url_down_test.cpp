@@ -364,41 +364,41 @@ TEST_F(UrlDownTest, ARefusedConnectionSurfacesAsASendFailure) {
   EXPECT_FALSE(Exists(temp_));
 }
 
+constexpr size_t kNginxFileSize = 3 * 1048576 + 123;
+
+// One nginx for all its tests, serving a 3 MiB file; stopped when the program ends.
+struct SharedNginx {
+  SharedNginx() : content(Pattern(kNginxFileSize, 14)), nginx("nginx") {
+    nginx.PutFile("big.bin", content);
+    started = nginx.Start(300);
+  }
+  Bytes content;
+  net_test::NginxInstance nginx;
+  bool started = false;
+};
+
 class UrlDownNginxTest : public UrlDownTest {
  protected:
-  static constexpr size_t kFileSize = 3 * 1048576 + 123;
-  static void SetUpTestSuite() {
-    content_ = new Bytes(Pattern(kFileSize, 14));
-    nginx_ = new net_test::NginxInstance("nginx");
-    nginx_->PutFile("big.bin", *content_);
-    started_ = nginx_->Start(300);
-  }
-  static void TearDownTestSuite() {
-    delete nginx_;
-    delete content_;
-  }
   void SetUp() override {
-    ASSERT_TRUE(started_) << "nginx could not be started";
+    static SharedNginx shared;
+    ASSERT_TRUE(shared.started) << "nginx could not be started";
+    nginx_ = &shared.nginx;
+    content_ = &shared.content;
     UrlDownTest::SetUp();
   }
-
-  static Bytes* content_;
-  static net_test::NginxInstance* nginx_;
-  static bool started_;
+  net_test::NginxInstance* nginx_ = nullptr;
+  const Bytes* content_ = nullptr;
 };
-Bytes* UrlDownNginxTest::content_ = nullptr;
-net_test::NginxInstance* UrlDownNginxTest::nginx_ = nullptr;
-bool UrlDownNginxTest::started_ = false;
 
 TEST_F(UrlDownNginxTest, FetchesTheWholeFileAndFollowsItsRedirect) {
   EXPECT_EQ(Get(nginx_->Url("/moved"), true), net::kDownOk);
   EXPECT_EQ(ReadBytes(target_), *content_);
   EXPECT_FALSE(Exists(temp_));
-  EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kFileSize), "progress", "end ok"}));
-  EXPECT_EQ(recorder_.progress.back(), static_cast<int32_t>(kFileSize));
+  EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kNginxFileSize), "progress", "end ok"}));
+  EXPECT_EQ(recorder_.progress.back(), static_cast<int32_t>(kNginxFileSize));
   const std::string log = nginx_->AccessLog();
   EXPECT_NE(log.find("301 \"-\""), std::string::npos) << log;
-  EXPECT_NE(log.find("200 \"-\" " + std::to_string(kFileSize) + " \"GET /big.bin HTTP/1.1\""), std::string::npos)
+  EXPECT_NE(log.find("200 \"-\" " + std::to_string(kNginxFileSize) + " \"GET /big.bin HTTP/1.1\""), std::string::npos)
       << log;
 }
 
@@ -411,13 +411,13 @@ TEST_F(UrlDownNginxTest, ResumesWithARealRangeAnswer) {
   EXPECT_EQ(Get(nginx_->Url("/big.bin"), true), net::kDownOk);
   EXPECT_EQ(ReadBytes(target_), *content_);
   const int32_t offset = 1000000 - 8192;
-  EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kFileSize), "progress", "end ok"}));
+  EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kNginxFileSize), "progress", "end ok"}));
   ASSERT_FALSE(recorder_.progress.empty());
   EXPECT_GT(recorder_.progress.front(), offset);
   EXPECT_LE(recorder_.progress.front(), offset + 4096);
-  EXPECT_EQ(recorder_.progress.back(), static_cast<int32_t>(kFileSize));
+  EXPECT_EQ(recorder_.progress.back(), static_cast<int32_t>(kNginxFileSize));
   const std::string log = nginx_->AccessLog();
-  EXPECT_NE(log.find("206 \"bytes=" + std::to_string(offset) + "-\" " + std::to_string(kFileSize - offset) +
+  EXPECT_NE(log.find("206 \"bytes=" + std::to_string(offset) + "-\" " + std::to_string(kNginxFileSize - offset) +
                      " \"GET /big.bin HTTP/1.1\""),
             std::string::npos)
       << log;

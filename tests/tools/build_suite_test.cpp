@@ -87,9 +87,6 @@ TEST(BuildSuite, SkinPartCarriesTheSkinAndTheDownloadAddress) {
   EXPECT_TRUE(package::HasPackagePart(built.setup));
   EXPECT_EQ(table.part2.offset, table.part1.offset + table.part1.length);
   EXPECT_EQ(table.part2.offset + table.part2.length, built.output.setup_file.size());
-  // The stub's own bytes stay, apart from the table.
-  const std::vector<uint8_t> stub = StubProgram();
-  EXPECT_TRUE(std::equal(stub.begin() + 0x40, stub.end(), built.output.setup_file.begin() + 0x40));
 
   const std::u16string style = package::PrepareSkinPartFrom(built.setup, scratch.Join(u"work"));
   ASSERT_FALSE(style.empty());

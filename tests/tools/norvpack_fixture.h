@@ -169,4 +169,12 @@ inline RunResult RunNorvpack(const ScratchDir& scratch, const std::vector<std::u
   return run;
 }
 
+// A scratch folder and norvpack runs whose output files live in it.
+class NorvpackCommandTest : public testing::Test {
+ protected:
+  RunResult Run(const std::vector<std::u16string>& args) { return RunNorvpack(dir_, args); }
+  std::u16string P(const std::u16string& name) const { return dir_.Join(name); }
+  ScratchDir dir_;
+};
+
 }  // namespace build_test

@@ -14,11 +14,8 @@ using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 using testing_support::WriteText;
 
-class Norvpack : public testing::Test {
+class Norvpack : public NorvpackCommandTest {
  protected:
-  RunResult Run(const std::vector<std::u16string>& args) { return RunNorvpack(dir_, args); }
-  std::u16string P(const std::u16string& name) const { return dir_.Join(name); }
-
   // Files to pack and store: text, random bytes and a small skin folder with a hidden file.
   void MakeInputs() {
     std::mt19937 rng(3);
@@ -41,8 +38,6 @@ class Norvpack : public testing::Test {
             u"--packed-compose-file", u"Core,src,bin,program.exe=" + P(u"program.exe"),
             u"--compose-file", u"Core,,,readme,v1.txt=" + P(u"Core.out"), u"--group", u"SetupSkinPart1=" + P(u"skin")};
   }
-
-  ScratchDir dir_;
 };
 
 TEST_F(Norvpack, PackIsDeterministicAndTheInstallerUnpacksIt) {

@@ -11,17 +11,13 @@ namespace {
 using namespace payload_test;
 using Buf = std::vector<uint8_t>;
 
-class NorvpackTest : public testing::Test {
+class NorvpackTest : public NorvpackCommandTest {
  protected:
-  RunResult Norvpack(const std::vector<std::u16string>& args) { return RunNorvpack(dir_, args); }
-  std::u16string Path(const std::u16string& name) const { return dir_.Join(name); }
   void MakeFile(const std::u16string& name, const std::string& text, int64_t mtime) {
-    fs::create_directories(FsPath(Path(name)).parent_path());
-    WriteAll(Path(name), Bytes(text));
-    platform::SetFileTimes(Path(name), mtime, mtime);
+    fs::create_directories(FsPath(P(name)).parent_path());
+    WriteAll(P(name), Bytes(text));
+    platform::SetFileTimes(P(name), mtime, mtime);
   }
-
-  ScratchDir dir_;
 };
 
 TEST_F(NorvpackTest, ErrorsAreOneLineWithTheExitCode) {
@@ -41,7 +37,7 @@ TEST_F(NorvpackTest, ErrorsAreOneLineWithTheExitCode) {
       {{u"inspect", u"missing.bin"}, 1, "norvpack: cannot open missing.bin"},
   };
   for (const auto& c : cases) {
-    const RunResult r = Norvpack(c.args);
+    const RunResult r = Run(c.args);
     EXPECT_EQ(r.code, c.code) << c.message;
     EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
     // One line; usage errors add the pointer to --help.
@@ -54,43 +50,43 @@ TEST_F(NorvpackTest, ArchiveCreateListExtractRoundTripIsReproducible) {
   MakeFile(u"skin/copy.htm", "<html>copy</html>", 1400000000);
   MakeFile(u"skin/img/logo.bmp", std::string(3000, 'L'), 1400000100);
   MakeFile(u"other/u.txt", "uninstall", 1400000200);
-  const RunResult created = Norvpack({u"archive", u"create", u"-o", Path(u"a.dat"), Path(u"skin")});
+  const RunResult created = Run({u"archive", u"create", u"-o", P(u"a.dat"), P(u"skin")});
   ASSERT_EQ(created.code, 0) << created.err;
   // Same inputs, same bytes; --mtime replaces every file's own time.
-  ASSERT_EQ(Norvpack({u"archive", u"create", u"-o", Path(u"b.dat"), Path(u"skin")}).code, 0);
-  EXPECT_EQ(ReadAll(Path(u"a.dat")), ReadAll(Path(u"b.dat")));
-  EXPECT_FALSE(Exists(Path(u"a.dat.norvpack-tmp")));
+  ASSERT_EQ(Run({u"archive", u"create", u"-o", P(u"b.dat"), P(u"skin")}).code, 0);
+  EXPECT_EQ(ReadAll(P(u"a.dat")), ReadAll(P(u"b.dat")));
+  EXPECT_FALSE(Exists(P(u"a.dat.norvpack-tmp")));
 
-  const RunResult listed = Norvpack({u"archive", u"list", Path(u"a.dat")});
+  const RunResult listed = Run({u"archive", u"list", P(u"a.dat")});
   ASSERT_EQ(listed.code, 0) << listed.err;
   EXPECT_NE(listed.out.find("archive 0: offset 0"), std::string::npos) << listed.out;
   EXPECT_NE(listed.out.find("2014-05-13 16:53:20 copy.htm"), std::string::npos) << listed.out;
   EXPECT_NE(listed.out.find("3000 2014-05-13 16:55:00 img\\logo.bmp"), std::string::npos) << listed.out;
 
-  ASSERT_EQ(Norvpack({u"archive", u"extract", Path(u"a.dat"), u"-o", Path(u"x")}).code, 0);
-  EXPECT_EQ(FilesBelow(Path(u"x")), (std::set<std::string>{"copy.htm", "img/logo.bmp"}));
-  EXPECT_EQ(ReadText(Path(u"x/copy.htm")), "<html>copy</html>");
+  ASSERT_EQ(Run({u"archive", u"extract", P(u"a.dat"), u"-o", P(u"x")}).code, 0);
+  EXPECT_EQ(FilesBelow(P(u"x")), (std::set<std::string>{"copy.htm", "img/logo.bmp"}));
+  EXPECT_EQ(ReadText(P(u"x/copy.htm")), "<html>copy</html>");
   int64_t modified = 0, accessed = 0;
-  ASSERT_TRUE(platform::GetFileTimes(Path(u"x/img/logo.bmp"), &modified, &accessed));
+  ASSERT_TRUE(platform::GetFileTimes(P(u"x/img/logo.bmp"), &modified, &accessed));
   EXPECT_EQ(modified, 1400000100);
 
   // Two folders make two archives in one file; the installer's reader sees both.
-  ASSERT_EQ(Norvpack({u"archive", u"create", u"-o", Path(u"two.dat"), u"--mtime", u"86400", Path(u"skin"), Path(u"other")})
+  ASSERT_EQ(Run({u"archive", u"create", u"-o", P(u"two.dat"), u"--mtime", u"86400", P(u"skin"), P(u"other")})
                 .code,
             0);
-  EXPECT_EQ(package::ListResArchives(Path(u"two.dat")).size(), 2u);
-  ASSERT_EQ(Norvpack({u"archive", u"extract", Path(u"two.dat"), u"-o", Path(u"y")}).code, 0);
-  EXPECT_EQ(FilesBelow(Path(u"y")), (std::set<std::string>{"0/copy.htm", "0/img/logo.bmp", "1/u.txt"}));
-  ASSERT_TRUE(platform::GetFileTimes(Path(u"y/1/u.txt"), &modified, &accessed));
+  EXPECT_EQ(package::ListResArchives(P(u"two.dat")).size(), 2u);
+  ASSERT_EQ(Run({u"archive", u"extract", P(u"two.dat"), u"-o", P(u"y")}).code, 0);
+  EXPECT_EQ(FilesBelow(P(u"y")), (std::set<std::string>{"0/copy.htm", "0/img/logo.bmp", "1/u.txt"}));
+  ASSERT_TRUE(platform::GetFileTimes(P(u"y/1/u.txt"), &modified, &accessed));
   EXPECT_EQ(modified, 86400);
-  ASSERT_EQ(Norvpack({u"archive", u"extract", Path(u"two.dat"), u"-o", Path(u"z"), u"--index", u"1"}).code, 0);
-  EXPECT_EQ(FilesBelow(Path(u"z")), (std::set<std::string>{"u.txt"}));
-  EXPECT_EQ(Norvpack({u"archive", u"extract", Path(u"two.dat"), u"-o", Path(u"z"), u"--index", u"2"}).code, 1);
+  ASSERT_EQ(Run({u"archive", u"extract", P(u"two.dat"), u"-o", P(u"z"), u"--index", u"1"}).code, 0);
+  EXPECT_EQ(FilesBelow(P(u"z")), (std::set<std::string>{"u.txt"}));
+  EXPECT_EQ(Run({u"archive", u"extract", P(u"two.dat"), u"-o", P(u"z"), u"--index", u"2"}).code, 1);
 
   // A stub program in front of the archive.
-  WriteAll(Path(u"stub.exe"), StubProgram());
-  ASSERT_EQ(Norvpack({u"archive", u"create", u"-o", Path(u"s.dat"), u"--stub", Path(u"stub.exe"), Path(u"other")}).code, 0);
-  const auto archives = package::ListResArchives(Path(u"s.dat"));
+  WriteAll(P(u"stub.exe"), StubProgram());
+  ASSERT_EQ(Run({u"archive", u"create", u"-o", P(u"s.dat"), u"--stub", P(u"stub.exe"), P(u"other")}).code, 0);
+  const auto archives = package::ListResArchives(P(u"s.dat"));
   ASSERT_EQ(archives.size(), 1u);
   EXPECT_TRUE(archives[0].has_program_stub);
 }
@@ -98,20 +94,20 @@ TEST_F(NorvpackTest, ArchiveCreateListExtractRoundTripIsReproducible) {
 TEST_F(NorvpackTest, ExtractRefusesEscapingNamesAndReportsDamage) {
   Buf archive = HandArchive({{u"..\\up.txt", Bytes("x"), 1}, {u"ok.txt", Bytes("fine"), 2}, {u"crc.txt", Bytes("bad"), 3}});
   const auto parsed = [&] {
-    WriteAll(Path(u"bad.dat"), archive);
-    return package::ListResArchives(Path(u"bad.dat"));
+    WriteAll(P(u"bad.dat"), archive);
+    return package::ListResArchives(P(u"bad.dat"));
   }();
   ASSERT_EQ(parsed.size(), 1u);
   archive[parsed[0].entries[2].data_offset + 24 + 4] ^= 0x10;
-  WriteAll(Path(u"bad.dat"), archive);
+  WriteAll(P(u"bad.dat"), archive);
 
-  const RunResult r = Norvpack({u"archive", u"extract", Path(u"bad.dat"), u"-o", Path(u"deep/x")});
+  const RunResult r = Run({u"archive", u"extract", P(u"bad.dat"), u"-o", P(u"deep/x")});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("entry '..\\up.txt' refused"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("entry 'crc.txt' skipped: CRC mismatch"), std::string::npos) << r.err;
-  EXPECT_EQ(FilesBelow(Path(u"deep")), (std::set<std::string>{"x/ok.txt"}));
+  EXPECT_EQ(FilesBelow(P(u"deep")), (std::set<std::string>{"x/ok.txt"}));
 
-  const RunResult inspected = Norvpack({u"inspect", Path(u"bad.dat")});
+  const RunResult inspected = Run({u"inspect", P(u"bad.dat")});
   EXPECT_EQ(inspected.code, 1);
   EXPECT_NE(inspected.out.find("PROBLEM: CRC mismatch"), std::string::npos) << inspected.out;
   EXPECT_NE(inspected.out.find("PROBLEM: the name leaves the destination folder"), std::string::npos) << inspected.out;
@@ -121,21 +117,21 @@ TEST_F(NorvpackTest, StampThenInspectTheSetupFile) {
   const Buf skin_container = Container(u"http://127.0.0.1/p.dat", 3, {{u"DIR-SetupSkinPart1|a.ini", Bytes("[a]")}});
   const Buf packed_record = PackedFile(Bytes("packed compose file"));
   const Buf package = Container(u"Core", 0, {{u"CNI-Core", Bytes("[c]")}, {u"COM-Core___a.dll", packed_record}});
-  WriteAll(Path(u"program.exe"), ProgramHeader(512, false, {}));
-  WriteAll(Path(u"skin.zqp"), PackedFile(skin_container));
-  WriteAll(Path(u"package.dat"), package);
+  WriteAll(P(u"program.exe"), ProgramHeader(512, false, {}));
+  WriteAll(P(u"skin.zqp"), PackedFile(skin_container));
+  WriteAll(P(u"package.dat"), package);
 
-  const RunResult stamped = Norvpack({u"stamp", u"--program", Path(u"program.exe"), u"--skin", Path(u"skin.zqp"),
-                                      u"--package", Path(u"package.dat"), u"-o", Path(u"Setup.exe")});
+  const RunResult stamped = Run({u"stamp", u"--program", P(u"program.exe"), u"--skin", P(u"skin.zqp"),
+                                      u"--package", P(u"package.dat"), u"-o", P(u"Setup.exe")});
   ASSERT_EQ(stamped.code, 0) << stamped.err;
-  const Buf setup = ReadAll(Path(u"Setup.exe"));
+  const Buf setup = ReadAll(P(u"Setup.exe"));
   package::PayloadTable table;
   ASSERT_TRUE(package::ReadPayloadTable(setup.data(), setup.size(), &table));
   EXPECT_EQ(table.part1.offset, 512u);
   EXPECT_EQ(table.part2.offset, 512u + table.part1.length);
   EXPECT_EQ(Buf(setup.begin() + table.part2.offset, setup.end()), package);
 
-  const RunResult inspected = Norvpack({u"inspect", Path(u"Setup.exe")});
+  const RunResult inspected = Run({u"inspect", P(u"Setup.exe")});
   EXPECT_EQ(inspected.code, 0) << inspected.out << inspected.err;
   for (const char* expected : {"setup file with a payload table", "part 1: offset 512", "unpacks to 1315 bytes, CRC ok",
                                "kind 3 (skin part)", "package download address: \"http://127.0.0.1/p.dat\"",
@@ -145,25 +141,25 @@ TEST_F(NorvpackTest, StampThenInspectTheSetupFile) {
   }
 
   // Download-type setup file; then a damaged skin part is reported.
-  ASSERT_EQ(Norvpack({u"stamp", u"--program", Path(u"Setup.exe"), u"--skin", Path(u"skin.zqp"), u"-o", Path(u"Down.exe")})
+  ASSERT_EQ(Run({u"stamp", u"--program", P(u"Setup.exe"), u"--skin", P(u"skin.zqp"), u"-o", P(u"Down.exe")})
                 .code,
             0);
-  const RunResult down = Norvpack({u"inspect", Path(u"Down.exe")});
+  const RunResult down = Run({u"inspect", P(u"Down.exe")});
   EXPECT_EQ(down.code, 0) << down.out;
   EXPECT_NE(down.out.find("part 2: absent"), std::string::npos) << down.out;
-  Buf damaged = ReadAll(Path(u"Down.exe"));
+  Buf damaged = ReadAll(P(u"Down.exe"));
   damaged[damaged.size() - 6] ^= 0x01;  // the skin member's CRC
-  WriteAll(Path(u"Damaged.exe"), damaged);
-  const RunResult bad = Norvpack({u"inspect", Path(u"Damaged.exe")});
+  WriteAll(P(u"Damaged.exe"), damaged);
+  const RunResult bad = Run({u"inspect", P(u"Damaged.exe")});
   EXPECT_EQ(bad.code, 1);
   EXPECT_NE(bad.out.find("PROBLEM: does not unpack (code 45"), std::string::npos) << bad.out;
 
   // Wrong inputs are refused without leaving an output behind.
-  const RunResult not_packed = Norvpack({u"stamp", u"--program", Path(u"program.exe"), u"--skin", Path(u"package.dat"),
-                                         u"-o", Path(u"Never.exe")});
+  const RunResult not_packed = Run({u"stamp", u"--program", P(u"program.exe"), u"--skin", P(u"package.dat"),
+                                         u"-o", P(u"Never.exe")});
   EXPECT_EQ(not_packed.code, 1);
   EXPECT_NE(not_packed.err.find("is not a packed skin part"), std::string::npos) << not_packed.err;
-  EXPECT_FALSE(Exists(Path(u"Never.exe")));
+  EXPECT_FALSE(Exists(P(u"Never.exe")));
 }
 
 }  // namespace
