@@ -171,9 +171,28 @@ inline std::string JsonString(const std::string& bytes) {
   return out + "\"";
 }
 
+// A server in its own work folder that reports its port through the file "port" there.
+class LocalServer {
+ public:
+  int port() const { return port_; }
+  std::u16string Url(const std::string& path) const {
+    return base::Utf8ToUtf16("http://127.0.0.1:" + std::to_string(port_) + path);
+  }
+
+ protected:
+  explicit LocalServer(const std::string& name) : folder_(name) {}
+  bool ReadPort(std::chrono::seconds limit) {
+    if (!WaitForFile(folder_.path() / "port", limit)) return false;
+    port_ = std::stoi(ReadFileText(folder_.path() / "port"));
+    return true;
+  }
+  WorkFolder folder_;
+  int port_ = 0;
+};
+
 // One scripted server run: connections are described first, then Start() launches the server,
 // which serves them in order and exits.
-class ScriptServer {
+class ScriptServer : public LocalServer {
  public:
   class Connection {
    public:
@@ -197,7 +216,7 @@ class ScriptServer {
     std::vector<std::string> steps_;
   };
 
-  explicit ScriptServer(const std::string& name) : folder_(name) {}
+  explicit ScriptServer(const std::string& name) : LocalServer(name) {}
   ~ScriptServer() {
     if (started_ && !WaitDone()) ReapHostProgram(child_, true);
   }
@@ -222,10 +241,9 @@ class ScriptServer {
       return ::testing::AssertionFailure() << "cannot start " << script;
     }
     started_ = true;
-    if (!WaitForFile(folder_.path() / "port", std::chrono::seconds(20))) {
+    if (!ReadPort(std::chrono::seconds(20))) {
       return ::testing::AssertionFailure() << "the scripted server did not report its port";
     }
-    port_ = std::stoi(ReadFileText(folder_.path() / "port"));
     return ::testing::AssertionSuccess();
   }
 
@@ -238,10 +256,6 @@ class ScriptServer {
     return true;
   }
 
-  int port() const { return port_; }
-  std::u16string Url(const std::string& path) const {
-    return base::Utf8ToUtf16("http://127.0.0.1:" + std::to_string(port_) + path);
-  }
   // The bytes the server received on its n-th connection (from 1); empty when there was none.
   std::string Request(int n) const {
     const fs::path file = folder_.path() / ("request-" + std::to_string(n) + ".bin");
@@ -251,17 +265,15 @@ class ScriptServer {
   int ServedConnections() const { return std::stoi("0" + ReadFileText(folder_.path() / "done")); }
 
  private:
-  WorkFolder folder_;
   std::deque<Connection> connections_;
   intptr_t child_ = -1;
   bool started_ = false;
-  int port_ = 0;
 };
 
 // A private nginx (Debian's) serving the files put into it, stopped at the end of the test.
-class NginxInstance {
+class NginxInstance : public LocalServer {
  public:
-  explicit NginxInstance(const std::string& name) : folder_(name) {
+  explicit NginxInstance(const std::string& name) : LocalServer(name) {
     fs::create_directories(folder_.path() / "www");
   }
   ~NginxInstance() { Stop(); }
@@ -278,12 +290,11 @@ class NginxInstance {
       return ::testing::AssertionFailure() << "cannot start " << Script();
     }
     started_ = true;
-    const bool up = WaitForFile(folder_.path() / "port", std::chrono::seconds(30));
+    const bool up = ReadPort(std::chrono::seconds(30));
     ReapHostProgram(child, false);
     if (!up) {
       return ::testing::AssertionFailure() << "nginx did not start: " << ReadFileText(folder_.path() / "start.log");
     }
-    port_ = std::stoi(ReadFileText(folder_.path() / "port"));
     return ::testing::AssertionSuccess();
   }
 
@@ -296,18 +307,12 @@ class NginxInstance {
     ReapHostProgram(child, false);
   }
 
-  int port() const { return port_; }
-  std::u16string Url(const std::string& path) const {
-    return base::Utf8ToUtf16("http://127.0.0.1:" + std::to_string(port_) + path);
-  }
   // One line per request: status "range" bytes-sent "request line".
   std::string AccessLog() const { return ReadFileText(folder_.path() / "access.log"); }
 
  private:
   static std::string Script() { return SourceDir() + "/tests/net/nginx_instance.sh"; }
-  WorkFolder folder_;
   bool started_ = false;
-  int port_ = 0;
 };
 
 }  // namespace net_test

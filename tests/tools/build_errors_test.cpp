@@ -22,7 +22,7 @@ void Replace(const std::u16string& suite, const std::string& relative, const std
 
 void Remove(const std::u16string& suite, const std::string& relative) {
   std::error_code ec;
-  fs::remove_all(FsPath(At(suite, relative)), ec);
+  fs::remove_all(Native(At(suite, relative)), ec);
   ASSERT_FALSE(ec) << relative;
 }
 

@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "base/path.h"
+#include "package/package_test_files.h"
 #include "base/strings.h"
 #include "platform/fs.h"
 #include "platform/system.h"
@@ -26,6 +26,9 @@ namespace build_test {
 namespace fs = std::filesystem;
 using testing_support::Exists;
 using testing_support::ScratchDir;
+using package_test::FilesBelow;
+using package_test::ReadText;  // text files of the suites are UTF-8 unless a test writes them otherwise
+using package_test::Native;
 
 inline std::string SourceDir() {
   if (const char* dir = std::getenv("NORV_SOURCE_DIR")) return dir;
@@ -50,17 +53,6 @@ inline std::u16string HostPath(const std::string& unix_path) {
 
 inline std::u16string ExampleSuite(const char* name = "suite") { return HostPath(SourceDir() + "/examples/" + name); }
 
-// Backslashes are separators on Windows only; the host reads them as slashes.
-inline fs::path FsPath(const std::u16string& path) {
-  std::u16string native = path;
-#ifndef _WIN32
-  for (auto& c : native) {
-    if (c == u'\\') c = u'/';
-  }
-#endif
-  return fs::path(native);
-}
-
 inline std::u16string Join(const std::u16string& a, const std::u16string& b) { return base::JoinPath(a, b); }
 
 inline std::vector<uint8_t> ReadAll(const std::u16string& path) {
@@ -72,12 +64,6 @@ inline void WriteAll(const std::u16string& path, const std::vector<uint8_t>& byt
   testing_support::WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
 }
 
-// Text files of the suites are UTF-8 unless a test writes them otherwise.
-inline std::string ReadText(const std::u16string& path) {
-  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // UTF-16 text of a file written by the build (FF FE, then little-endian units).
 inline std::u16string ReadUtf16File(const std::u16string& path) {
   const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
@@ -85,18 +71,6 @@ inline std::u16string ReadUtf16File(const std::u16string& path) {
   if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return u"<not UTF-16 with FF FE>";
   for (size_t i = 2; i + 1 < bytes.size(); i += 2) text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
   return text;
-}
-
-// Every file below a folder, as relative paths with "/".
-inline std::set<std::string> FilesBelow(const std::u16string& folder) {
-  std::set<std::string> files;
-  const fs::path root = FsPath(folder);
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (it->is_regular_file()) files.insert(fs::relative(it->path(), root).generic_string());
-  }
-  return files;
 }
 
 // A setup-program stand-in: a DOS header ("MZ", the PE offset at 0x3C), a PE signature and a
@@ -115,7 +89,7 @@ inline std::vector<uint8_t> StubProgram() {
 // A copy of an example suite in a scratch folder, for tests that change it.
 inline std::u16string CopySuite(const ScratchDir& scratch, const char* name = "suite") {
   const std::u16string target = scratch.Join(base::Utf8ToUtf16(name));
-  fs::copy(FsPath(ExampleSuite(name)), FsPath(target), fs::copy_options::recursive);
+  fs::copy(Native(ExampleSuite(name)), Native(target), fs::copy_options::recursive);
   return target;
 }
 

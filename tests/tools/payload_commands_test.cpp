@@ -14,7 +14,7 @@ using Buf = std::vector<uint8_t>;
 class NorvpackTest : public NorvpackCommandTest {
  protected:
   void MakeFile(const std::u16string& name, const std::string& text, int64_t mtime) {
-    fs::create_directories(FsPath(P(name)).parent_path());
+    fs::create_directories(Native(P(name)).parent_path());
     WriteAll(P(name), Bytes(text));
     platform::SetFileTimes(P(name), mtime, mtime);
   }
