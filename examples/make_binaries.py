@@ -82,7 +82,7 @@ def random_block(size, seed):
 
 if __name__ == "__main__":
     for suite in ("suite", "suite-v2"):
-        skin(os.path.join(ROOT, suite, "skin", "part1"))
+        skin(os.path.join(ROOT, suite, "skin", "wizard"))
         write(os.path.join(ROOT, suite, "files", "Main", "res", "logo.bin"), random_block(8192, 7))
     # the second version changes the data file inside one of the sampled blocks
     data = bytearray(random_block(8192, 7))

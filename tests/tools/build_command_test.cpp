@@ -98,7 +98,7 @@ TEST(BuildCommand, HelpDescribesTheSuiteFolderAndArgumentsAreChecked) {
   }
   const RunResult help = RunNorvpack(scratch, {u"build", u"--help"});
   for (const char* part : {"suite.ini", "products/NAME.out", "composes/PREFIX.out", "files/PREFIX/", "archives/NAME/",
-                           "skin/part1/", "skin/part2/", "--download-only", "--stub"}) {
+                           "skin/wizard/", "skin/install/", "--download-only", "--stub"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
   const RunResult no_output = RunNorvpack(scratch, {u"build", ExampleSuite(), u"--stub", StubFile(scratch)});

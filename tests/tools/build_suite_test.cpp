@@ -97,7 +97,7 @@ TEST(BuildSuite, SkinPartCarriesTheSkinAndTheDownloadAddress) {
   EXPECT_EQ(box.GetComposeList(), u"http://127.0.0.1:8080/NorvClient.pkg");
 
   std::vector<norvpack::FolderFile> files;
-  ASSERT_TRUE(norvpack::ListFolderFiles(Join(suite, u"skin\\part1"), &files));
+  ASSERT_TRUE(norvpack::ListFolderFiles(Join(suite, u"skin\\wizard"), &files));
   ASSERT_EQ(box.Records().size(), files.size());
   for (const auto& f : files) {
     const std::u16string extracted = style + f.relative;
@@ -214,7 +214,7 @@ TEST(BuildSuite, PackageOpensAndEveryFileReadsBackAsTheOriginal) {
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(package_path.c_str()));
   ASSERT_TRUE(box.ExtractGroup(package::kSkinGroupPart2, scratch.Join(u"style2").c_str()));
-  EXPECT_EQ(ReadUtf16File(scratch.Join(u"style2\\Setup.ini")), SourceText(Join(suite, u"skin\\part2\\Setup.ini")));
+  EXPECT_EQ(ReadUtf16File(scratch.Join(u"style2\\Setup.ini")), SourceText(Join(suite, u"skin\\install\\Setup.ini")));
   // Both product records are there, with the same description.
   const std::u16string fix0 = scratch.Join(u"fix0.out"), fix1 = scratch.Join(u"fix1.out");
   ASSERT_TRUE(box.ExtractFix(0, u"NorvClient", fix0.c_str()));

@@ -529,14 +529,14 @@ class SuiteLoader {
     const struct {
       const char16_t* folder;
       const char16_t* group;
-    } parts[] = {{u"part1", package::kSkinGroupPart1}, {u"part2", package::kSkinGroupPart2}};
+    } parts[] = {{u"wizard", package::kSkinGroupPart1}, {u"install", package::kSkinGroupPart2}};
     for (const auto& part : parts) {
       const std::u16string folder = Join(Join(dir_, u"skin"), part.folder);
       const std::string shown = "skin/" + Narrow(part.folder) + "/";
       std::vector<FolderFile> files;
       if (!platform::IsDirectory(folder) || !ListFolderFiles(folder, &files) || files.empty()) {
         if (part.group == package::kSkinGroupPart1) {
-          return Fail("skin/part1", 0, "missing or empty: the wizard cannot show a page without its skin");
+          return Fail("skin/wizard", 0, "missing or empty: the wizard cannot show a page without its skin");
         }
         continue;
       }

@@ -9,8 +9,8 @@
 //   files/<prefix>/[<field 0>/]<file>   the files that the file lines list
 //   archives/<name>/            the folder from which the resource archive <name>.dat is built
 //                               when a file line lists <name>.dat and files/ has no such file
-//   skin/part1/                 the group "SetupSkinPart1" of the skin part (setup file part 1)
-//   skin/part2/                 the group "SetupSkinPart2" of the package; "Setup.ini" goes here
+//   skin/wizard/                the group "SetupSkinPart1" of the skin part (setup file part 1)
+//   skin/install/               the group "SetupSkinPart2" of the package; "Setup.ini" goes here
 //
 // Every problem is reported with the file and line it comes from; loading stops at the first.
 #include <cstdint>
