@@ -62,8 +62,8 @@ std::u16string ReadOemName() {
     return std::u16string();
   }
   std::u16string oem;
-  // Room for 260 characters and a terminator.
-  if (key.ReadString(kOemValue, (kMaxOemChars + 1) * 2, platform::RegStringCheck::kAnyData, &oem) !=
+  // Room for 260 characters and a terminator; a value that is not a string counts as absent.
+  if (key.ReadString(kOemValue, (kMaxOemChars + 1) * 2, platform::RegStringCheck::kStringType, &oem) !=
       platform::kRegOk) {
     return std::u16string();
   }

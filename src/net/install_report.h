@@ -44,11 +44,8 @@ void callAlreadyInstance();
 
 // The install-finished report with the "Setup" format of section "UrlCall"; an empty format
 // sends nothing and logs nothing. Appends the program's file name and the "OEM" registry text.
-// Logs "setup call ok! url=" or "setup call failed, url=".
+// Logs "setup call ok! url=" or "setup call failed, url=". The "OEM" text comes from the
+// installed-state store (engine::ReadOemName).
 void SendSetupReport(const char16_t* url_format);
-
-// The string value "OEM" under HKLM "Software\NorvClient\", at most 260 characters; empty when
-// the key or value is missing or the value is not a plain string.
-std::u16string ReadOemText();
 
 }  // namespace net

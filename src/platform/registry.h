@@ -43,6 +43,7 @@ enum class RegType : uint32_t {
 
 enum class RegStringCheck {
   kAnyData,         // the data is taken as UTF-16 text whatever its type, up to its first zero
+  kStringType,      // counts only as a string value (plain or expandable), up to its first zero
   kTerminatedText,  // counts only as a string value (plain or expandable) ending in a zero char
 };
 

@@ -7,6 +7,7 @@
 
 #include "app/folders.h"
 #include "base/strings.h"
+#include "engine/local_install.h"
 #include "net/install_report.h"
 #include "net/machine_id.h"
 #include "platform/registry.h"
@@ -90,12 +91,12 @@ TEST(SetupReport, AFailedTransferIsLoggedWithItsCode) {
 TEST(OemText, IsEmptyUnlessAPlainString) {
   {
     ScopedClientValue oem(u"OEM", u"abc");
-    EXPECT_EQ(net::ReadOemText(), u"abc");
+    EXPECT_EQ(engine::ReadOemName(), u"abc");
   }
   {
     ScopedClientValue oem(u"OEM", nullptr);
     ASSERT_EQ(oem.Open().WriteDword(u"OEM", 7), platform::kRegOk);
-    EXPECT_EQ(net::ReadOemText(), u"");
+    EXPECT_EQ(engine::ReadOemName(), u"");
   }
 }
 

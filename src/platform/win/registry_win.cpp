@@ -159,8 +159,10 @@ uint32_t RegKey::ReadString(std::u16string_view name, size_t max_bytes, RegStrin
   const uint32_t rc = ReadValue(name, max_bytes, &type, &data);
   if (rc != kRegOk) return rc;
   const size_t units = data.size() / 2;
+  if (check != RegStringCheck::kAnyData && type != RegType::kString && type != RegType::kExpandString) {
+    return kRegInvalidData;
+  }
   if (check == RegStringCheck::kTerminatedText) {
-    if (type != RegType::kString && type != RegType::kExpandString) return kRegInvalidData;
     if (data.size() % 2 != 0) return kRegInvalidData;
     if (units > 0 && (data[2 * units - 2] != 0 || data[2 * units - 1] != 0)) return kRegInvalidData;
   }
