@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/log.h"
+#include "base/format.h"
 #include "base/strings.h"
 #include "engine/engine_codes.h"
 #include "platform/fs.h"
@@ -14,11 +15,6 @@ namespace {
 // second round settles it.
 constexpr int kMaxSizeRounds = 3;
 
-std::u16string TenDigits(uint64_t value) {
-  std::u16string digits = base::UnsignedToUtf16(value);
-  if (digits.size() < 10) digits.insert(0, 10 - digits.size(), u'0');
-  return digits;
-}
 
 bool SavedSize(const std::u16string& path, uint64_t* size) {
   platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting);
@@ -68,7 +64,7 @@ bool UpdateFileSize(app::CIniReader& reader, bool only_if_present) {
   for (int round = 0; round < kMaxSizeRounds; ++round) {
     uint64_t size = 0;
     if (!reader.Save() || !SavedSize(path, &size)) return false;
-    const std::u16string recorded = TenDigits(size);
+    const std::u16string recorded = base::Format(32, u"%010llu", static_cast<unsigned long long>(size));
     if (recorded == current) return true;
     reader.SetString(u"Version", u"FileSize", recorded);
     current = recorded;

@@ -3,21 +3,13 @@
 #include <cstdlib>
 
 #include "base/path.h"
+#include "base/format.h"
 #include "base/strings.h"
 #include "platform/system.h"
 
 namespace engine {
 namespace {
 
-std::u16string LowerHex(uint32_t value) {
-  static const char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string out;
-  do {
-    out.insert(out.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value);
-  return out;
-}
 
 }  // namespace
 
@@ -51,7 +43,7 @@ std::u16string BuildFolderName(uint32_t build) {
 std::u16string TempFileName(uint32_t tick, uint32_t random) {
   const uint32_t a = tick % 4095;
   const uint32_t b = (tick / 4095 + random % 4095) / 2;
-  return u"K" + LowerHex(a) + u"_" + LowerHex(b) + u".tmp";
+  return base::Format(32, u"K%x_%x.tmp", a, b);
 }
 
 std::u16string NewTempFileName() {

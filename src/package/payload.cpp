@@ -1,9 +1,8 @@
 #include "package/payload.h"
 
-#include <cstdio>
-
 #include "app/folders.h"
 #include "app/wizard_state.h"
+#include "base/format.h"
 #include "base/path.h"
 #include "package/deed_box.h"
 #include "package/packed_file.h"
@@ -176,11 +175,7 @@ std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16str
 std::u16string PrepareSkinPart() { return PrepareSkinPartFrom(platform::ModuleFilePath(), app::GetTempWorkDir()); }
 
 std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count) {
-  char name[32];
-  std::snprintf(name, sizeof(name), "Big%X.dat", static_cast<unsigned>(tick_count));
-  std::u16string path(work_dir);
-  if (!base::EndsWithSeparator(path)) path.push_back(u'\\');
-  for (const char* c = name; *c; ++c) path.push_back(static_cast<char16_t>(*c));
+  const std::u16string path = base::JoinPath(work_dir, base::Format(32, u"Big%X.dat", tick_count));
   return ExtractPayloadPart(program_path, path, 2) ? path : u"";
 }
 

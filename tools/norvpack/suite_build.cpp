@@ -1,8 +1,8 @@
 #include "suite_build.h"
 
-#include <cstdio>
 
 #include "base/path.h"
+#include "base/format.h"
 #include "base/strings.h"
 #include "cli.h"
 #include "engine/checksum.h"
@@ -51,12 +51,6 @@ class StagingFolder {
 
 std::string Quoted(const std::u16string& text) { return "'" + Narrow(text) + "'"; }
 
-std::u16string Hex8(uint32_t value) {
-  static const char16_t kDigits[] = u"0123456789ABCDEF";
-  std::u16string text(8, u'0');
-  for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = kDigits[value & 0xF];
-  return text;
-}
 
 bool WriteBytes(const std::u16string& path, const std::vector<uint8_t>& bytes) {
   platform::File out = platform::File::Open(path, platform::FileAccess::kReadWrite, platform::FileDisposition::kCreateAlways);
@@ -158,7 +152,7 @@ class SuiteBuilder {
         if (comma == std::u16string::npos) break;
         start = comma + 1;
       }
-      fields[12] = Hex8(sum.crc);
+      fields[12] = base::Format(8, u"%08X", sum.crc);
       fields[14] = base::UnsignedToUtf16(sum.size);
       std::u16string rewritten;
       for (size_t k = 0; k < fields.size(); ++k) rewritten += (k ? u"," : u"") + fields[k];
