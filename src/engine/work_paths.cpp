@@ -2,16 +2,12 @@
 
 #include <cstdlib>
 
-#include "base/path.h"
 #include "base/format.h"
+#include "base/path.h"
 #include "base/strings.h"
 #include "platform/system.h"
 
 namespace engine {
-namespace {
-
-
-}  // namespace
 
 bool IsPlainName(std::u16string_view name) {
   if (!base::IsContainedRelativePath(name)) return false;
