@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/ini_reader.h"
+#include "cli.h"
 #include "norvpack_fixture.h"
 #include "engine/checksum.h"
 #include "engine/compose.h"
@@ -97,7 +98,7 @@ TEST(BuildSuite, SkinPartCarriesTheSkinAndTheDownloadAddress) {
   EXPECT_EQ(box.GetComposeList(), u"http://127.0.0.1:8080/NorvClient.pkg");
 
   std::vector<norvpack::FolderFile> files;
-  ASSERT_TRUE(norvpack::ListFolderFiles(Join(suite, u"skin\\wizard"), &files));
+  ASSERT_TRUE(norvpack::ListFolderFiles(Join(suite, u"skin\\wizard"), /*include_hidden=*/false, &files));
   ASSERT_EQ(box.Records().size(), files.size());
   for (const auto& f : files) {
     const std::u16string extracted = style + f.relative;

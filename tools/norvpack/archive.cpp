@@ -36,37 +36,6 @@ constexpr char kUsage[] =
     "         folder, or whose data is damaged, are reported and passed over; the exit code is\n"
     "         then 1.\n";
 
-struct SourceFile {
-  std::u16string relative;  // with backslashes
-  std::u16string path;
-};
-
-bool CollectFiles(const std::u16string& folder, const std::u16string& relative, std::vector<SourceFile>* files,
-                  std::string* error) {
-  std::vector<platform::DirEntry> entries;
-  const std::u16string here = relative.empty() ? folder : base::JoinPath(folder, relative);
-  if (!platform::ListDirectory(here, &entries)) {
-    *error = "cannot read folder " + Narrow(here);
-    return false;
-  }
-  for (const auto& entry : entries) {
-    const std::u16string name = relative.empty() ? entry.name : relative + u"\\" + entry.name;
-    if (entry.is_directory) {
-      if (!CollectFiles(folder, name, files, error)) return false;
-    } else {
-      files->push_back({name, base::JoinPath(folder, name)});
-    }
-  }
-  return true;
-}
-
-// Name order that does not depend on the platform's listing order.
-void SortByName(std::vector<SourceFile>* files) {
-  std::sort(files->begin(), files->end(), [](const SourceFile& a, const SourceFile& b) {
-    const std::u16string la = base::ToLowerAscii(a.relative), lb = base::ToLowerAscii(b.relative);
-    return la != lb ? la < lb : a.relative < b.relative;
-  });
-}
 
 bool ParseUnsigned(const std::u16string& text, uint64_t max, uint64_t* value) {
   if (text.empty() || text.size() > 20) return false;
@@ -95,14 +64,13 @@ int Create(const Args& args) {
   std::vector<uint8_t> stub;
   if (parser.Has("--stub") && !ReadFileBytes(parser.Value("--stub"), &stub, &error)) return Fail(error);
 
-  std::vector<std::vector<SourceFile>> folders;
+  std::vector<std::vector<FolderFile>> folders;
   uint64_t total = 0;
   for (const auto& folder : parser.Positionals()) {
     if (!platform::IsDirectory(folder)) return Fail(Narrow(folder) + " is not a folder");
-    std::vector<SourceFile> files;
-    if (!CollectFiles(folder, u"", &files, &error)) return Fail(error);
+    std::vector<FolderFile> files;
+    if (!ListFolderFiles(folder, /*include_hidden=*/true, &files)) return Fail("cannot read folder " + Narrow(folder));
     if (files.empty()) return Fail("folder " + Narrow(folder) + " holds no files; an archive needs at least one");
-    SortByName(&files);
     total += files.size();
     folders.push_back(std::move(files));
   }

@@ -105,7 +105,7 @@ class SuiteBuilder {
   // Resource archive of a folder, entries in name order, all with the suite's time.
   bool BuildArchive(const SuiteCompose& compose, const SuiteFile& file, std::u16string* path) {
     std::vector<FolderFile> files;
-    if (!ListFolderFiles(file.source, &files) || files.empty()) {
+    if (!ListFolderFiles(file.source, /*include_hidden=*/false, &files) || files.empty()) {
       return Fail(compose.description.relative(), file.line,
                   "the archive folder for " + Quoted(file.entry.file_name) + " is empty or cannot be read");
     }

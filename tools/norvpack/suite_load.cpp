@@ -534,7 +534,8 @@ class SuiteLoader {
       const std::u16string folder = Join(Join(dir_, u"skin"), part.folder);
       const std::string shown = "skin/" + Narrow(part.folder) + "/";
       std::vector<FolderFile> files;
-      if (!platform::IsDirectory(folder) || !ListFolderFiles(folder, &files) || files.empty()) {
+      if (!platform::IsDirectory(folder) || !ListFolderFiles(folder, /*include_hidden=*/false, &files) ||
+          files.empty()) {
         if (part.group == package::kSkinGroupPart1) {
           return Fail("skin/wizard", 0, "missing or empty: the wizard cannot show a page without its skin");
         }
@@ -637,25 +638,6 @@ class SuiteLoader {
   std::vector<std::u16string> folders_;
 };
 
-void CollectFolder(const std::u16string& folder, const std::u16string& relative, std::vector<FolderFile>* files,
-                   bool* ok) {
-  std::vector<platform::DirEntry> entries;
-  const std::u16string here = relative.empty() ? folder : base::JoinPath(folder, relative);
-  if (!platform::ListDirectory(here, &entries)) {
-    *ok = false;
-    return;
-  }
-  for (const auto& entry : entries) {
-    if (entry.is_hidden) continue;
-    const std::u16string name = relative.empty() ? entry.name : relative + u"\\" + entry.name;
-    if (entry.is_directory) {
-      CollectFolder(folder, name, files, ok);
-    } else {
-      files->push_back({name, base::JoinPath(folder, name)});
-    }
-  }
-}
-
 }  // namespace
 
 SuiteCompose* Suite::FindComposeByName(const std::u16string& name) const {
@@ -663,17 +645,6 @@ SuiteCompose* Suite::FindComposeByName(const std::u16string& name) const {
     if (ContainsName(c->names, name)) return c.get();
   }
   return nullptr;
-}
-
-bool ListFolderFiles(const std::u16string& folder, std::vector<FolderFile>* files) {
-  bool ok = true;
-  files->clear();
-  CollectFolder(folder, u"", files, &ok);
-  std::sort(files->begin(), files->end(), [](const FolderFile& a, const FolderFile& b) {
-    const std::u16string la = base::ToLowerAscii(a.relative), lb = base::ToLowerAscii(b.relative);
-    return la != lb ? la < lb : a.relative < b.relative;
-  });
-  return ok;
 }
 
 bool LoadSuite(const std::u16string& dir, Suite* suite, SuiteError* error) {

@@ -83,10 +83,5 @@ bool LoadSuite(const std::u16string& dir, Suite* suite, SuiteError* error);
 // The files of a folder and its sub-folders (hidden entries passed over), relative paths with
 // backslashes, in an order that does not depend on the platform's listing. False when a folder
 // cannot be read.
-struct FolderFile {
-  std::u16string relative;
-  std::u16string path;
-};
-bool ListFolderFiles(const std::u16string& folder, std::vector<FolderFile>* files);
 
 }  // namespace norvpack
