@@ -29,6 +29,20 @@ constexpr uint32_t kComposeIniLoadFailed = 305;    // compose file cannot be loa
 constexpr uint32_t kComposeFileMissing = 5;        // a file of a compose was not found when
                                                    // measuring (counted as checksum 0, size 0)
 constexpr uint32_t kOwnerNotSet = 32;              // installed paths asked for before the
-                                                   // compose's owner link was set
+                                                   // compose was linked to the installed-state
+                                                   // store
+
+// Install data source (data_obtain.h); the integrity checks' codes come through
+// ObtainProductIni and ObtainComposeIni unchanged.
+constexpr uint32_t kDataOk = 0;
+constexpr uint32_t kDataNullArgument = 2;        // null package path, name, entry or target
+constexpr uint32_t kDataNoContainerObject = 15;  // no container object can be made
+constexpr uint32_t kDataNotAContainer = 16;      // the package file does not open as a container
+constexpr uint32_t kDataNoPackage = 25;          // no package is loaded
+constexpr uint32_t kDataProductIniMissing = 26;  // "FIX_<product>_1" missing or not extracted
+constexpr uint32_t kDataComposeIniMissing = 27;  // "CNI-<compose>" missing or not extracted
+constexpr uint32_t kDataUnsafeName = 28;         // a file name from a description would lead out of
+                                                 // the Temp folder
+constexpr uint32_t kDataPackageMissing = 41;     // the package file does not exist
 
 }  // namespace engine

@@ -131,8 +131,4 @@ bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name
 // cannot be relied on. A missing key or value, or a value of another type, counts as valid.
 bool IsInstallFileValid(const char16_t* file_name, const char16_t* compose_name);
 
-// The "OEM" value under HKLM "Software\NorvClient" (at most 260 characters); empty when absent,
-// not a string value, or unreadable. Also the OEM text of the install-finished report.
-std::u16string ReadOemName();
-
 }  // namespace engine

@@ -1,17 +1,13 @@
 #include <string>
 
 #include "app/log.h"
+#include "app/suite_key.h"
 #include "engine/local_install.h"
 #include "engine/work_paths.h"
 #include "platform/registry.h"
 
 namespace engine {
 namespace {
-
-constexpr char16_t kClientKey[] = u"Software\\NorvClient";
-constexpr char16_t kFileValidKey[] = u"Software\\NorvClient\\FileValid";
-constexpr char16_t kOemValue[] = u"OEM";
-constexpr size_t kMaxOemChars = 260;
 
 std::u16string Text(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
 
@@ -29,7 +25,7 @@ bool IsComposeInstalled(const char16_t* name) { return IsComposeInstalled(Instal
 bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name, uint32_t value) {
   const std::u16string value_name = FileValidName(file_name, compose_name);
   platform::RegKey key;
-  uint32_t rc = platform::RegKey::Create(platform::RegRoot::kLocalMachine, kFileValidKey,
+  uint32_t rc = platform::RegKey::Create(platform::RegRoot::kLocalMachine, app::kFileValidKey,
                                          platform::RegAccess::kReadWrite, &key);
   if (rc != platform::kRegOk) {
     app::LogText2(u"warning,SetInstallFileValid Create error,modecode is reg retcode. file=", file_name, 0,
@@ -47,28 +43,12 @@ bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name
 
 bool IsInstallFileValid(const char16_t* file_name, const char16_t* compose_name) {
   platform::RegKey key;
-  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kFileValidKey, platform::RegAccess::kRead, &key) !=
+  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, app::kFileValidKey, platform::RegAccess::kRead, &key) !=
       platform::kRegOk) {
     return true;
   }
   uint32_t value = 1;
   return key.ReadDword(FileValidName(file_name, compose_name), &value) != platform::kRegOk || value != 0;
-}
-
-std::u16string ReadOemName() {
-  platform::RegKey key;
-  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kClientKey, platform::RegAccess::kRead, &key) !=
-      platform::kRegOk) {
-    return std::u16string();
-  }
-  std::u16string oem;
-  // Room for 260 characters and a terminator; a value that is not a string counts as absent.
-  if (key.ReadString(kOemValue, (kMaxOemChars + 1) * 2, platform::RegStringCheck::kStringType, &oem) !=
-      platform::kRegOk) {
-    return std::u16string();
-  }
-  if (oem.size() > kMaxOemChars) oem.resize(kMaxOemChars);
-  return oem;
 }
 
 }  // namespace engine

@@ -44,8 +44,8 @@ void callAlreadyInstance();
 
 // The install-finished report with the "Setup" format of section "UrlCall"; an empty format
 // sends nothing and logs nothing. Appends the program's file name and the "OEM" registry text.
-// Logs "setup call ok! url=" or "setup call failed, url=". The "OEM" text comes from the
-// installed-state store (engine::ReadOemName).
+// Logs "setup call ok! url=" or "setup call failed, url=". The "OEM" text comes from the suite
+// key (app::ReadOemName).
 void SendSetupReport(const char16_t* url_format);
 
 }  // namespace net

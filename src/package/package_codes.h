@@ -17,15 +17,4 @@ constexpr int kGzipOutputTooSmall = 0;           // the output length holds the 
 constexpr int kGzipOutputSmallerThanInput = -1;  // nothing was done
 constexpr int kGzipFormatError = -2;             // any format, check or capacity failure
 
-// Install data source (data_obtain.h); the integrity checks' codes (engine/engine_codes.h) come
-// through ObtainProductIni and ObtainComposeIni unchanged.
-constexpr uint32_t kDataOk = 0;
-constexpr uint32_t kDataNullArgument = 2;        // null package path, name, entry or target
-constexpr uint32_t kDataNoContainerObject = 15;  // no container object can be made
-constexpr uint32_t kDataNotAContainer = 16;      // the package file does not open as a container
-constexpr uint32_t kDataNoPackage = 25;          // no package is loaded
-constexpr uint32_t kDataProductIniMissing = 26;  // "FIX_<product>_1" missing or not extracted
-constexpr uint32_t kDataComposeIniMissing = 27;  // "CNI-<compose>" missing or not extracted
-constexpr uint32_t kDataPackageMissing = 41;     // the package file does not exist
-
 }  // namespace package

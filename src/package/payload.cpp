@@ -1,7 +1,6 @@
 #include "package/payload.h"
 
 #include "app/folders.h"
-#include "app/wizard_state.h"
 #include "base/format.h"
 #include "base/path.h"
 #include "package/deed_box.h"
@@ -152,7 +151,8 @@ bool ExtractPayloadPart(std::u16string_view program_path, std::u16string_view de
   return true;
 }
 
-std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16string_view work_dir) {
+std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16string_view work_dir,
+                                   std::u16string* download_url) {
   std::u16string work(work_dir);
   if (!base::EndsWithSeparator(work)) work.push_back(u'\\');
   const std::u16string style = work + kSkinFolderName;
@@ -166,13 +166,17 @@ std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16str
 
   DeedBoxPtr box(CreateDeedBox());
   if (!box || !box->Open(unpacked.c_str())) return u"";
-  app::SetPackageDownloadUrl(box->GetComposeList());
+  const std::u16string url = box->GetComposeList();
   const bool extracted = box->ExtractGroup(kSkinGroupPart1, style.c_str());
   box->Close();
-  return extracted ? style : u"";
+  if (!extracted) return u"";
+  if (download_url) *download_url = url;
+  return style;
 }
 
-std::u16string PrepareSkinPart() { return PrepareSkinPartFrom(platform::ModuleFilePath(), app::GetTempWorkDir()); }
+std::u16string PrepareSkinPart(std::u16string* download_url) {
+  return PrepareSkinPartFrom(platform::ModuleFilePath(), app::GetTempWorkDir(), download_url);
+}
 
 std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count) {
   const std::u16string path = base::JoinPath(work_dir, base::Format(32, u"Big%X.dat", tick_count));

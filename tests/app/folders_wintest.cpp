@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/folders.h"
+#include "app/suite_key.h"
 #include "base/strings.h"
 #include "platform/win/wstr.h"
 #include "support/saved_registry_value.h"
@@ -31,7 +32,7 @@ class FoldersTest : public ::testing::Test {
   // Stores text as a terminated string value.
   void SetInstallValue(const std::u16string& text) { ASSERT_EQ(saved_.Set(text), platform::kRegOk); }
 
-  const testing_support::SavedRegistryValue saved_{u"Software\\NorvClient", u"InstallPath"};
+  const testing_support::SavedRegistryValue saved_{app::kSuiteKey, u"InstallPath"};
 };
 
 TEST_F(FoldersTest, InstallDirEndsInASeparatorFollowedByTheSuffix) {
@@ -75,13 +76,31 @@ TEST_F(FoldersTest, ACachedFolderOfSixOrMoreCharactersIsNotReadAgain) {
 }
 
 TEST_F(FoldersTest, AValueThatDoesNotFitThePathBufferCountsAsNone) {
-  const std::u16string longest(259, u'a');
-  SetInstallValue(longest);
+  SetInstallValue(std::u16string(259, u'a'));
   EXPECT_EQ(app::GetInstallDir().size(), 260u);
+  // 260 characters without a terminator fill the buffer exactly: there is no room for one.
   app::ResetInstallDirCacheForTesting();
-  const std::u16string too_long(260, u'b');
-  SetInstallValue(too_long);
+  ASSERT_EQ(saved_.Open().WriteString(u"InstallPath", std::u16string(260, u'b'), platform::RegTerminator::kOmitted),
+            platform::kRegOk);
   EXPECT_EQ(U8(app::GetInstallDir(u"s")), "s");
+  app::ResetInstallDirCacheForTesting();
+  SetInstallValue(std::u16string(260, u'c'));
+  EXPECT_EQ(U8(app::GetInstallDir(u"s")), "s");
+}
+
+TEST(SuiteKey, OemIsAStringOfAtMost260Characters) {
+  const testing_support::SavedRegistryValue oem(app::kSuiteKey, u"OEM");
+  oem.Remove();
+  EXPECT_EQ(app::ReadOemName(), u"");
+  ASSERT_EQ(oem.Set(u"联想-OEM"), platform::kRegOk);
+  EXPECT_EQ(app::ReadOemName(), u"联想-OEM");
+  ASSERT_EQ(oem.Set(std::u16string(260, u'x')), platform::kRegOk);
+  EXPECT_EQ(app::ReadOemName(), std::u16string(260, u'x'));
+  // Longer than its buffer, or not a string: no OEM text.
+  ASSERT_EQ(oem.Set(std::u16string(300, u'x')), platform::kRegOk);
+  EXPECT_EQ(app::ReadOemName(), u"");
+  ASSERT_EQ(oem.Open().WriteDword(u"OEM", 7), platform::kRegOk);
+  EXPECT_EQ(app::ReadOemName(), u"");
 }
 
 TEST_F(FoldersTest, SetInstallPathStoresAStringWithItsTerminatingZero) {

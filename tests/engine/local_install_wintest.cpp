@@ -21,7 +21,6 @@ using platform::RegAccess;
 using platform::RegKey;
 using platform::RegRoot;
 
-constexpr char16_t kClientKey[] = u"Software\\NorvClient";
 constexpr char16_t kFileValidKey[] = u"Software\\NorvClient\\FileValid";
 
 bool KeyExists(const char16_t* subkey) {
@@ -135,19 +134,6 @@ TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
   engine::CollectWorkFiles(compose, &work, false);
   ASSERT_EQ(work.size(), 1u);
   EXPECT_EQ(work[0].file_name, u"svc.exe");
-}
-
-TEST(LocalInstallRegistryTest, OemValue) {
-  const testing_support::SavedRegistryValue oem(kClientKey, u"OEM");
-  oem.Remove();
-  EXPECT_EQ(engine::ReadOemName(), u"");
-  ASSERT_EQ(oem.Set(u"联想-OEM"), platform::kRegOk);
-  EXPECT_EQ(engine::ReadOemName(), u"联想-OEM");
-  ASSERT_EQ(oem.Set(std::u16string(260, u'x')), platform::kRegOk);
-  EXPECT_EQ(engine::ReadOemName(), std::u16string(260, u'x'));
-  // Longer than the value may be: not read at all.
-  ASSERT_EQ(oem.Set(std::u16string(300, u'x')), platform::kRegOk);
-  EXPECT_EQ(engine::ReadOemName(), u"");
 }
 
 }  // namespace

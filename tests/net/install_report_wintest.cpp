@@ -88,18 +88,6 @@ TEST(SetupReport, AFailedTransferIsLoggedWithItsCode) {
   EXPECT_NE(added.find("modCode : 2404 \r\n"), std::string::npos) << added;
 }
 
-TEST(OemText, IsEmptyUnlessAPlainString) {
-  {
-    ScopedClientValue oem(u"OEM", u"abc");
-    EXPECT_EQ(engine::ReadOemName(), u"abc");
-  }
-  {
-    ScopedClientValue oem(u"OEM", nullptr);
-    ASSERT_EQ(oem.Open().WriteDword(u"OEM", 7), platform::kRegOk);
-    EXPECT_EQ(engine::ReadOemName(), u"");
-  }
-}
-
 TEST(AlreadyInstalledReport, TakesUrl25FromTheInstalledInformationFile) {
   testing_support::ScratchDir install;
   std::filesystem::create_directories(std::filesystem::path(install.Join(u"ProgData")));

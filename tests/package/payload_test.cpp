@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/wizard_state.h"
 #include "package/package_test_files.h"
 #include "package/payload_test_bytes.h"
 #include "support/scratch_dir.h"
@@ -160,12 +159,11 @@ TEST(ExtractBigFile, NamesTheCopyAfterTheTickCountInHex) {
 
 class PrepareSkinPartTest : public testing::Test {
  protected:
-  void SetUp() override { app::SetPackageDownloadUrl(u""); }
-  void TearDown() override { app::SetPackageDownloadUrl(u""); }
   ScratchDir dir_;
+  std::u16string url_ = u"unset";
 };
 
-TEST_F(PrepareSkinPartTest, ExtractsGroupAndSetsDownloadUrl) {
+TEST_F(PrepareSkinPartTest, ExtractsGroupAndGivesDownloadUrl) {
   const Buf container =
       Container(u"http://127.0.0.1/pkg.dat", 3,
                 {{u"DIR-SetupSkinPart1|norvframe.ini", Bytes("[Main]\r\n")},
@@ -174,9 +172,9 @@ TEST_F(PrepareSkinPartTest, ExtractsGroupAndSetsDownloadUrl) {
   WriteBytes(dir_.Join(u"setup.exe"), ProgramWithParts(PackedFile(container), Noise(64, 8)));
   const std::u16string work = dir_.Join(u"work");  // not there yet: created on the way
 
-  const std::u16string style = package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), work);
+  const std::u16string style = package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), work, &url_);
   ASSERT_EQ(style, work + u"\\Style\\");
-  EXPECT_EQ(app::PackageDownloadUrl(), u"http://127.0.0.1/pkg.dat");
+  EXPECT_EQ(url_, u"http://127.0.0.1/pkg.dat");
   EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/norvframe.ini")), Bytes("[Main]\r\n"));
   EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/img/bg.bmp")), Bytes("BMbitmap"));
   EXPECT_FALSE(Exists(dir_.Join(u"work/Style/copy.htm")));
@@ -205,8 +203,8 @@ TEST_F(PrepareSkinPartTest, DamagedPartOneGivesEmptyResult) {
   };
   for (const Case& c : cases) {
     WriteBytes(dir_.Join(u"setup.exe"), c.program);
-    EXPECT_EQ(package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), dir_.Join(u"work")), u"") << c.what;
-    EXPECT_EQ(app::PackageDownloadUrl(), u"") << c.what;
+    EXPECT_EQ(package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), dir_.Join(u"work"), &url_), u"") << c.what;
+    EXPECT_EQ(url_, u"unset") << c.what;
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "package/res_archive_install.h"
 #include "package/package_test_files.h"
 #include "package/res_archive_test_bytes.h"
 #include "platform/file_times.h"
@@ -202,29 +201,6 @@ TEST(ResArchiveWriter, RefusesWhatTheReaderCouldNotTakeSafely) {
     EXPECT_FALSE(package::ResArchiveWriter::Build(c.entries, c.stub, &out, &error)) << c.what;
     EXPECT_FALSE(error.empty()) << c.what;
   }
-}
-
-TEST(UnzipResFiles, UnpacksOnlyTheArchivesTheRunInstalled) {
-  ScratchDir dir;
-  const std::u16string install = dir.path() + u"/";
-  std::filesystem::create_directories(Native(dir.Join(u"ProgData")));
-  const auto write = [&](const std::u16string& name, const Buf& bytes) { Write(dir.Join(u"ProgData/" + name), bytes); };
-  write(u"html.dat", HandArchive({{u"copy.htm", Bytes("<html>"), 11}}));
-  write(u"DrawData.dat", HandArchive({{u"bg.bmp", Bytes("BM"), 12}}));
-  write(u"uninstall.dat", HandArchive({{u"u.txt", Bytes("u"), 13}}));
-
-  engine::FileEntryList files(2);
-  files[0].file_name = u"HTML.DAT";  // any letter case, any compose
-  files[1].file_name = u"main.exe";
-  package::UnzipResFiles(files, install);
-  EXPECT_EQ(Read(dir.Join(u"html/copy.htm")), Bytes("<html>"));
-  EXPECT_FALSE(Exists(dir.Join(u"DrawData")));
-  EXPECT_FALSE(Exists(dir.Join(u"uninstall")));
-
-  files[1].file_name = u"uninstall.dat";
-  package::UnzipResFiles(files, install);
-  EXPECT_EQ(Read(dir.Join(u"uninstall/u.txt")), Bytes("u"));
-  EXPECT_FALSE(Exists(dir.Join(u"DrawData")));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "engine/compose.h"
 #include "engine/engine_codes.h"
 #include "engine/integrity_check.h"
-#include "package/data_obtain.h"
+#include "engine/data_obtain.h"
 #include "package/deed_box.h"
 #include "package/packed_file.h"
 #include "package/payload.h"
@@ -122,8 +122,8 @@ TEST(BuildSuite, PackageOpensAndEveryFileReadsBackAsTheOriginal) {
   EXPECT_EQ(ReadAll(package_path), built.output.package);
 
   const engine::WorkPaths paths(built.install);
-  package::CInstallDataObtain source(paths);
-  ASSERT_EQ(source.LoadBigFile(package_path.c_str()), package::kDataOk);
+  engine::CInstallDataObtain source(paths);
+  ASSERT_EQ(source.LoadBigFile(package_path.c_str()), engine::kDataOk);
   EXPECT_EQ(source.ProductList(), u"NorvClient");
   EXPECT_EQ(source.IsComposePacket(), package::kDeedBoxKindProduct);
 
@@ -140,7 +140,7 @@ TEST(BuildSuite, PackageOpensAndEveryFileReadsBackAsTheOriginal) {
   EXPECT_EQ(product_ini.GetString(u"ShortcutTitle", u"MainLink0804"), u"诺维客户端");
 
   // A grouping compose has no description in the package.
-  EXPECT_EQ(source.ObtainComposeIni(u"Extras", paths.TempFilePath(u"Extras.out").c_str()), package::kDataComposeIniMissing);
+  EXPECT_EQ(source.ObtainComposeIni(u"Extras", paths.TempFilePath(u"Extras.out").c_str()), engine::kDataComposeIniMissing);
 
   size_t carried = 0;
   for (const auto& expected : ExampleFiles()) {
@@ -159,7 +159,7 @@ TEST(BuildSuite, PackageOpensAndEveryFileReadsBackAsTheOriginal) {
       EXPECT_EQ(entry.file_name, expected.second[i]);
       total += entry.size;
       std::u16string extracted;
-      ASSERT_EQ(source.ObtainFile(&entry, &extracted), package::kDataOk);
+      ASSERT_EQ(source.ObtainFile(&entry, &extracted), engine::kDataOk);
       std::vector<uint8_t> carried_bytes = ReadAll(extracted);
       if (entry.packed == 1) {
         ASSERT_GE(carried_bytes.size(), 4u);
@@ -249,8 +249,8 @@ TEST(BuildSuite, SecondVersionChangesAddsAndRemovesFiles) {
     const std::u16string package_path = Join(folder, u"package.pkg");
     WriteAll(package_path, output.package);
     const engine::WorkPaths paths(folder);
-    package::CInstallDataObtain source(paths);
-    ASSERT_EQ(source.LoadBigFile(package_path.c_str()), package::kDataOk);
+    engine::CInstallDataObtain source(paths);
+    ASSERT_EQ(source.LoadBigFile(package_path.c_str()), engine::kDataOk);
     const std::u16string product = Join(folder, u"product.out");
     int32_t version = 0;
     ASSERT_EQ(source.ObtainProductIni(u"NorvClient", product.c_str()), engine::kOk);

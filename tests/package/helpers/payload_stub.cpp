@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/wizard_state.h"
 #include "base/strings.h"
 #include "package/payload.h"
 #include "platform/system.h"
@@ -36,13 +35,14 @@ int main(int argc, char** argv) {
   }
   if (std::string(argv[1]) != "prepare" || argc != 4) return 2;
   if (!UseTempFolder(argv[2])) return 3;
-  const std::u16string skin = package::PrepareSkinPart();
+  std::u16string url;
+  const std::u16string skin = package::PrepareSkinPart(&url);
   const bool has_package = package::HasPackagePart(platform::ModuleFilePath());
   const std::u16string big = has_package ? package::ExtractBigFile() : u"";
   std::FILE* out = std::fopen(argv[3], "wb");
   if (!out) return 4;
   std::fprintf(out, "skin=%s\nurl=%s\nhas_package=%d\nbig=%s\n", base::Utf16ToUtf8(skin).c_str(),
-               base::Utf16ToUtf8(app::PackageDownloadUrl()).c_str(), has_package ? 1 : 0,
+               base::Utf16ToUtf8(url).c_str(), has_package ? 1 : 0,
                base::Utf16ToUtf8(big).c_str());
   std::fclose(out);
   return skin.empty() ? 1 : 0;

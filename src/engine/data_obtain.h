@@ -1,17 +1,17 @@
 #pragma once
 // The install engine's data sources: everything the engine needs from a package (product
 // descriptions, compose descriptions, the files of a run) is delivered as a file at a path of
-// the engine's choosing. Result codes are in package_codes.h (kData*); after a description is
-// extracted, the code of its integrity check (engine/integrity_check.h) is returned as is.
+// the engine's choosing. Result codes are in engine_codes.h (kData*); after a description is
+// extracted, the code of its integrity check (integrity_check.h) is returned as is.
 #include <cstdint>
 #include <string>
 
+#include "engine/engine_codes.h"
 #include "engine/file_entry.h"
 #include "engine/work_paths.h"
 #include "package/deed_box.h"
-#include "package/package_codes.h"
 
-namespace package {
+namespace engine {
 
 class IDataObtain {
  public:
@@ -24,7 +24,7 @@ class IDataObtain {
   virtual uint32_t ObtainComposeIni(const char16_t* compose, const char16_t* target_path) = 0;
   // Writes one file of a run to a path of the source's choosing and stores that path in
   // *target_path (normally &entry->extracted_path).
-  virtual uint32_t ObtainFile(const engine::FileEntry* entry, std::u16string* target_path) = 0;
+  virtual uint32_t ObtainFile(const FileEntry* entry, std::u16string* target_path) = 0;
   // Called when a run is reset; a non-zero code stops the run.
   virtual uint32_t Prepare() = 0;
   // Closes the package; later requests give kDataNoPackage.
@@ -57,7 +57,7 @@ class CDataObtain : public IDataObtain {
 // "Temp" folder of the install folder that paths describes.
 class CInstallDataObtain final : public CDataObtain {
  public:
-  explicit CInstallDataObtain(engine::WorkPaths paths);
+  explicit CInstallDataObtain(WorkPaths paths);
   // An object owned directly is released by its destructor; Destroy is for heap objects only.
   ~CInstallDataObtain() override;
 
@@ -65,7 +65,8 @@ class CInstallDataObtain final : public CDataObtain {
   // Codes: 0; 2 null path; 15 no container object; 41 no such file (an unopened container object
   // then stays in place, so requests fail with 26 or 27); 16 not a container.
   uint32_t LoadBigFile(const char16_t* path);
-  // The package's kind (kDeedBoxKind*): 1 means a compose packet. 0 when no package is loaded.
+  // The package's kind (package::kDeedBoxKind*): 1 means a compose packet. 0 when no package is
+  // loaded.
   uint32_t IsComposePacket() const;
   // The package's comma-separated product names, from its header.
   const std::u16string& ProductList() const { return product_list_; }
@@ -80,18 +81,18 @@ class CInstallDataObtain final : public CDataObtain {
   uint32_t ObtainComposeIni(const char16_t* compose, const char16_t* target_path) override;
   // Record "COM-<compose>_<field0>_<field1>_<file>", written as stored (packed or not) to
   // {I}Temp\<compose>_<file>.out, or {I}Temp\<compose>_<field0>_<field1>_<file>.out when the
-  // entry's flags have kFilePrefixedCopies. Codes: 2 a null argument, or a name that would lead
-  // out of the Temp folder; 25 no package; otherwise 0, also when the record cannot be extracted
+  // entry's flags have kFilePrefixedCopies. Codes: 2 a null argument; 28 a name that would lead
+  // out of the Temp folder (nothing is written); 25 no package; otherwise 0, also when the record cannot be extracted
   // (placing the file then fails and reports it).
-  uint32_t ObtainFile(const engine::FileEntry* entry, std::u16string* target_path) override;
+  uint32_t ObtainFile(const FileEntry* entry, std::u16string* target_path) override;
   uint32_t Prepare() override { return kDataOk; }
   void ClosePackage() override { box_.reset(); }
   uint32_t Finish(uint32_t value) override { return kDataOk; }
 
  private:
-  engine::WorkPaths paths_;
+  WorkPaths paths_;
   std::u16string product_list_;
-  DeedBoxPtr box_;
+  package::DeedBoxPtr box_;
 };
 
-}  // namespace package
+}  // namespace engine

@@ -9,7 +9,7 @@
 
 #include "engine/file_entry.h"
 
-namespace package {
+namespace engine {
 
 // The archive base names, in the order they are unpacked.
 constexpr const char16_t* kResArchiveNames[] = {u"DrawData", u"html", u"uninstall"};
@@ -18,9 +18,9 @@ constexpr const char16_t* kResArchiveNames[] = {u"DrawData", u"html", u"uninstal
 // ignored, any compose): logs "Check <name>,<archive path>,<destination>", creates the destination
 // and extracts every archive of the file into it. install_dir ends in a separator. Logs
 // "DoUnzipResFile" first; an empty install_dir stops there.
-void UnzipResFiles(const engine::FileEntryList& files, std::u16string_view install_dir);
+void UnzipResFiles(const FileEntryList& files, std::u16string_view install_dir);
 
 // UnzipResFiles with the install folder from app::GetInstallDir (Windows only).
-void DoUnzipResFile(const engine::FileEntryList& files);
+void DoUnzipResFile(const FileEntryList& files);
 
-}  // namespace package
+}  // namespace engine

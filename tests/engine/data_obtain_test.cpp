@@ -6,16 +6,20 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "engine/data_obtain.h"
 #include "engine/engine_codes.h"
 #include "engine/file_entry.h"
-#include "package/data_obtain.h"
 #include "package/deed_box.h"
 #include "package/file_utils.h"
-#include "package/package_codes.h"
 #include "support/scratch_dir.h"
 
-namespace package {
+namespace engine {
 namespace {
+
+using package::CDeedBox;
+using package::kDeedBoxKindComposePacket;
+using package::kDeedBoxKindProduct;
+using package::kDeedBoxKindSkin;
 
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
@@ -41,7 +45,7 @@ class DataObtain : public testing::Test {
  protected:
   DataObtain() {
     const std::u16string sources = dir_.Join(u"sources");
-    CreatePath((sources + u"\\").c_str());
+    package::CreatePath((sources + u"\\").c_str());
     const auto source = [&](const char16_t* name, const std::vector<unsigned char>& bytes) {
       const std::u16string path = sources + u"\\" + name;
       WriteBytes(path, bytes);
@@ -59,8 +63,8 @@ class DataObtain : public testing::Test {
     box.Close();
   }
 
-  engine::FileEntry Entry(const char16_t* file, const char16_t* field0, const char16_t* field1, uint32_t flags) {
-    engine::FileEntry entry;
+  FileEntry Entry(const char16_t* file, const char16_t* field0, const char16_t* field1, uint32_t flags) {
+    FileEntry entry;
     entry.file_name = file;
     entry.source_folder = field0;
     entry.dest_folder = field1;
@@ -71,14 +75,14 @@ class DataObtain : public testing::Test {
 
   testing_support::ScratchDir dir_;
   std::u16string package_ = dir_.Join(u"package.dat");
-  engine::WorkPaths paths_{dir_.Join(u"Norv")};
+  WorkPaths paths_{dir_.Join(u"Norv")};
   CInstallDataObtain source_{paths_};
 };
 
 TEST_F(DataObtain, CodesBeforeAndAtLoading) {
   const std::u16string target = dir_.Join(u"out.out");
   std::u16string extracted;
-  const engine::FileEntry entry = Entry(u"a.dll", u"", u"", 0);
+  const FileEntry entry = Entry(u"a.dll", u"", u"", 0);
   EXPECT_EQ(source_.ObtainProductIni(u"Norv", target.c_str()), kDataNoPackage);
   EXPECT_EQ(source_.ObtainComposeIni(u"Core", target.c_str()), kDataNoPackage);
   EXPECT_EQ(source_.ObtainFile(&entry, &extracted), kDataNoPackage);
@@ -116,15 +120,15 @@ TEST_F(DataObtain, Descriptions) {
     const std::vector<unsigned char>* bytes;  // what the target holds afterwards, or null for none
   } cases[] = {
       {"product record 1", true, u"norv", kDataOk, &kProduct},
-      {"product failing its check", true, u"Broken", engine::kCheckStringMissing, &kBadProduct},
+      {"product failing its check", true, u"Broken", kCheckStringMissing, &kBadProduct},
       {"product not in the package", true, u"Other", kDataProductIniMissing, nullptr},
       {"compose", false, u"Core", kDataOk, &kCompose},
       {"compose with an extension", false, u"core.x64", kDataOk, &kCompose},
-      {"compose failing its check", false, u"Bad", engine::kComposeSizeMismatch, &kBadCompose},
+      {"compose failing its check", false, u"Bad", kComposeSizeMismatch, &kBadCompose},
       {"compose not in the package", false, u"Other", kDataComposeIniMissing, nullptr},
   };
   for (const auto& c : cases) {
-    DeleteTree(dir_.Join(u"Norv").c_str(), true);
+    package::DeleteTree(dir_.Join(u"Norv").c_str(), true);
     const uint32_t code = c.product ? source_.ObtainProductIni(c.record, target.c_str())
                                     : source_.ObtainComposeIni(c.record, target.c_str());
     EXPECT_EQ(code, c.code) << c.name;
@@ -138,30 +142,30 @@ TEST_F(DataObtain, Descriptions) {
 
 TEST_F(DataObtain, FilesGoToTheTempFolder) {
   ASSERT_EQ(source_.LoadBigFile(package_.c_str()), kDataOk);
-  engine::FileEntry plain = Entry(u"a.dll", u"", u"", 0);
+  FileEntry plain = Entry(u"a.dll", u"", u"", 0);
   ASSERT_EQ(source_.ObtainFile(&plain, &plain.extracted_path), kDataOk);
   EXPECT_EQ(plain.extracted_path, paths_.InstallDir(u"Temp\\Core_a.dll.out"));
   EXPECT_EQ(ReadBytes(plain.extracted_path), kPlainFile);
 
-  engine::FileEntry prefixed = Entry(u"b.dll", u"src", u"bin", engine::kFilePrefixedCopies);
+  FileEntry prefixed = Entry(u"b.dll", u"src", u"bin", kFilePrefixedCopies);
   ASSERT_EQ(source_.ObtainFile(&prefixed, &prefixed.extracted_path), kDataOk);
   EXPECT_EQ(prefixed.extracted_path, paths_.InstallDir(u"Temp\\Core_src_bin_b.dll.out"));
   EXPECT_EQ(ReadBytes(prefixed.extracted_path), kPrefixedFile);
 
   // The record name always carries both fields; the flag only shapes the target name.
-  engine::FileEntry unprefixed = Entry(u"b.dll", u"src", u"bin", 0);
+  FileEntry unprefixed = Entry(u"b.dll", u"src", u"bin", 0);
   ASSERT_EQ(source_.ObtainFile(&unprefixed, &unprefixed.extracted_path), kDataOk);
   EXPECT_EQ(ReadBytes(paths_.InstallDir(u"Temp\\Core_b.dll.out")), kPrefixedFile);
 
   // A record that is missing is no failure here: placing the file reports it.
-  engine::FileEntry missing = Entry(u"c.dll", u"", u"", 0);
+  FileEntry missing = Entry(u"c.dll", u"", u"", 0);
   EXPECT_EQ(source_.ObtainFile(&missing, &missing.extracted_path), kDataOk);
   EXPECT_FALSE(testing_support::Exists(missing.extracted_path));
 
   // Names that would leave the Temp folder are refused before anything is written.
-  engine::FileEntry escaping = Entry(u"x.dll", u"", u"%TEMP%\\..\\..", engine::kFilePrefixedCopies);
+  FileEntry escaping = Entry(u"x.dll", u"", u"%TEMP%\\..\\..", kFilePrefixedCopies);
   std::u16string untouched = u"unchanged";
-  EXPECT_EQ(source_.ObtainFile(&escaping, &untouched), kDataNullArgument);
+  EXPECT_EQ(source_.ObtainFile(&escaping, &untouched), kDataUnsafeName);
   EXPECT_EQ(untouched, u"unchanged");
 }
 
@@ -189,7 +193,7 @@ TEST(DataObtainHeap, DestroyReleasesAnOpenPackage) {
     CDeedBox box;
     ASSERT_TRUE(box.Create(u"Norv", path.c_str(), u"", kDeedBoxKindProduct));
   }
-  IDataObtain* source = new CInstallDataObtain(engine::WorkPaths(dir.path()));
+  IDataObtain* source = new CInstallDataObtain(WorkPaths(dir.path()));
   ASSERT_EQ(static_cast<CInstallDataObtain*>(source)->LoadBigFile(path.c_str()), kDataOk);
   source->Destroy();
   // The package file is no longer held open: it can be deleted (Windows refuses an open file).
@@ -197,4 +201,4 @@ TEST(DataObtainHeap, DestroyReleasesAnOpenPackage) {
 }
 
 }  // namespace
-}  // namespace package
+}  // namespace engine

@@ -1,13 +1,13 @@
-#include "package/data_obtain.h"
+#include "engine/data_obtain.h"
 
 #include "base/path.h"
+#include "engine/engine_codes.h"
 #include "engine/integrity_check.h"
-#include "package/package_codes.h"
 #include "platform/fs.h"
 
-namespace package {
+namespace engine {
 
-CInstallDataObtain::CInstallDataObtain(engine::WorkPaths paths) : paths_(std::move(paths)) {}
+CInstallDataObtain::CInstallDataObtain(WorkPaths paths) : paths_(std::move(paths)) {}
 
 CInstallDataObtain::~CInstallDataObtain() = default;
 
@@ -16,7 +16,7 @@ void CInstallDataObtain::Destroy() { delete this; }
 uint32_t CInstallDataObtain::LoadBigFile(const char16_t* path) {
   if (!path) return kDataNullArgument;
   box_.reset();
-  box_.reset(CreateDeedBox());
+  box_.reset(package::CreateDeedBox());
   if (!box_) return kDataNoContainerObject;
   if (!platform::PathExists(path)) return kDataPackageMissing;
   if (!box_->Open(path)) return kDataNotAContainer;
@@ -30,30 +30,30 @@ uint32_t CInstallDataObtain::ObtainProductIni(const char16_t* product, const cha
   if (!product || !target_path) return kDataNullArgument;
   if (!box_) return kDataNoPackage;
   if (!box_->ExtractFix(1, product, target_path)) return kDataProductIniMissing;
-  return engine::CheckProductIni(target_path);
+  return CheckProductIni(target_path);
 }
 
 uint32_t CInstallDataObtain::ObtainComposeIni(const char16_t* compose, const char16_t* target_path) {
   if (!compose || !target_path) return kDataNullArgument;
   if (!box_) return kDataNoPackage;
   if (!box_->ExtractComposeIni(compose, target_path)) return kDataComposeIniMissing;
-  return engine::CheckCompose(target_path);
+  return CheckCompose(target_path);
 }
 
-uint32_t CInstallDataObtain::ObtainFile(const engine::FileEntry* entry, std::u16string* target_path) {
+uint32_t CInstallDataObtain::ObtainFile(const FileEntry* entry, std::u16string* target_path) {
   if (!entry || !target_path) return kDataNullArgument;
   if (!box_) return kDataNoPackage;
   std::u16string output_name = entry->file_name + u".out";
-  if (entry->flags & engine::kFilePrefixedCopies) {
+  if (entry->flags & kFilePrefixedCopies) {
     output_name = entry->source_folder + u"_" + entry->dest_folder + u"_" + output_name;
   }
   // The names come from a description; "%" and "$" destinations may hold anything.
   const std::u16string temp_name = entry->compose_name + u"_" + output_name;
-  if (!base::IsContainedRelativePath(temp_name)) return kDataNullArgument;
+  if (!base::IsContainedRelativePath(temp_name)) return kDataUnsafeName;
   *target_path = paths_.TempFilePath(temp_name);
   box_->ExtractComposeFile(entry->compose_name.c_str(), entry->source_folder.c_str(), entry->dest_folder.c_str(),
                            entry->file_name.c_str(), target_path->c_str());
   return kDataOk;
 }
 
-}  // namespace package
+}  // namespace engine
