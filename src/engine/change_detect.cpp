@@ -41,7 +41,7 @@ uint32_t MeasureComposeFiles(Compose& compose, const TargetFolders& folders) {
   uint32_t code = kOk;
   for (FileEntry& entry : compose.entries) {
     if (compose.location == ComposeLocation::kInstalled) {
-      if (!compose.owner) return kOwnerNotSet;
+      if (!compose.store) return kOwnerNotSet;
       entry.full_path = FileTargetPath(entry, folders);
     } else {
       entry.full_path = compose.EntryPath(entry, compose.location, 1);
@@ -67,6 +67,9 @@ uint32_t MeasureComposeFiles(Compose& compose) {
 uint32_t MergeComposeFiles(Compose& compose, const char16_t* new_description, ComposeLocation location,
                            const TargetFolders& folders, const FileValidityCheck& is_valid) {
   if (!new_description) return kNullArgument;
+  // Unlinked, the compose would be measured at its description's location, where its installed
+  // files are not: every file would be placed again on every run.
+  if (!compose.store) return kOwnerNotSet;
   Compose fresh(compose.paths);
   fresh.file_path = new_description;
   // Entries match by compose name: the new description is read under the installed name, so a
@@ -76,7 +79,10 @@ uint32_t MergeComposeFiles(Compose& compose, const char16_t* new_description, Co
   const uint32_t code = fresh.LoadComposeFiles();
   if (code != kOk) return code;
 
-  MeasureComposeFiles(compose, folders);
+  // A missing or unreadable installed file measures as checksum 0 and size 0, so it compares as
+  // Changed and is placed again; any other failure leaves nothing measured to compare with.
+  const uint32_t measured = MeasureComposeFiles(compose, folders);
+  if (measured != kOk && measured != kComposeFileMissing) return measured;
   fresh.SetFileStates(FileState::kNew);
   compose.SetFileStates(FileState::kRemoved);
 
@@ -128,7 +134,6 @@ uint32_t CompareProducts(Product& installed, const char16_t* new_description, Co
       std::unique_ptr<Compose> moved = std::move(fresh.composes[i]);
       fresh.composes.erase(fresh.composes.begin() + static_cast<std::ptrdiff_t>(i));
       moved->state = ComposeState::kNewOnly;
-      if (moved->owner == &fresh || !moved->owner) moved->owner = &installed;
       result->push_back(std::move(moved));
     } else if (found->state == ComposeState::kInstalledOnly) {
       found->attributes = fresh.composes[i]->attributes;

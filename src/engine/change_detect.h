@@ -5,7 +5,8 @@
 // files that need work are collected.
 //
 // Codes (engine_codes.h): 0; kComposeFileMissing (5) a file was not found when measuring;
-// kOwnerNotSet (32) installed paths asked for before the owner link was set; the loading codes
+// kOwnerNotSet (32) installed paths asked for before the compose was linked to the installed-state
+// store (Compose::LinkToStore); the loading codes
 // of Compose::LoadComposeFiles and Product::LoadProduct, passed through.
 #include <cstdint>
 #include <functional>
@@ -25,7 +26,7 @@ using FileValidityCheck = std::function<bool(const FileEntry& entry)>;
 
 // Measures every entry's file at the compose's location and stores its full path, checksum
 // (FullChecksum with kFileFullChecksum, else SampledChecksum) and size; the compose's size
-// becomes their sum. Installed files are found at FileTargetPath (the owner link must be set:
+// becomes their sum. Installed files are found at FileTargetPath (the store link must be set:
 // kOwnerNotSet otherwise), the other locations at their per-file path (build 1). A file that is
 // missing or unreadable counts as checksum 0 and size 0 and gives kComposeFileMissing once all
 // entries are measured.
@@ -39,7 +40,10 @@ uint32_t MeasureComposeFiles(Compose& compose);
 // (Unchanged, or Changed when checksum, size, fields 0-3, 6, 7, 15, compose name or folder
 // differ) or its installed entry (Removed), followed by the files only the new description
 // has (New). A new entry whose installed copy is_valid rejects carries
-// kWorkInstalledCopyInvalid. Codes: 0, 2 for a null path, or the loading code.
+// kWorkInstalledCopyInvalid. The installed entries are measured where they are installed, so the
+// compose must be linked to the store (LinkToStore) first: kOwnerNotSet otherwise, and nothing is
+// compared. A missing or unreadable installed file compares as Changed and is placed again.
+// Codes: 0; 2 for a null path; kOwnerNotSet; the loading code.
 uint32_t MergeComposeFiles(Compose& compose, const char16_t* new_description, ComposeLocation location,
                            const TargetFolders& folders, const FileValidityCheck& is_valid);
 
@@ -54,8 +58,8 @@ void CollectWorkFiles(const Compose& compose, FileEntryList* list, bool all);
 // the new attributes and becomes Both; a compose in result gains Update 1 when the new one has
 // it. Then each installed compose found in result (not InstalledOnly) makes it Both; when the
 // installed product has no compose list of its own, installed composes not in result move
-// there as InstalledOnly. Composes moved out of the new product get the installed product as
-// owner. result owns what it holds. Codes: 0, 2 for a null path, or the loading code.
+// there as InstalledOnly. result owns what it holds; composes moved out of the new product are not
+// linked to a store yet. Codes: 0, 2 for a null path, or the loading code.
 uint32_t CompareProducts(Product& installed, const char16_t* new_description, ComposeList* result);
 
 // Windows only: MergeComposeFiles with the running system's folders and IsInstallFileValid.

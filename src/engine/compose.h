@@ -22,7 +22,7 @@
 
 namespace engine {
 
-class Product;
+class ILocalInstall;
 
 // Set by the comparison of an installed and a new product; kNone before it.
 enum class ComposeState : uint32_t {
@@ -100,6 +100,13 @@ class Compose {
   }
   void SetFileStates(FileState file_state);
   void SetLocation(ComposeLocation new_location) { location = new_location; }
+  // Links the compose to the installed-state store and makes it the installed compose: its
+  // location becomes Installed, so its entries are measured where they are installed. The
+  // orchestration links every compose of a run before it loads or measures its installed files.
+  void LinkToStore(ILocalInstall* local_install) {
+    store = local_install;
+    location = ComposeLocation::kInstalled;
+  }
   // file_path := the description file of compose_name at the location (build 1); name := its stem.
   void SetFilePath(std::u16string_view compose_name, ComposeLocation at);
   // The copy of one of this compose's entries at a location (see FileEntryPath).
@@ -115,13 +122,18 @@ class Compose {
   std::u16string file_path;
   std::u16string name;  // file_path's stem, or the name it was created with
   FileEntryList entries;
-  Product* owner = nullptr;  // needed before installed paths are measured
+  // The installed-state store the compose belongs to (not owned); needed before installed paths
+  // are measured. Set by LinkToStore, which products, compose packets and uninstalling by
+  // compose name all use.
+  ILocalInstall* store = nullptr;
   ComposeState state = ComposeState::kNone;
   std::vector<std::u16string> loaded_sections;
   app::CIniReader ini;  // the compose description once loaded
   uint32_t cur_version = 1;
   uint32_t size = 0;
   std::u16string folder;  // "Version"/"Path", at most kMaxComposePath
+  // Where the description and files are measured: Source until set. AddCompose gives Type 1
+  // composes their product's location and leaves the others at Source; LinkToStore sets Installed.
   ComposeLocation location = ComposeLocation::kSource;
   bool info_loaded = false;
   ComposeAttributes attributes;

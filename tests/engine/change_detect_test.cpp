@@ -11,6 +11,7 @@
 #include "engine/change_detect.h"
 #include "engine/checksum.h"
 #include "engine/engine_codes.h"
+#include "engine/local_install.h"
 #include "support/scratch_dir.h"
 #include "engine_test_util.h"
 
@@ -32,7 +33,7 @@ std::string U8(const std::u16string& text) { return base::Utf16ToUtf8(text); }
 
 class ChangeDetectTest : public ::testing::Test {
  protected:
-  ChangeDetectTest() : paths_(dir_.path()), product_(paths_) {
+  ChangeDetectTest() : paths_(dir_.path()), product_(paths_), store_(engine::CreateLocalInstall(paths_)) {
     folders_.install_dir = paths_.InstallDir();
     folders_.system = u"C:\\Windows\\SysWOW64";
     folders_.system_for64 = u"C:\\Windows\\system32";
@@ -69,8 +70,7 @@ class ChangeDetectTest : public ::testing::Test {
     engine_test::WriteUtf16File(At(u"Install\\Compose\\Core.out"), Description(lines));
     auto compose = std::make_unique<Compose>(paths_);
     compose->SetFilePath(u"Core", ComposeLocation::kInstalled);
-    compose->SetLocation(ComposeLocation::kInstalled);
-    compose->owner = &product_;
+    compose->LinkToStore(store_.get());
     EXPECT_EQ(compose->LoadComposeFiles(), engine::kOk);
     return compose;
   }
@@ -95,6 +95,7 @@ class ChangeDetectTest : public ::testing::Test {
   testing_support::ScratchDir dir_;
   engine::WorkPaths paths_;
   engine::Product product_;
+  engine::LocalInstallPtr store_;
   engine::TargetFolders folders_;
 };
 testing_support::ScratchDir ChangeDetectTest::scratch_;
@@ -135,10 +136,10 @@ TEST_F(ChangeDetectTest, MeasureUsesTheFullChecksumWhenFlagged) {
   EXPECT_EQ(compose->entries[0].checksum, full.crc);
 }
 
-TEST_F(ChangeDetectTest, MeasureOtherLocationsAndTheOwnerRule) {
+TEST_F(ChangeDetectTest, MeasureOtherLocationsAndTheStoreRule) {
   File(u"Compose\\Core\\Source\\sub\\s.dll", "source copy");
   auto compose = Installed("s.dll=sub,,0,1,0,1,0,0,0,0,,,0,,0,0\n");
-  compose->owner = nullptr;
+  compose->store = nullptr;
   EXPECT_EQ(engine::MeasureComposeFiles(*compose, folders_), engine::kOwnerNotSet);
 
   compose->SetLocation(ComposeLocation::kSource);
@@ -155,7 +156,7 @@ TEST_F(ChangeDetectTest, MergeSetsEveryFileState) {
   File(u"Core\\invalid.dll", "marked invalid");
   File(u"Core\\moved.dll", "moves to bin");
   auto compose = Installed(Line("same.exe", "", "same", 1) + Line("changed.dll", "", "old content") +
-                           Line("removed.txt", "", "bye", 1) + Line("invalid.dll", "", "marked invalid") +
+                           Line("removed.txt", "", "bye", 0) + Line("invalid.dll", "", "marked invalid") +
                            Line("moved.dll", "", "moves to bin") + Line("lost.dll", "", "lost"));
   const std::u16string fresh =
       NewDescription(Line("new.ini", "", "new", 1) + Line("SAME.EXE", "", "same", 1) +
@@ -202,8 +203,35 @@ TEST_F(ChangeDetectTest, MergeSetsEveryFileState) {
   EXPECT_EQ(Names(all), (std::vector<std::string>{"changed.dll", "removed.txt", "invalid.dll", "moved.dll",
                                                   "lost.dll", "new.ini"}));
   engine::FileEntryList partial;
-  engine::CollectWorkFiles(*compose, &partial, false);
+  engine::CollectWorkFiles(*compose, &partial, false);  // removed.txt has field 6 = 0
   EXPECT_EQ(Names(partial), (std::vector<std::string>{"removed.txt", "new.ini"}));
+}
+
+// An ordinary compose of the installed product, as the engine holds it: unchanged files on disk
+// give no work once it is linked; unlinked it cannot be measured and nothing is compared.
+TEST_F(ChangeDetectTest, UnchangedInstalledComposeNeedsNoWork) {
+  File(u"Core\\a.exe", "a");
+  File(u"Core\\bin\\b.dll", "b");
+  const std::string lines = Line("a.exe", "", "a", 1) + Line("b.dll", "bin", "b");
+  engine_test::WriteUtf16File(At(u"Install\\Compose\\Core.out"), Description(lines));
+  engine_test::WriteUtf16File(At(u"Install\\Product\\Suite.out"), "[Version]\n[HaveCompose]\nAll=Core\n[Core]\n");
+  ASSERT_EQ(product_.LoadInstalledProduct(u"Suite"), engine::kOk);
+  Compose& core = *product_.composes.at(0);
+  ASSERT_EQ(core.attributes.type, engine::kComposeOrdinary);
+  ASSERT_EQ(core.LoadComposeFiles(), engine::kOk);
+  const std::u16string fresh = NewDescription(lines);
+
+  EXPECT_EQ(engine::MergeComposeFiles(core, fresh.c_str(), ComposeLocation::kTemp, folders_, nullptr),
+            engine::kOwnerNotSet);
+  EXPECT_EQ(core.entries[0].state, FileState::kNone);
+
+  core.LinkToStore(store_.get());
+  ASSERT_EQ(engine::MergeComposeFiles(core, fresh.c_str(), ComposeLocation::kTemp, folders_, nullptr), engine::kOk);
+  EXPECT_EQ(States(core), (std::map<std::string, FileState>{{"a.exe", FileState::kUnchanged},
+                                                            {"b.dll", FileState::kUnchanged}}));
+  engine::FileEntryList work;
+  engine::CollectWorkFiles(core, &work, true);
+  EXPECT_TRUE(work.empty());
 }
 
 TEST_F(ChangeDetectTest, InvalidMarkForcesWorkInAPartialCollection) {
@@ -265,7 +293,6 @@ TEST_F(CompareProductsTest, NewBothAndInstalledOnly) {
   // New composes come last to first, then the installed ones that the new product lacks.
   EXPECT_EQ(Summary(result), (std::vector<std::string>{"Fresh:4:u0", "Upd:3:u1", "Core:3:u0", "Old:1:u0"}));
   EXPECT_EQ(U8(result[2]->attributes.texts[1].title), "Core v2");
-  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(result[i]->owner, &product_);  // not the discarded new product
   ASSERT_EQ(product_.composes.size(), 2u);  // Old moved out
   EXPECT_EQ(product_.composes[0]->name, u"Core");
   EXPECT_EQ(product_.composes[1]->name, u"Upd");

@@ -120,11 +120,10 @@ TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
   engine::SetInstallFileValid(u"svc.exe", u"NorvMergeCore", 0);
   engine::SetInstallFileValid(u"ui.exe", u"NorvMergeCore", 1);
 
-  engine::Product owner(paths);
+  const engine::LocalInstallPtr store(engine::CreateLocalInstall(paths));
   engine::Compose compose(paths);
   compose.SetFilePath(u"NorvMergeCore", engine::ComposeLocation::kInstalled);
-  compose.SetLocation(engine::ComposeLocation::kInstalled);
-  compose.owner = &owner;
+  compose.LinkToStore(store.get());
   ASSERT_EQ(compose.LoadComposeFiles(), engine::kOk);
   ASSERT_EQ(engine::MergeComposeFiles(compose, fresh.c_str(), engine::ComposeLocation::kTemp), engine::kOk);
   ASSERT_EQ(compose.entries.size(), 2u);
