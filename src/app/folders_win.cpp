@@ -25,7 +25,7 @@ std::u16string GetInstallDir(const char16_t* suffix) {
     std::lock_guard<std::mutex> lock(g_install_dir_mutex);
     if (g_install_dir.size() < kMinCachedChars) {
       g_install_dir = ReadInstallPath();
-      if (!g_install_dir.empty() && !base::EndsWithSeparator(g_install_dir)) g_install_dir.push_back(u'\\');
+      base::AddBackslash(g_install_dir);
     }
     folder = g_install_dir;
   }
@@ -37,11 +37,9 @@ bool SetInstallPath(const char16_t* folder) { return folder && WriteInstallPath(
 
 std::u16string GetInfoUrl(const char16_t* key) {
   if (!key) return std::u16string();
-  std::u16string file = GetInstallDir(nullptr);
-  if (file.empty()) return std::u16string();
-  if (file.back() != u'\\') file.push_back(u'\\');
-  file += u"ProgData\\norvInfo.dat";
-  return platform::ReadProfileString(file, u"Url", key, kMaxPathChars);
+  const std::u16string folder = GetInstallDir();  // ends in a separator when there is one
+  if (folder.empty()) return std::u16string();
+  return platform::ReadProfileString(folder + u"ProgData\\norvInfo.dat", u"Url", key, kMaxPathChars);
 }
 
 void ResetInstallDirCacheForTesting() {

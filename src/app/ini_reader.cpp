@@ -50,26 +50,7 @@ std::u16string_view UnquotedValue(std::u16string_view value) {
 
 }  // namespace
 
-int32_t ParseIniInt(std::u16string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsIntSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  // Saturates one past the 32-bit range; the clamp below brings it back.
-  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  int64_t magnitude = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    magnitude = magnitude * 10 + (text[i] - u'0');
-    if (magnitude > kLimit) magnitude = kLimit;
-  }
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
-}
+int32_t ParseIniInt(std::u16string_view text) { return base::ParseSaturatedInt32(text, IsIntSpace); }
 
 // ---- IniEntry ----
 

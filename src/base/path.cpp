@@ -4,9 +4,13 @@ namespace base {
 
 bool EndsWithSeparator(std::u16string_view path) { return !path.empty() && IsSeparator(path.back()); }
 
+void AddBackslash(std::u16string& path) {
+  if (!path.empty() && !EndsWithSeparator(path)) path.push_back(u'\\');
+}
+
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
   std::u16string out(folder);
-  if (!out.empty() && !EndsWithSeparator(out)) out.push_back(u'\\');
+  AddBackslash(out);
   out.append(name);
   return out;
 }
@@ -37,6 +41,14 @@ bool IsContainedRelativePath(std::u16string_view name) {
       if (!part.empty() && part.find_first_not_of(u". ") == std::u16string_view::npos) return false;
       start = i + 1;
     }
+  }
+  return true;
+}
+
+bool IsPlainName(std::u16string_view name) {
+  if (!IsContainedRelativePath(name)) return false;
+  for (char16_t c : name) {
+    if (IsSeparator(c)) return false;
   }
   return true;
 }

@@ -8,6 +8,8 @@ namespace base {
 
 inline bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool EndsWithSeparator(std::u16string_view path);
+// Appends a backslash unless the path is empty or already ends in "\" or "/".
+void AddBackslash(std::u16string& path);
 
 // Joins folder and name with one backslash between them (none added when the folder is empty
 // or already ends in a separator).
@@ -23,5 +25,9 @@ std::u16string_view ParentPart(std::u16string_view path);
 // only of dots and spaces ("." and "..", and ". " or "..." which Windows reads as one of them).
 // Names taken from packages and archives must pass this before they are joined.
 bool IsContainedRelativePath(std::u16string_view name);
+
+// A single contained component (no separator at all): what a compose or product name must be
+// before it becomes part of a file name.
+bool IsPlainName(std::u16string_view name);
 
 }  // namespace base

@@ -146,4 +146,17 @@ size_t BoundedLength(const char16_t* text, size_t max_units) {
   return n;
 }
 
+std::u16string Cut(std::u16string_view text, size_t width) { return std::u16string(text.substr(0, width)); }
+
+std::vector<std::u16string_view> SplitList(std::u16string_view text, char16_t separator, bool keep_empty) {
+  std::vector<std::u16string_view> items;
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] != separator) continue;
+    if (keep_empty || i > start) items.push_back(text.substr(start, i - start));
+    start = i + 1;
+  }
+  return items;
+}
+
 }  // namespace base

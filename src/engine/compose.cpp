@@ -12,23 +12,6 @@ namespace {
 
 constexpr size_t kMaxSectionListName = 511;
 
-std::u16string Cut(std::u16string_view text, size_t width) { return std::u16string(text.substr(0, width)); }
-
-// Splits at "," keeping empty items.
-std::vector<std::u16string_view> SplitKeepingEmpty(std::u16string_view text) {
-  std::vector<std::u16string_view> items;
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = text.find(u',', start);
-    if (comma == std::u16string_view::npos) {
-      items.push_back(text.substr(start));
-      return items;
-    }
-    items.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-}
-
 bool Contains(const std::vector<std::u16string>& names, std::u16string_view name) {
   for (const std::u16string& n : names) {
     if (base::EqualsIgnoreAsciiCase(n, name)) return true;
@@ -45,8 +28,8 @@ bool Compose::LoadComposeInfo(bool reload) {
   if (attributes.type == kComposeGroupOnly) return true;
   for (size_t i = 0; i < kLanguageCount; ++i) {
     const std::u16string suffix = kLanguageSuffixes[i];
-    attributes.texts[i].title = Cut(ini.GetString(u"Info", u"Title" + suffix), kMaxTitle);
-    attributes.texts[i].detail = Cut(ini.GetString(u"Info", u"Detail" + suffix), kMaxDetail);
+    attributes.texts[i].title = base::Cut(ini.GetString(u"Info", u"Title" + suffix), kMaxTitle);
+    attributes.texts[i].detail = base::Cut(ini.GetString(u"Info", u"Detail" + suffix), kMaxDetail);
   }
   return true;
 }
@@ -72,7 +55,7 @@ uint32_t Compose::LoadComposeFiles(const char16_t* path) {
   if (have_section->EntryCount() == 0) return kEmptyHaveSection;
 
   size = static_cast<uint32_t>(ini.GetInt(u"Version", u"Size", 0));
-  folder = Cut(ini.GetString(u"Version", u"Path"), kMaxComposePath);
+  folder = base::Cut(ini.GetString(u"Version", u"Path"), kMaxComposePath);
   if (!folder.empty() && !base::IsContainedRelativePath(folder)) {
     app::LogText2(u"Error,compose path leads out of the install folder, file=", source.c_str());
     return kBadFileSection;
@@ -81,7 +64,7 @@ uint32_t Compose::LoadComposeFiles(const char16_t* path) {
   // Entries of this load share the compose name, so the file name alone finds a duplicate.
   std::unordered_set<std::u16string> seen_files;
   for (size_t k = 0; k < have_section->EntryCount(); ++k) {
-    for (std::u16string_view section_name : SplitKeepingEmpty(have_section->EntryAt(k)->Value())) {
+    for (std::u16string_view section_name : base::SplitList(have_section->EntryAt(k)->Value(), u',', true)) {
       if (section_name.size() > kMaxSectionListName) break;
       if (section_name.empty() || Contains(loaded_sections, section_name)) continue;
       const app::IniSection* section = ini.FindSection(section_name);
@@ -93,9 +76,9 @@ uint32_t Compose::LoadComposeFiles(const char16_t* path) {
       for (size_t e = 0; e < section->EntryCount(); ++e) {
         const app::IniEntry* line = section->EntryAt(e);
         FileEntry entry;
-        entry.section_name = Cut(section_name, kMaxSectionName);
+        entry.section_name = base::Cut(section_name, kMaxSectionName);
         if (!ParseFileEntry(line->Key(), line->Value(), &entry)) return kBadFileSection;
-        entry.compose_name = Cut(name, kMaxComposeName);
+        entry.compose_name = base::Cut(name, kMaxComposeName);
         entry.compose_folder = folder;
         if (!seen_files.insert(base::ToLowerAscii(entry.file_name)).second) {
           const std::u16string message =
@@ -112,7 +95,7 @@ uint32_t Compose::LoadComposeFiles(const char16_t* path) {
     for (size_t k = 0; k < options->EntryCount(); ++k) {
       const app::IniEntry* line = options->EntryAt(k);
       FileEntry* entry = FindFile(line->Key());
-      const std::vector<std::u16string_view> items = SplitKeepingEmpty(line->Value());
+      const std::vector<std::u16string_view> items = base::SplitList(line->Value(), u',', true);
       if (!entry || items.size() != 2) continue;
       OptionPair* free_pair = nullptr;
       for (OptionPair& pair : entry->options) {
@@ -125,8 +108,8 @@ uint32_t Compose::LoadComposeFiles(const char16_t* path) {
         app::LogText2(u"waring!!! option clsid one file must least then 10, clsid=", line->Value().c_str());
         continue;
       }
-      free_pair->name = Cut(items[0], kMaxOptionText);
-      free_pair->value = Cut(items[1], kMaxOptionText);
+      free_pair->name = base::Cut(items[0], kMaxOptionText);
+      free_pair->value = base::Cut(items[1], kMaxOptionText);
     }
   }
 
@@ -157,10 +140,10 @@ std::u16string ComposeInstallDir(const WorkPaths& paths, std::u16string_view com
   if (description.empty() || !reader.LoadTzFile(description)) return {};
   const app::IniEntry* path_entry = reader.GetEntry(u"Version", u"Path");
   if (!path_entry) return {};
-  const std::u16string folder = Cut(path_entry->Value(), kMaxComposePath);
+  const std::u16string folder = base::Cut(path_entry->Value(), kMaxComposePath);
   if (!folder.empty() && !base::IsContainedRelativePath(folder)) return {};
   std::u16string out = paths.InstallDir(folder);
-  if (!folder.empty() && !base::EndsWithSeparator(out)) out.push_back(u'\\');
+  if (!folder.empty()) base::AddBackslash(out);
   out.append(suffix);
   return out;
 }

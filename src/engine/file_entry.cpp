@@ -11,9 +11,7 @@
 namespace engine {
 namespace {
 
-std::u16string Cut(std::u16string_view text, size_t width) { return std::u16string(text.substr(0, width)); }
-
-std::u16string Trimmed(std::u16string_view text, size_t width) { return Cut(base::TrimBlanks(text), width); }
+std::u16string Trimmed(std::u16string_view text, size_t width) { return base::Cut(base::TrimBlanks(text), width); }
 
 bool IsCWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 

@@ -82,7 +82,7 @@ bool CLocalInstall::AddLangGroups(const char16_t* list) {
   if (!list) return false;
   std::u16string groups = GetLangGroups();
   bool added = false;
-  for (std::u16string_view item : SplitNameList(list)) added |= AppendToNameList(&groups, item);
+  for (std::u16string_view item : base::SplitList(list)) added |= AppendToNameList(&groups, item);
   if (!added) return false;
   SetString(kComposeSection, kLangGroupKey, groups);
   return SaveInstallList();
@@ -91,7 +91,7 @@ bool CLocalInstall::AddLangGroups(const char16_t* list) {
 bool CLocalInstall::RemoveLangGroups(const char16_t* list) {
   if (!list) return false;
   std::u16string groups = GetLangGroups();
-  for (std::u16string_view item : SplitNameList(list)) RemoveFromNameList(&groups, item);
+  for (std::u16string_view item : base::SplitList(list)) RemoveFromNameList(&groups, item);
   SetString(kComposeSection, kLangGroupKey, groups);
   if (!SaveInstallList()) return false;
   RemoveUpdateComposes(list);
@@ -109,7 +109,7 @@ std::u16string CLocalInstall::GetUpdateComposes() {
 bool CLocalInstall::RemoveUpdateComposes(const char16_t* list) {
   if (!list) return false;
   std::u16string composes = GetUpdateComposes();
-  for (std::u16string_view item : SplitNameList(list)) RemoveFromNameList(&composes, item);
+  for (std::u16string_view item : base::SplitList(list)) RemoveFromNameList(&composes, item);
   return SetUpdateComposes(composes.c_str());
 }
 
@@ -117,7 +117,7 @@ bool CLocalInstall::AddUpdateComposes(const char16_t* list) {
   if (!list) return false;
   std::u16string composes = GetUpdateComposes();
   bool added = false;
-  for (std::u16string_view item : SplitNameList(list)) added |= AppendToNameList(&composes, item);
+  for (std::u16string_view item : base::SplitList(list)) added |= AppendToNameList(&composes, item);
   if (!added) return false;
   return SetUpdateComposes(composes.c_str());
 }

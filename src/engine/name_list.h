@@ -4,12 +4,8 @@
 // are dropped when a list is rewritten after a removal.
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace engine {
-
-// The non-empty items, in order.
-std::vector<std::u16string_view> SplitNameList(std::u16string_view list);
 
 bool NameListContains(std::u16string_view list, std::u16string_view name);
 

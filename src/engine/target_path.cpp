@@ -24,10 +24,6 @@ std::u16string_view TrimRightWhiteSpace(std::u16string_view text) {
   return text;
 }
 
-void AppendSeparatorIfMissing(std::u16string& path) {
-  if (!base::EndsWithSeparator(path)) path.push_back(u'\\');
-}
-
 // "X:", "X:\..." or "\\server\...": what an environment form must expand to, so that a
 // reference to an unset variable never leaves a path relative to the current folder.
 bool IsAbsoluteFolder(std::u16string_view folder) {
@@ -104,10 +100,10 @@ std::u16string FileTargetPath(const FileEntry& entry, const TargetFolders& folde
   } else {
     folder = folders.install_dir;
     folder.append(compose_folder);
-    AppendSeparatorIfMissing(folder);
+    base::AddBackslash(folder);
     folder.append(dest);
   }
-  AppendSeparatorIfMissing(folder);
+  base::AddBackslash(folder);
   folder.append(entry.file_name);
   return folder;
 }
@@ -132,13 +128,13 @@ std::u16string FindInstalledFilePath(const TargetFolders& folders, std::u16strin
   std::set<std::u16string> searched;
   std::u16string current(compose_name);
   for (;;) {
-    if (!IsPlainName(current)) return std::u16string();
+    if (!base::IsPlainName(current)) return std::u16string();
     searched.insert(base::ToLowerAscii(current));
     app::CIniReader ini;
     if (!ini.LoadTzFile(paths.ComposeFilePath(current, ComposeLocation::kInstalled))) return std::u16string();
     const std::u16string compose_folder = ini.GetString(u"Version", u"Path");
     if (!IsContainedFolder(compose_folder)) return std::u16string();
-    for (std::u16string_view section_name : SplitNameList(ini.GetString(u"HaveSection", current))) {
+    for (std::u16string_view section_name : base::SplitList(ini.GetString(u"HaveSection", current))) {
       const app::IniSection* section = ini.FindSection(section_name);
       if (!section) continue;
       for (size_t i = 0; i < section->EntryCount(); ++i) {
@@ -161,7 +157,7 @@ std::u16string FindInstalledFilePath(const TargetFolders& folders, std::u16strin
     std::u16string path = folders.install_dir;
     if (!compose_folder.empty()) {
       path.append(compose_folder);
-      AppendSeparatorIfMissing(path);
+      base::AddBackslash(path);
     }
     if (!file_name.empty() && !base::IsContainedRelativePath(file_name)) return std::u16string();
     path.append(file_name);

@@ -9,14 +9,6 @@
 
 namespace engine {
 
-bool IsPlainName(std::u16string_view name) {
-  if (!base::IsContainedRelativePath(name)) return false;
-  for (char16_t c : name) {
-    if (base::IsSeparator(c)) return false;
-  }
-  return true;
-}
-
 std::u16string_view ComposePrefix(std::u16string_view compose_name) {
   const size_t dot = compose_name.find(u'.');
   if (dot == std::u16string_view::npos || dot == 0) return compose_name;
@@ -47,7 +39,7 @@ std::u16string NewTempFileName() {
 }
 
 WorkPaths::WorkPaths(std::u16string_view install_dir) : install_dir_(install_dir) {
-  if (!install_dir_.empty() && !base::EndsWithSeparator(install_dir_)) install_dir_.push_back(u'\\');
+  base::AddBackslash(install_dir_);
 }
 
 std::u16string WorkPaths::InstallDir(std::u16string_view suffix) const {
@@ -59,7 +51,7 @@ std::u16string WorkPaths::InstallDir(std::u16string_view suffix) const {
 std::u16string WorkPaths::ComposeFilePath(std::u16string_view compose_name, ComposeLocation location,
                                           uint32_t build) const {
   const std::u16string prefix(ComposePrefix(compose_name));
-  if (!IsPlainName(prefix)) return {};
+  if (!base::IsPlainName(prefix)) return {};
   const std::u16string file = prefix + u".out";
   switch (location) {
     case ComposeLocation::kSource:
@@ -80,14 +72,14 @@ std::u16string WorkPaths::ComposeFilePath(std::u16string_view compose_name, Comp
 
 std::u16string WorkPaths::ComposeDir(std::u16string_view compose_name) const {
   const std::u16string_view prefix = ComposePrefix(compose_name);
-  if (!IsPlainName(prefix)) return {};
+  if (!base::IsPlainName(prefix)) return {};
   return install_dir_ + u"Compose\\" + std::u16string(prefix) + u"\\";
 }
 
 std::u16string WorkPaths::ProductDir() const { return install_dir_ + u"Install\\Product\\"; }
 
 std::u16string WorkPaths::ProductFilePath(std::u16string_view product) const {
-  if (!IsPlainName(product)) return {};
+  if (!base::IsPlainName(product)) return {};
   return ProductDir() + std::u16string(product) + u".out";
 }
 

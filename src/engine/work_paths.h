@@ -26,9 +26,6 @@ std::u16string_view ComposePrefix(std::u16string_view compose_name);
 // "."; a name starting with "." keeps it).
 std::u16string_view FileStem(std::u16string_view path);
 
-// True when a name taken from a description can stand as one folder or file name component: it
-// passes base::IsContainedRelativePath and has no separator.
-bool IsPlainName(std::u16string_view name);
 
 // "Build_{n}" with n written with at least four digits.
 std::u16string BuildFolderName(uint32_t build);

@@ -120,23 +120,7 @@ std::string_view HeaderValue(std::string_view header, std::string_view label, si
   return header.substr(pos, end - pos);
 }
 
-int32_t ParseDecimal(std::string_view text) {
-  size_t pos = 0;
-  while (pos < text.size() && IsBlank(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
-  int64_t value = 0;
-  constexpr int64_t kLimit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
-  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-    value = value * 10 + (text[pos] - '0');
-    if (value > kLimit) value = kLimit;
-  }
-  if (negative) return static_cast<int32_t>(-value);
-  return value >= kLimit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
-}
+int32_t ParseDecimal(std::string_view text) { return base::ParseSaturatedInt32(text, IsBlank); }
 
 int32_t StatusCode(std::string_view header) { return ParseDecimal(HeaderValue(header, "HTTP/1.", 1)); }
 

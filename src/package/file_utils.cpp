@@ -64,10 +64,6 @@ bool CreatePath(const char16_t* path) {
   return true;
 }
 
-void AddBackslash(std::u16string& path) {
-  if (!path.empty() && !base::EndsWithSeparator(path)) path.push_back(u'\\');
-}
-
 std::unique_ptr<uint8_t[]> ReadWholeFile(const char16_t* path, uint32_t* size) {
   if (size) *size = 0;
   if (IsEmpty(path)) return nullptr;
@@ -116,11 +112,8 @@ void DeleteTree(const char16_t* folder, bool remove_root) {
   if (root.empty() || !platform::PathExists(root)) return;
   std::vector<platform::DirEntry> entries;
   platform::ListDirectory(root, &entries);
-  const bool add_separator = root.size() >= 2 && root.back() != u'\\';
   for (const platform::DirEntry& entry : entries) {
-    std::u16string child = root;
-    if (add_separator) child.push_back(u'\\');
-    child += entry.name;
+    const std::u16string child = base::JoinPath(root, entry.name);
     if (entry.is_link) {
       // A link into another folder goes as a link: what it points to is not ours to delete.
       if (!(entry.is_directory && platform::RemoveDirectoryOne(child))) platform::DeleteFileAt(child);
@@ -145,7 +138,7 @@ void RemoveEmptyFolders(const char16_t* folder, bool remove_root) {
     // Only names without a dot are visited (the "*." listing): a folder named like a version
     // number ("1.0") is kept with everything in it.
     if (!entry.is_directory || entry.is_link || entry.name.find(u'.') != std::u16string::npos) continue;
-    RemoveEmptyFolders((root + u"\\" + entry.name).c_str(), true);
+    RemoveEmptyFolders(base::JoinPath(root, entry.name).c_str(), true);
   }
   if (remove_root) platform::RemoveDirectoryOne(root);
 }

@@ -11,9 +11,6 @@ namespace package {
 // its last component is left out. Returns false only for a null or empty path.
 bool CreatePath(const char16_t* path);
 
-// Appends a backslash unless the path is empty or already ends in "\" or "/".
-void AddBackslash(std::u16string& path);
-
 // The whole file in a new buffer of its length plus one, with a zero byte after the data;
 // *size receives the number of bytes read. Null for a null path, a file that cannot be opened or
 // read, or an empty file.

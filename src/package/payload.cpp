@@ -154,7 +154,7 @@ bool ExtractPayloadPart(std::u16string_view program_path, std::u16string_view de
 std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16string_view work_dir,
                                    std::u16string* download_url) {
   std::u16string work(work_dir);
-  if (!base::EndsWithSeparator(work)) work.push_back(u'\\');
+  base::AddBackslash(work);
   const std::u16string style = work + kSkinFolderName;
   if (!platform::IsDirectory(work)) platform::CreateDirectoryDefaultSecurity(work);
   if (!platform::IsDirectory(style)) platform::CreateDirectoryDefaultSecurity(style);

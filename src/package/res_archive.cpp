@@ -191,7 +191,7 @@ int ExtractArchiveFile(const char16_t* file, const char16_t* folder, int index) 
   for (size_t i = 0; i < archives.size(); ++i) {
     if (index != -1 && static_cast<size_t>(index) != i) continue;
     std::u16string destination = folder;
-    if (!base::EndsWithSeparator(destination)) destination.push_back(u'\\');
+    base::AddBackslash(destination);
     if (!one_destination) destination += base::NumberToUtf16(static_cast<int64_t>(i)) + u"\\";
     std::printf("Extract to %s\n", ToConsole(destination).c_str());
     for (const ResArchiveEntry& entry : archives[i].entries) ExtractResEntry(in, archives[i], entry, destination);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "base/strings.h"
 #include "package/package_test_files.h"
 #include "support/message_box_recorder.h"
@@ -56,12 +57,12 @@ TEST(CreatePath, CreatesEveryMissingFolderButNotTheFile) {
   EXPECT_FALSE(package::CreatePath(u""));
 }
 
-TEST(CreatePath, AddBackslashOnlyWhereNoSeparatorEnds) {
+TEST(AddBackslash, OnlyWhereNoSeparatorEnds) {
   const std::pair<std::u16string, std::u16string> cases[] = {
       {u"", u""}, {u"C:\\a", u"C:\\a\\"}, {u"C:\\a\\", u"C:\\a\\"}, {u"C:/a/", u"C:/a/"}, {u"x", u"x\\"}};
   for (const auto& [in, out] : cases) {
     std::u16string path = in;
-    package::AddBackslash(path);
+    base::AddBackslash(path);
     EXPECT_EQ(path, out);
   }
 }

@@ -163,7 +163,7 @@ int Extract(const Args& args) {
   for (size_t i = 0; i < archives.size(); ++i) {
     if (one_index && i != index) continue;
     std::u16string destination = output;
-    package::AddBackslash(destination);
+    base::AddBackslash(destination);
     if (!one_index && archives.size() > 1) destination += base::NumberToUtf16(static_cast<int64_t>(i)) + u"\\";
     for (const auto& entry : archives[i].entries) {
       progress.Advance(1);
