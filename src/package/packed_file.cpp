@@ -9,6 +9,7 @@
 #include "base/byte_reader.h"
 #include "base/byte_writer.h"
 #include "base/crc32.h"
+#include "base/unique_any.h"
 #include "package/file_utils.h"
 
 namespace package {
@@ -25,22 +26,16 @@ constexpr size_t kTrailerSize = 8;
 constexpr uint32_t kOutputSlice = 1u << 18;
 constexpr size_t kDeflateInputSlice = 1u << 20;
 
-// Raw inflate state released on every path out of the decoder.
-class RawInflater {
- public:
-  RawInflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
-  ~RawInflater() {
-    if (ok_) inflateEnd(&stream_);
-  }
-  RawInflater(const RawInflater&) = delete;
-  RawInflater& operator=(const RawInflater&) = delete;
-  bool ok() const { return ok_; }
-  z_stream* stream() { return &stream_; }
-
- private:
-  z_stream stream_{};
-  bool ok_ = false;
+// A z_stream set up by inflateInit2 / deflateInit2, ended on every path out of its user.
+template <auto kEnd>
+struct ZStreamTraits : base::KeepsErrno {
+  using Handle = z_stream*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { kEnd(h); }
 };
+using InflatingStream = base::UniqueAny<ZStreamTraits<inflateEnd>>;
+using DeflatingStream = base::UniqueAny<ZStreamTraits<deflateEnd>>;
 
 std::unique_ptr<uint8_t[]> AllocateOutput(uint32_t capacity) {
   // One spare byte so that a zero capacity still gives a valid pointer.
@@ -83,9 +78,10 @@ int DecodeGzipMember(const uint8_t* input, uint32_t input_length, uint8_t* outpu
     return kGzipOutputTooSmall;
   }
 
-  RawInflater inflater;
-  if (!inflater.ok()) return kGzipFormatError;
-  z_stream* zs = inflater.stream();
+  z_stream stream{};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kGzipFormatError;
+  const InflatingStream inflating(&stream);
+  z_stream* zs = &stream;
   zs->next_in = const_cast<Bytef*>(reader.Current());
   zs->avail_in = static_cast<uInt>(reader.Remaining());
 
@@ -165,11 +161,9 @@ bool EncodeGzipMember(const uint8_t* data, size_t size, std::vector<uint8_t>* me
   if ((!data && size) || !member || size > 0xFFFFFFFEu) return false;
   z_stream zs{};
   if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  DeflatingStream deflating(&zs);
   const uLong bound = deflateBound(&zs, static_cast<uLong>(size));
-  if (bound > 0xFFFFFFFFu - kGzipMemberOverhead) {
-    deflateEnd(&zs);
-    return false;
-  }
+  if (bound > 0xFFFFFFFFu - kGzipMemberOverhead) return false;
   member->assign({kGzipId1, kGzipId2, kMethodDeflate});
   member->resize(3 + bound);
   zs.next_out = member->data() + 3;
@@ -187,7 +181,7 @@ bool EncodeGzipMember(const uint8_t* data, size_t size, std::vector<uint8_t>* me
     if (last && rc == Z_OK) rc = Z_BUF_ERROR;  // the bound was not enough: cannot happen
   }
   const size_t written = static_cast<size_t>(zs.total_out);
-  deflateEnd(&zs);
+  deflating.reset();  // zlib's state is freed before the trailer is computed
   if (rc != Z_STREAM_END) return false;
   member->resize(3 + written);
   base::ByteWriter trailer;

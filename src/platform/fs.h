@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/unique_any.h"
+#include "platform/last_error.h"
+
 namespace platform {
 
 enum class FileAccess {
@@ -25,20 +28,15 @@ enum class FileDisposition {
 enum class FileShare { kRead, kReadWrite };
 
 // A move-only owner of an open file. Failed operations leave the platform's error code for
-// LastErrorCode().
+// LastErrorCode(); closing keeps it.
 class File {
  public:
   File() = default;
-  ~File();
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
 
   static File Open(std::u16string_view path, FileAccess access, FileDisposition disposition,
                    FileShare share = FileShare::kReadWrite);
 
-  bool IsOpen() const { return handle_ != kInvalid; }
+  bool IsOpen() const { return static_cast<bool>(handle_); }
   // Reads up to size bytes; *done receives the count (0 at the end of the file).
   bool Read(void* buffer, size_t size, size_t* done);
   // Reads exactly size bytes or fails.
@@ -49,12 +47,19 @@ class File {
   // Cuts the file at the current position.
   bool TruncateHere();
   bool Size(uint64_t* size) const;
-  void Close();
+  void Close() { handle_.reset(); }
 
  private:
-  static constexpr intptr_t kInvalid = -1;
+  // The platform's handle as an integer (a HANDLE on Windows, a descriptor on the host); the
+  // platform's file layer closes it.
+  struct HandleTraits : KeepsLastError {
+    using Handle = intptr_t;
+    static Handle Invalid() { return -1; }
+    static bool IsValid(Handle h) { return h != -1; }
+    static void Close(Handle h);
+  };
   explicit File(intptr_t handle) : handle_(handle) {}
-  intptr_t handle_ = kInvalid;
+  base::UniqueAny<HandleTraits> handle_;
 };
 
 struct DirEntry {

@@ -14,8 +14,7 @@ struct OsVersionFacts {
   uint32_t major = 0;
   uint32_t minor = 0;
   uint32_t service_pack_major = 0;
-  // True when the process runs on 64-bit Windows: always in a 64-bit build, and for a 32-bit
-  // build when the platform reports it as running under WOW64.
+  // True when the process runs on 64-bit Windows: always in the (64-bit only) Windows build.
   bool is_64bit_windows = false;
 };
 
@@ -23,7 +22,7 @@ struct OsVersionFacts {
 // which has no Windows version); *facts then keeps its zero values.
 bool QueryOsVersion(OsVersionFacts* facts);
 
-// Whether the process runs under 64-bit Windows; false when the platform cannot tell.
+// Whether the process runs under 64-bit Windows: always in the Windows build, never on the host.
 bool IsRunningUnder64BitWindows();
 
 }  // namespace platform

@@ -16,6 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/unique_any.h"
+#include "platform/last_error.h"
+
 namespace platform {
 
 constexpr uint32_t kRegOk = 0;
@@ -49,15 +52,10 @@ enum class RegStringCheck {
 
 enum class RegTerminator { kIncluded, kOmitted };
 
-// A move-only owner of an open key.
+// A move-only owner of an open key. Closing keeps the thread's last error.
 class RegKey {
  public:
   RegKey() = default;
-  ~RegKey();
-  RegKey(RegKey&& other) noexcept;
-  RegKey& operator=(RegKey&& other) noexcept;
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
 
   // Opens an existing key; *key is left closed on failure.
   static uint32_t Open(RegRoot root, std::u16string_view subkey, RegAccess access, RegKey* key);
@@ -67,8 +65,8 @@ class RegKey {
   uint32_t OpenChild(std::u16string_view subkey, RegAccess access, RegKey* key) const;
   uint32_t CreateChild(std::u16string_view subkey, RegAccess access, RegKey* key) const;
 
-  bool IsOpen() const { return handle_ != nullptr; }
-  void Close();
+  bool IsOpen() const { return static_cast<bool>(handle_); }
+  void Close() { handle_.reset(); }
 
   // Raw data and type of a value; kRegMoreData when it holds more than max_bytes bytes.
   uint32_t ReadValue(std::u16string_view name, size_t max_bytes, RegType* type,
@@ -91,10 +89,17 @@ class RegKey {
   uint32_t ListValueNames(std::vector<std::u16string>* names) const;
 
   // The platform handle (an HKEY), for Windows code that needs a call not offered here.
-  void* native() const { return handle_; }
+  void* native() const { return handle_.get(); }
 
  private:
-  void* handle_ = nullptr;
+  // The HKEY; the Windows body closes it.
+  struct HandleTraits : KeepsLastError {
+    using Handle = void*;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h);
+  };
+  base::UniqueAny<HandleTraits> handle_;
 };
 
 // Deletes the key with all its subkeys and values. kRegNotFound when it does not exist.

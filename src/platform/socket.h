@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/unique_any.h"
+
 namespace platform {
 
 // Starts the socket library (WSAStartup 2.2); returns 0 or the library's error code. Every
@@ -27,20 +29,15 @@ int ResolveWithGetAddrInfo(const std::string& ansi_host, const std::string& port
 // gethostbyname's first address, with the given port. False when the name is not found.
 bool ResolveWithGetHostByName(const std::string& ansi_host, uint16_t port, Ipv4Endpoint* out);
 
-// A move-only TCP socket.
+// A move-only TCP socket. Closing keeps the socket error.
 class TcpSocket {
  public:
   TcpSocket() = default;
-  ~TcpSocket();
-  TcpSocket(TcpSocket&& other) noexcept;
-  TcpSocket& operator=(TcpSocket&& other) noexcept;
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
 
   // An IPv4 stream socket; not open on failure.
   static TcpSocket Create();
-  bool IsOpen() const { return handle_ != kInvalid; }
-  void Close();
+  bool IsOpen() const { return static_cast<bool>(handle_); }
+  void Close() { handle_.reset(); }
 
   // Time-outs of single receive and send calls; 0 waits without limit.
   bool SetReceiveTimeout(uint32_t milliseconds);
@@ -52,9 +49,18 @@ class TcpSocket {
   int Receive(void* buffer, size_t size);
 
  private:
-  static constexpr intptr_t kInvalid = -1;
+  // The platform's socket as an integer (a SOCKET on Windows, a descriptor on the host); the
+  // platform's socket layer closes it and keeps the socket error (WSAGetLastError, errno).
+  struct HandleTraits {
+    using Handle = intptr_t;
+    static Handle Invalid() { return -1; }
+    static bool IsValid(Handle h) { return h != -1; }
+    static void Close(Handle h);
+    static uint32_t SaveError();
+    static void RestoreError(uint32_t error);
+  };
   explicit TcpSocket(intptr_t handle) : handle_(handle) {}
-  intptr_t handle_ = kInvalid;
+  base::UniqueAny<HandleTraits> handle_;
 };
 
 }  // namespace platform

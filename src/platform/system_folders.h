@@ -18,10 +18,8 @@ bool GetSystemFolder(std::u16string* folder);
 // the system folder itself.
 bool GetSystemFolderFor32BitFiles(std::u16string* folder);
 
-// The real 64-bit system folder, true only when the program runs under 64-bit Windows. A
-// 32-bit build reads it with file-system redirection switched off, which needs
-// IsWow64Process, Wow64DisableWow64FsRedirection and Wow64RevertWow64FsRedirection (looked up
-// at run time; false when one is missing or IsWow64Process reports false).
+// The real 64-bit system folder, true only when the program runs under 64-bit Windows: in the
+// (64-bit only) Windows build the system folder itself.
 bool GetSystemDirectoryFor64(std::u16string* folder);
 
 // Replaces every %NAME% whose variable is set by its value; other text, including references

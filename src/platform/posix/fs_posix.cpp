@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "base/strings.h"
+#include "base/unique_any.h"
 #include "platform/fs.h"
 
 namespace platform {
@@ -26,18 +27,18 @@ bool Fail() {
   g_last_error = static_cast<uint32_t>(errno);
   return false;
 }
+
+int AsFd(intptr_t handle) { return static_cast<int>(handle); }
+
+struct DirTraits : base::KeepsErrno {
+  using Handle = DIR*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::closedir(h); }
+};
 }  // namespace
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
+void File::HandleTraits::Close(Handle h) { ::close(AsFd(h)); }
 
 File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare) {
   int flags = access == FileAccess::kRead ? O_RDONLY : O_RDWR;
@@ -49,13 +50,13 @@ File File::Open(std::u16string_view path, FileAccess access, FileDisposition dis
     Fail();
     return File();
   }
+  File file(fd);
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
     g_last_error = EISDIR;
     return File();
   }
-  return File(fd);
+  return file;
 }
 
 bool File::Read(void* buffer, size_t size, size_t* done) {
@@ -63,7 +64,7 @@ bool File::Read(void* buffer, size_t size, size_t* done) {
   if (!IsOpen()) return false;
   char* out = static_cast<char*>(buffer);
   while (size > 0) {
-    const ssize_t got = ::read(static_cast<int>(handle_), out, size);
+    const ssize_t got = ::read(AsFd(handle_.get()), out, size);
     if (got < 0) {
       if (errno == EINTR) continue;
       return Fail();
@@ -85,7 +86,7 @@ bool File::Write(const void* data, size_t size) {
   if (!IsOpen()) return false;
   const char* in = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t put = ::write(static_cast<int>(handle_), in, size);
+    const ssize_t put = ::write(AsFd(handle_.get()), in, size);
     if (put < 0) {
       if (errno == EINTR) continue;
       return Fail();
@@ -97,27 +98,22 @@ bool File::Write(const void* data, size_t size) {
 }
 
 bool File::SeekTo(uint64_t position) {
-  return IsOpen() && (::lseek(static_cast<int>(handle_), static_cast<off_t>(position), SEEK_SET) >= 0 || Fail());
+  return IsOpen() && (::lseek(AsFd(handle_.get()), static_cast<off_t>(position), SEEK_SET) >= 0 || Fail());
 }
 
-bool File::SeekToEnd() { return IsOpen() && (::lseek(static_cast<int>(handle_), 0, SEEK_END) >= 0 || Fail()); }
+bool File::SeekToEnd() { return IsOpen() && (::lseek(AsFd(handle_.get()), 0, SEEK_END) >= 0 || Fail()); }
 
 bool File::TruncateHere() {
   if (!IsOpen()) return false;
-  const off_t position = ::lseek(static_cast<int>(handle_), 0, SEEK_CUR);
-  return (position >= 0 && ::ftruncate(static_cast<int>(handle_), position) == 0) || Fail();
+  const off_t position = ::lseek(AsFd(handle_.get()), 0, SEEK_CUR);
+  return (position >= 0 && ::ftruncate(AsFd(handle_.get()), position) == 0) || Fail();
 }
 
 bool File::Size(uint64_t* size) const {
   struct stat st;
-  if (!IsOpen() || fstat(static_cast<int>(handle_), &st) != 0) return Fail();
+  if (!IsOpen() || fstat(AsFd(handle_.get()), &st) != 0) return Fail();
   *size = static_cast<uint64_t>(st.st_size);
   return true;
-}
-
-void File::Close() {
-  if (IsOpen()) ::close(static_cast<int>(handle_));
-  handle_ = kInvalid;
 }
 
 bool PathExists(std::u16string_view path) {
@@ -156,9 +152,9 @@ bool SetNormalAttributes(std::u16string_view path) {
 bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries) {
   entries->clear();
   const std::string base_path = NativePath(folder);
-  DIR* dir = ::opendir(base_path.empty() ? "." : base_path.c_str());
+  const base::UniqueAny<DirTraits> dir(::opendir(base_path.empty() ? "." : base_path.c_str()));
   if (!dir) return Fail();
-  while (dirent* e = ::readdir(dir)) {
+  while (dirent* e = ::readdir(dir.get())) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     std::string full = base_path;
@@ -169,7 +165,6 @@ bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries) {
     entries->push_back(
         {base::Utf8ToUtf16(name), known && S_ISDIR(st.st_mode), name[0] == '.', known && S_ISLNK(st.st_mode)});
   }
-  ::closedir(dir);
   return true;
 }
 

@@ -80,14 +80,14 @@ TcpSocket TcpSocket::Create() {
   return TcpSocket(fd);
 }
 
-void TcpSocket::Close() {
-  if (!IsOpen()) return;
-  ::close(AsFd(handle_));
-  handle_ = kInvalid;
-}
+void TcpSocket::HandleTraits::Close(Handle h) { ::close(AsFd(h)); }
+uint32_t TcpSocket::HandleTraits::SaveError() { return static_cast<uint32_t>(errno); }
+void TcpSocket::HandleTraits::RestoreError(uint32_t error) { errno = static_cast<int>(error); }
 
-bool TcpSocket::SetReceiveTimeout(uint32_t milliseconds) { return SetTimeout(handle_, SO_RCVTIMEO, milliseconds); }
-bool TcpSocket::SetSendTimeout(uint32_t milliseconds) { return SetTimeout(handle_, SO_SNDTIMEO, milliseconds); }
+bool TcpSocket::SetReceiveTimeout(uint32_t milliseconds) {
+  return SetTimeout(handle_.get(), SO_RCVTIMEO, milliseconds);
+}
+bool TcpSocket::SetSendTimeout(uint32_t milliseconds) { return SetTimeout(handle_.get(), SO_SNDTIMEO, milliseconds); }
 
 bool TcpSocket::Connect(const Ipv4Endpoint& endpoint) {
   sockaddr_in address = {};
@@ -96,7 +96,7 @@ bool TcpSocket::Connect(const Ipv4Endpoint& endpoint) {
   address.sin_port = htons(endpoint.port);
   int result;
   do {
-    result = connect(AsFd(handle_), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    result = connect(AsFd(handle_.get()), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   } while (result != 0 && errno == EINTR);
   return result == 0 || Fail();
 }
@@ -105,7 +105,7 @@ int TcpSocket::Send(const void* data, size_t size) {
   if (size > INT_MAX) size = INT_MAX;
   ssize_t sent;
   do {
-    sent = send(AsFd(handle_), data, size, MSG_NOSIGNAL);
+    sent = send(AsFd(handle_.get()), data, size, MSG_NOSIGNAL);
   } while (sent < 0 && errno == EINTR);
   if (sent < 0) {
     Fail();
@@ -118,7 +118,7 @@ int TcpSocket::Receive(void* buffer, size_t size) {
   if (size > INT_MAX) size = INT_MAX;
   ssize_t got;
   do {
-    got = recv(AsFd(handle_), buffer, size, 0);
+    got = recv(AsFd(handle_.get()), buffer, size, 0);
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
     Fail();

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/file_times.h"
-#include "platform/win/unique_any.h"
+#include "platform/win/unique_handles.h"
 #include "platform/win/wstr.h"
 
 namespace platform {

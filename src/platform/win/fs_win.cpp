@@ -2,7 +2,7 @@
 
 #include "platform/fs.h"
 #include "platform/win/security.h"
-#include "platform/win/unique_any.h"
+#include "platform/win/unique_handles.h"
 #include "platform/win/wstr.h"
 
 namespace platform {
@@ -11,16 +11,7 @@ std::u16string Terminated(std::u16string_view s) { return std::u16string(s); }
 HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
+void File::HandleTraits::Close(Handle h) { CloseHandle(AsHandle(h)); }
 
 File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare share) {
   const std::u16string p = Terminated(path);
@@ -45,7 +36,7 @@ bool File::Read(void* buffer, size_t size, size_t* done) {
   while (size > 0) {
     const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
     DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), out, chunk, &got, nullptr)) return false;
+    if (!ReadFile(AsHandle(handle_.get()), out, chunk, &got, nullptr)) return false;
     if (got == 0) break;
     *done += got;
     out += got;
@@ -65,7 +56,7 @@ bool File::Write(const void* data, size_t size) {
   while (size > 0) {
     const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(AsHandle(handle_), in, chunk, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(AsHandle(handle_.get()), in, chunk, &written, nullptr) || written == 0) return false;
     in += written;
     size -= written;
   }
@@ -75,30 +66,21 @@ bool File::Write(const void* data, size_t size) {
 bool File::SeekTo(uint64_t position) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
-  return IsOpen() && SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN);
+  return IsOpen() && SetFilePointerEx(AsHandle(handle_.get()), to, nullptr, FILE_BEGIN);
 }
 
 bool File::SeekToEnd() {
   LARGE_INTEGER zero = {};
-  return IsOpen() && SetFilePointerEx(AsHandle(handle_), zero, nullptr, FILE_END);
+  return IsOpen() && SetFilePointerEx(AsHandle(handle_.get()), zero, nullptr, FILE_END);
 }
 
-bool File::TruncateHere() { return IsOpen() && SetEndOfFile(AsHandle(handle_)); }
+bool File::TruncateHere() { return IsOpen() && SetEndOfFile(AsHandle(handle_.get())); }
 
 bool File::Size(uint64_t* size) const {
   LARGE_INTEGER s;
-  if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_), &s)) return false;
+  if (!IsOpen() || !GetFileSizeEx(AsHandle(handle_.get()), &s)) return false;
   *size = static_cast<uint64_t>(s.QuadPart);
   return true;
-}
-
-void File::Close() {
-  if (IsOpen()) {
-    const DWORD error = GetLastError();
-    CloseHandle(AsHandle(handle_));
-    SetLastError(error);
-  }
-  handle_ = kInvalid;
 }
 
 bool PathExists(std::u16string_view path) {

@@ -3,33 +3,10 @@
 #include "platform/os_version.h"
 
 namespace platform {
-namespace {
 
-#if !defined(_WIN64)
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-
-// Looked up by name once: systems before XP SP2 lack the export.
-IsWow64ProcessFn IsWow64ProcessEntry() {
-  static const IsWow64ProcessFn entry = [] {
-    HMODULE kernel = GetModuleHandleW(L"kernel32");
-    return kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
-                  : nullptr;
-  }();
-  return entry;
-}
-#endif
-
-}  // namespace
-
-bool IsRunningUnder64BitWindows() {
-#if defined(_WIN64)
-  return true;
-#else
-  IsWow64ProcessFn is_wow64 = IsWow64ProcessEntry();
-  BOOL wow64 = FALSE;
-  return is_wow64 && is_wow64(GetCurrentProcess(), &wow64) && wow64;
-#endif
-}
+// The project builds only for 64-bit Windows.
+static_assert(sizeof(void*) == 8, "the Windows build is 64-bit only");
+bool IsRunningUnder64BitWindows() { return true; }
 
 bool QueryOsVersion(OsVersionFacts* facts) {
   if (!facts) return false;

@@ -1,8 +1,7 @@
 #include <windows.h>
 
-#include <utility>
-
 #include "platform/registry.h"
+#include "platform/win/unique_handles.h"
 #include "platform/win/wstr.h"
 
 namespace platform {
@@ -30,9 +29,9 @@ REGSAM AccessMask(RegAccess access) {
 
 HKEY AsKey(void* h) { return static_cast<HKEY>(h); }
 
-uint32_t OpenUnder(HKEY parent, std::u16string_view subkey, RegAccess access, bool create, RegKey* key,
-                   void** out) {
-  key->Close();
+// *out is the storage of an owner already emptied (put()); it receives the opened key and stays
+// empty on failure.
+uint32_t OpenUnder(HKEY parent, std::u16string_view subkey, RegAccess access, bool create, void** out) {
   const std::u16string name(subkey);
   HKEY opened = nullptr;
   LONG rc;
@@ -51,22 +50,19 @@ uint32_t OpenUnder(HKEY parent, std::u16string_view subkey, RegAccess access, bo
 std::u16string ValueName(std::u16string_view name) { return std::u16string(name); }
 
 uint32_t DeleteTreeUnder(HKEY parent, const std::u16string& subkey) {
-  HKEY key = nullptr;
-  LONG rc = RegOpenKeyExW(parent, as_wcstr(subkey), 0, KEY_ALL_ACCESS, &key);
+  UniqueRegKey key;
+  LONG rc = RegOpenKeyExW(parent, as_wcstr(subkey), 0, KEY_ALL_ACCESS, key.put());
   if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
   // Deleting while enumerating shifts the indexes, so always take the first subkey again.
   for (;;) {
     wchar_t child[256];
     DWORD length = 256;
-    rc = RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr);
+    rc = RegEnumKeyExW(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) break;
-    const uint32_t child_rc = DeleteTreeUnder(key, std::u16string(as_u16cstr(child), length));
-    if (child_rc != kRegOk) {
-      RegCloseKey(key);
-      return child_rc;
-    }
+    const uint32_t child_rc = DeleteTreeUnder(key.get(), std::u16string(as_u16cstr(child), length));
+    if (child_rc != kRegOk) return child_rc;
   }
-  RegCloseKey(key);
+  key.reset();  // our handle goes before the key is deleted
   if (rc != ERROR_NO_MORE_ITEMS) return static_cast<uint32_t>(rc);
   return static_cast<uint32_t>(RegDeleteKeyW(parent, as_wcstr(subkey)));
 }
@@ -90,41 +86,24 @@ uint32_t ListNames(void* handle, std::vector<std::u16string>* names, Enumerate e
 
 }  // namespace
 
-RegKey::~RegKey() { Close(); }
-RegKey::RegKey(RegKey&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
-}
-
-void RegKey::Close() {
-  if (handle_) {
-    const DWORD error = GetLastError();
-    RegCloseKey(AsKey(handle_));
-    SetLastError(error);
-  }
-  handle_ = nullptr;
-}
+void RegKey::HandleTraits::Close(Handle h) { RegCloseKey(AsKey(h)); }
 
 uint32_t RegKey::Open(RegRoot root, std::u16string_view subkey, RegAccess access, RegKey* key) {
-  return OpenUnder(RootHandle(root), subkey, access, false, key, &key->handle_);
+  return OpenUnder(RootHandle(root), subkey, access, false, key->handle_.put());
 }
 
 uint32_t RegKey::Create(RegRoot root, std::u16string_view subkey, RegAccess access, RegKey* key) {
-  return OpenUnder(RootHandle(root), subkey, access, true, key, &key->handle_);
+  return OpenUnder(RootHandle(root), subkey, access, true, key->handle_.put());
 }
 
 uint32_t RegKey::OpenChild(std::u16string_view subkey, RegAccess access, RegKey* key) const {
   if (!handle_) return ERROR_INVALID_HANDLE;
-  return OpenUnder(AsKey(handle_), subkey, access, false, key, &key->handle_);
+  return OpenUnder(AsKey(handle_.get()), subkey, access, false, key->handle_.put());
 }
 
 uint32_t RegKey::CreateChild(std::u16string_view subkey, RegAccess access, RegKey* key) const {
   if (!handle_) return ERROR_INVALID_HANDLE;
-  return OpenUnder(AsKey(handle_), subkey, access, true, key, &key->handle_);
+  return OpenUnder(AsKey(handle_.get()), subkey, access, true, key->handle_.put());
 }
 
 uint32_t RegKey::ReadValue(std::u16string_view name, size_t max_bytes, RegType* type,
@@ -135,12 +114,12 @@ uint32_t RegKey::ReadValue(std::u16string_view name, size_t max_bytes, RegType* 
   const std::u16string value_name = ValueName(name);
   DWORD value_type = 0;
   DWORD size = 0;
-  LONG rc = RegQueryValueExW(AsKey(handle_), as_wcstr(value_name), nullptr, &value_type, nullptr, &size);
+  LONG rc = RegQueryValueExW(AsKey(handle_.get()), as_wcstr(value_name), nullptr, &value_type, nullptr, &size);
   if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
   if (size > max_bytes) return kRegMoreData;
   // The value may change between the two calls; the second is bounded by the buffer all the same.
   data->resize(size);
-  rc = RegQueryValueExW(AsKey(handle_), as_wcstr(value_name), nullptr, &value_type,
+  rc = RegQueryValueExW(AsKey(handle_.get()), as_wcstr(value_name), nullptr, &value_type,
                         size ? data->data() : nullptr, &size);
   if (rc != ERROR_SUCCESS) {
     data->clear();
@@ -182,7 +161,7 @@ uint32_t RegKey::WriteString(std::u16string_view name, std::u16string_view value
   const std::u16string text(value);
   const size_t bytes = text.size() * 2 + (terminator == RegTerminator::kIncluded ? 2 : 0);
   if (bytes > 0xFFFFFFFFu) return ERROR_INVALID_PARAMETER;
-  return static_cast<uint32_t>(RegSetValueExW(AsKey(handle_), as_wcstr(value_name), 0, REG_SZ,
+  return static_cast<uint32_t>(RegSetValueExW(AsKey(handle_.get()), as_wcstr(value_name), 0, REG_SZ,
                                               reinterpret_cast<const BYTE*>(text.c_str()),
                                               static_cast<DWORD>(bytes)));
 }
@@ -203,24 +182,24 @@ uint32_t RegKey::WriteDword(std::u16string_view name, uint32_t value) const {
   if (!handle_) return ERROR_INVALID_HANDLE;
   const std::u16string value_name = ValueName(name);
   const DWORD data = value;
-  return static_cast<uint32_t>(RegSetValueExW(AsKey(handle_), as_wcstr(value_name), 0, REG_DWORD,
+  return static_cast<uint32_t>(RegSetValueExW(AsKey(handle_.get()), as_wcstr(value_name), 0, REG_DWORD,
                                               reinterpret_cast<const BYTE*>(&data), sizeof(data)));
 }
 
 uint32_t RegKey::DeleteValue(std::u16string_view name) const {
   if (!handle_) return ERROR_INVALID_HANDLE;
   const std::u16string value_name = ValueName(name);
-  return static_cast<uint32_t>(RegDeleteValueW(AsKey(handle_), as_wcstr(value_name)));
+  return static_cast<uint32_t>(RegDeleteValueW(AsKey(handle_.get()), as_wcstr(value_name)));
 }
 
 uint32_t RegKey::ListSubkeys(std::vector<std::u16string>* names) const {
-  return ListNames<256>(handle_, names, [](HKEY key, DWORD index, wchar_t* name, DWORD* length) {
+  return ListNames<256>(handle_.get(), names, [](HKEY key, DWORD index, wchar_t* name, DWORD* length) {
     return RegEnumKeyExW(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
   });
 }
 
 uint32_t RegKey::ListValueNames(std::vector<std::u16string>* names) const {
-  return ListNames<16384>(handle_, names, [](HKEY key, DWORD index, wchar_t* name, DWORD* length) {
+  return ListNames<16384>(handle_.get(), names, [](HKEY key, DWORD index, wchar_t* name, DWORD* length) {
     return RegEnumValueW(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
   });
 }

@@ -2,6 +2,8 @@
 
 #include <aclapi.h>
 
+#include "platform/win/unique_handles.h"
+
 namespace platform {
 namespace {
 
@@ -18,7 +20,7 @@ bool IsNtFamily() {
 // Lives for the whole process: the descriptor and its list are referenced by every creation.
 struct ProcessSecurity {
   SECURITY_DESCRIPTOR descriptor = {};
-  PACL acl = nullptr;
+  UniqueLocal<ACL> acl;
   SECURITY_ATTRIBUTES attributes = {};
   bool applies = false;
 
@@ -26,27 +28,24 @@ struct ProcessSecurity {
     if (!IsNtFamily()) return;
     if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return;
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+    UniqueSid everyone;
+    if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, everyone.put())) {
       EXPLICIT_ACCESSW access = {};
       access.grfAccessPermissions = GENERIC_ALL;
       access.grfAccessMode = SET_ACCESS;
       access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
       access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
       access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-      access.Trustee.ptstrName = static_cast<LPWSTR>(everyone);
-      if (SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) acl = nullptr;
-      FreeSid(everyone);
+      access.Trustee.ptstrName = static_cast<LPWSTR>(everyone.get());
+      PACL made = nullptr;
+      if (SetEntriesInAclW(1, &access, nullptr, &made) == ERROR_SUCCESS) acl.reset(made);
     }
     // With no list built, a null list admits everyone as well.
-    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl.get(), FALSE);
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = &descriptor;
     attributes.bInheritHandle = FALSE;
     applies = true;
-  }
-  ~ProcessSecurity() {
-    if (acl) LocalFree(acl);
   }
 };
 

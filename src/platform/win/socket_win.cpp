@@ -61,23 +61,19 @@ TcpSocket TcpSocket::Create() {
   return TcpSocket(static_cast<intptr_t>(s));
 }
 
-void TcpSocket::Close() {
-  if (!IsOpen()) return;
-  const int error = WSAGetLastError();
-  closesocket(AsSocket(handle_));
-  WSASetLastError(error);
-  handle_ = kInvalid;
-}
+void TcpSocket::HandleTraits::Close(Handle h) { closesocket(AsSocket(h)); }
+uint32_t TcpSocket::HandleTraits::SaveError() { return static_cast<uint32_t>(WSAGetLastError()); }
+void TcpSocket::HandleTraits::RestoreError(uint32_t error) { WSASetLastError(static_cast<int>(error)); }
 
 bool TcpSocket::SetReceiveTimeout(uint32_t milliseconds) {
   const DWORD value = milliseconds;
-  return setsockopt(AsSocket(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+  return setsockopt(AsSocket(handle_.get()), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
                     sizeof value) == 0;
 }
 
 bool TcpSocket::SetSendTimeout(uint32_t milliseconds) {
   const DWORD value = milliseconds;
-  return setsockopt(AsSocket(handle_), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value),
+  return setsockopt(AsSocket(handle_.get()), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&value),
                     sizeof value) == 0;
 }
 
@@ -86,16 +82,16 @@ bool TcpSocket::Connect(const Ipv4Endpoint& endpoint) {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(endpoint.address);
   address.sin_port = htons(endpoint.port);
-  return connect(AsSocket(handle_), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  return connect(AsSocket(handle_.get()), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 int TcpSocket::Send(const void* data, size_t size) {
-  const int sent = send(AsSocket(handle_), static_cast<const char*>(data), ClampedLength(size), 0);
+  const int sent = send(AsSocket(handle_.get()), static_cast<const char*>(data), ClampedLength(size), 0);
   return sent == SOCKET_ERROR ? -1 : sent;
 }
 
 int TcpSocket::Receive(void* buffer, size_t size) {
-  const int got = recv(AsSocket(handle_), static_cast<char*>(buffer), ClampedLength(size), 0);
+  const int got = recv(AsSocket(handle_.get()), static_cast<char*>(buffer), ClampedLength(size), 0);
   return got == SOCKET_ERROR ? -1 : got;
 }
 

@@ -33,37 +33,14 @@ bool GetSystemFolder(std::u16string* folder) {
 }
 
 bool GetSystemFolderFor32BitFiles(std::u16string* folder) {
-#if defined(_WIN64)
   // Fails (ERROR_CALL_NOT_IMPLEMENTED) on a system without 32-bit support, which has no
   // other place for such files than the system folder.
   if (QueryFolder([](wchar_t* b, UINT n) { return GetSystemWow64DirectoryW(b, n); }, folder)) return true;
-#endif
   return GetSystemFolder(folder);
 }
 
-bool GetSystemDirectoryFor64(std::u16string* folder) {
-  folder->clear();
-#if defined(_WIN64)
-  // A 64-bit process always runs under 64-bit Windows and is never redirected.
-  return GetSystemFolder(folder);
-#else
-  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  using DisableFn = BOOL(WINAPI*)(PVOID*);
-  using RevertFn = BOOL(WINAPI*)(PVOID);
-  HMODULE kernel = GetModuleHandleW(L"kernel32");
-  if (!kernel) return false;
-  auto is_wow64 = reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(kernel, "IsWow64Process"));
-  auto disable = reinterpret_cast<DisableFn>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection"));
-  auto revert = reinterpret_cast<RevertFn>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection"));
-  BOOL wow64 = FALSE;
-  if (!is_wow64 || !disable || !revert || !is_wow64(GetCurrentProcess(), &wow64) || !wow64) return false;
-  PVOID old = nullptr;
-  disable(&old);
-  GetSystemFolder(folder);
-  revert(old);
-  return true;
-#endif
-}
+// A 64-bit process always runs under 64-bit Windows and is never redirected.
+bool GetSystemDirectoryFor64(std::u16string* folder) { return GetSystemFolder(folder); }
 
 bool ExpandEnvironment(std::u16string_view text, std::u16string* expanded) {
   expanded->clear();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/system.h"
+#include "platform/win/unique_handles.h"
 #include "platform/win/wstr.h"
 
 namespace platform {
@@ -74,13 +75,12 @@ std::string ToAnsi(std::u16string_view text) {
 
 bool SystemMessageText(uint32_t code, std::string* text) {
   text->clear();
-  char* message = nullptr;
+  UniqueLocal<char> message;
   const DWORD n = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&message), 0, nullptr);
+      code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(message.put()), 0, nullptr);
   if (!message) return false;
-  text->assign(message, n);
-  LocalFree(message);
+  text->assign(message.get(), n);
   return n != 0;
 }
 

@@ -1,0 +1,55 @@
+#pragma once
+// The Windows handle types owned by base::UniqueAny. Every close keeps the thread's last error.
+#include <windows.h>
+
+#include "base/unique_any.h"
+#include "platform/last_error.h"
+
+namespace platform {
+
+struct FileHandleTraits : KeepsLastError {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+using UniqueHandle = base::UniqueAny<FileHandleTraits>;  // CreateFile, processes, threads, events
+
+struct FindHandleTraits : KeepsLastError {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void Close(Handle h) { FindClose(h); }
+};
+using UniqueFind = base::UniqueAny<FindHandleTraits>;
+
+struct RegKeyTraits : KeepsLastError {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { RegCloseKey(h); }
+};
+using UniqueRegKey = base::UniqueAny<RegKeyTraits>;
+
+// Memory the system allocated for the caller with LocalAlloc (FormatMessage, SetEntriesInAcl),
+// as a pointer to T.
+template <typename T>
+struct LocalMemoryTraits : KeepsLastError {
+  using Handle = T*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
+template <typename T>
+using UniqueLocal = base::UniqueAny<LocalMemoryTraits<T>>;
+
+// A SID from AllocateAndInitializeSid.
+struct SidTraits : KeepsLastError {
+  using Handle = PSID;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { FreeSid(h); }
+};
+using UniqueSid = base::UniqueAny<SidTraits>;
+
+}  // namespace platform
