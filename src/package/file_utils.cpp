@@ -82,11 +82,13 @@ std::unique_ptr<uint8_t[]> ReadWholeFile(const char16_t* path, uint32_t* size) {
   return buffer;
 }
 
-bool WriteWholeFile(const char16_t* path, const void* data, uint32_t length, bool append) {
+bool WriteWholeFile(const char16_t* path, const void* data, uint32_t length, bool append,
+                    platform::FileSecurity security) {
   if (IsEmpty(path) || (!data && length > 0)) return false;
   platform::File file = platform::File::Open(
       path, platform::FileAccess::kReadWrite,
-      append ? platform::FileDisposition::kOpenAlways : platform::FileDisposition::kCreateAlways);
+      append ? platform::FileDisposition::kOpenAlways : platform::FileDisposition::kCreateAlways,
+      platform::FileShare::kReadWrite, security);
   if (!file.IsOpen()) return false;
   if (append && !file.SeekToEnd()) return false;
   return length == 0 || file.Write(data, length);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/fs.h"
+
 namespace package {
 
 // Creates every missing folder of path. A path that does not end in a separator names a file:
@@ -19,7 +21,8 @@ std::unique_ptr<uint8_t[]> ReadWholeFile(const char16_t* path, uint32_t* size);
 // Writes the bytes to path: creates or truncates the file (append false) or opens or creates it
 // and writes at its end (append true). Creates no folders. False for a null path, a file that
 // cannot be opened, or a failed write.
-bool WriteWholeFile(const char16_t* path, const void* data, uint32_t length, bool append);
+bool WriteWholeFile(const char16_t* path, const void* data, uint32_t length, bool append,
+                    platform::FileSecurity security = platform::FileSecurity::kProcessWide);
 
 // The file's size, 0 when it cannot be opened.
 uint32_t GetFileLength(const char16_t* path);

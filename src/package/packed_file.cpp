@@ -120,6 +120,10 @@ int DecodeGzipMember(const uint8_t* input, uint32_t input_length, uint8_t* outpu
 }
 
 uint32_t ZQP_UnPackFile(const char16_t* source, const char16_t* destination) {
+  return UnpackFileWith(source, destination, platform::FileSecurity::kProcessWide);
+}
+
+uint32_t UnpackFileWith(const char16_t* source, const char16_t* destination, platform::FileSecurity security) {
   uint32_t file_length = 0;
   std::unique_ptr<uint8_t[]> data = source ? ReadWholeFile(source, &file_length) : nullptr;
   if (!data || file_length == 0) return kUnpackSourceUnreadable;
@@ -152,7 +156,7 @@ uint32_t ZQP_UnPackFile(const char16_t* source, const char16_t* destination) {
   }
   if (result <= 0) return kUnpackDecodeFailed;
 
-  if (!WriteWholeFile(destination, out.get(), out_length, false)) return kUnpackDestinationUnwritable;
+  if (!WriteWholeFile(destination, out.get(), out_length, false, security)) return kUnpackDestinationUnwritable;
   return kUnpackOk;
 }
 

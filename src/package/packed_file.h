@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "package/package_codes.h"
+#include "platform/fs.h"
 
 namespace package {
 
@@ -30,6 +31,8 @@ struct PackedHeader {
 // length - 32), kUnpackDecodeFailed (45: the member does not decode, after one retry with the
 // length the decoder asks for) or kUnpackDestinationUnwritable (43). Nothing is logged.
 uint32_t ZQP_UnPackFile(const char16_t* source, const char16_t* destination);
+// The same, creating the destination with the given security.
+uint32_t UnpackFileWith(const char16_t* source, const char16_t* destination, platform::FileSecurity security);
 
 // Decodes a reduced gzip member. On entry *output_length is the capacity of output; returns
 //   kGzipDecoded (8)                  *output_length = the bytes produced;

@@ -136,8 +136,11 @@ bool ExtractPayloadPart(std::u16string_view program_path, std::u16string_view de
   if (uint64_t{where.offset} + where.length > file_size) return false;
   if (!source.SeekTo(where.offset)) return false;
 
-  platform::File out = platform::File::Open(destination, platform::FileAccess::kReadWrite,
-                                            platform::FileDisposition::kCreateAlways, platform::FileShare::kReadWrite);
+  // The elevated installer opens the part again later: it keeps the default security, so that
+  // no other account can swap it in between.
+  platform::File out =
+      platform::File::Open(destination, platform::FileAccess::kReadWrite, platform::FileDisposition::kCreateAlways,
+                           platform::FileShare::kReadWrite, platform::FileSecurity::kDefault);
   if (!out.IsOpen()) return false;
   uint8_t buffer[kCopyBufferSize];
   uint32_t missing = where.length;
@@ -162,7 +165,7 @@ std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16str
   const std::u16string unpacked = work + kSkinPartFileName;
   const std::u16string packed = unpacked + kSkinPartPackedSuffix;
   if (!ExtractPayloadPart(program_path, packed, 1)) return u"";
-  if (ZQP_UnPackFile(packed.c_str(), unpacked.c_str()) != 0) return u"";
+  if (UnpackFileWith(packed.c_str(), unpacked.c_str(), platform::FileSecurity::kDefault) != 0) return u"";
 
   DeedBoxPtr box(CreateDeedBox());
   if (!box || !box->Open(unpacked.c_str())) return u"";

@@ -62,7 +62,7 @@ bool HasPackagePart(std::u16string_view program_path);
 // file cannot be read, has no table, the part number is not 1 or 2, the part does not lie wholly
 // inside the file (checked before the destination is created), the destination cannot be created,
 // or a read or write fails (a partly written destination then stays). A part of length 0 gives
-// an empty file.
+// an empty file. The destination gets the platform's default security, not the process-wide one.
 bool ExtractPayloadPart(std::u16string_view program_path, std::u16string_view destination, int part);
 
 // Work-file names inside the working folder.

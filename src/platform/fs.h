@@ -26,6 +26,10 @@ enum class FileDisposition {
   kCreateAlways,  // creates, or truncates an existing file
 };
 enum class FileShare { kRead, kReadWrite };
+// Who may use a file the call creates (Windows; the host ignores it). The installed tree, the
+// state files and the log get the process-wide attributes (Everyone: full control); what the
+// elevated installer trusts later, such as the extracted payload parts, keeps the default.
+enum class FileSecurity { kProcessWide, kDefault };
 
 // A move-only owner of an open file. Failed operations leave the platform's error code for
 // LastErrorCode(); closing keeps it.
@@ -34,7 +38,7 @@ class File {
   File() = default;
 
   static File Open(std::u16string_view path, FileAccess access, FileDisposition disposition,
-                   FileShare share = FileShare::kReadWrite);
+                   FileShare share = FileShare::kReadWrite, FileSecurity security = FileSecurity::kProcessWide);
 
   bool IsOpen() const { return static_cast<bool>(handle_); }
   // Reads up to size bytes; *done receives the count (0 at the end of the file).

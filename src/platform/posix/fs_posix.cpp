@@ -40,7 +40,7 @@ struct DirTraits : base::KeepsErrno {
 
 void File::HandleTraits::Close(Handle h) { ::close(AsFd(h)); }
 
-File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare) {
+File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare, FileSecurity) {
   int flags = access == FileAccess::kRead ? O_RDONLY : O_RDWR;
   if (access == FileAccess::kAppend) flags = O_WRONLY | O_APPEND;
   if (disposition == FileDisposition::kOpenAlways) flags |= O_CREAT;

@@ -13,7 +13,8 @@ HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 void File::HandleTraits::Close(Handle h) { CloseHandle(AsHandle(h)); }
 
-File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare share) {
+File File::Open(std::u16string_view path, FileAccess access, FileDisposition disposition, FileShare share,
+                FileSecurity security) {
   const std::u16string p = Terminated(path);
   DWORD desired = access == FileAccess::kRead ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
   // Append data without write data is the platform's atomic append.
@@ -23,7 +24,10 @@ File File::Open(std::u16string_view path, FileAccess access, FileDisposition dis
   if (disposition == FileDisposition::kOpenAlways) create = OPEN_ALWAYS;
   if (disposition == FileDisposition::kCreateAlways) create = CREATE_ALWAYS;
   HANDLE h = CreateFileW(as_wcstr(p), desired, share_mode,
-                         access == FileAccess::kRead ? nullptr : ProcessSecurityAttributes(), create,
+                         access == FileAccess::kRead || security == FileSecurity::kDefault
+                             ? nullptr
+                             : ProcessSecurityAttributes(),
+                         create,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return File();
   return File(reinterpret_cast<intptr_t>(h));
