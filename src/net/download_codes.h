@@ -22,5 +22,11 @@ constexpr uint32_t kDownCannotResolve = 3002;   // the host name cannot be resol
 constexpr uint32_t kDownSendFailed = 3003;
 constexpr uint32_t kDownTooManyRedirects = 3004;  // a fifth redirect in a row
 constexpr uint32_t kDownBadRedirect = 3005;       // a redirect without a usable location
+// Internal to the transfer, never returned: a 200 answer to a range request.
+constexpr uint32_t kDownRestartBody = 3006;
+
+// Result of SendReport (install_report.h) when no downloader could be created (nothing is sent or
+// logged).
+constexpr uint32_t kReportNoDownloader = 0xFFFFFFFF;
 
 }  // namespace net

@@ -74,9 +74,6 @@ struct HeaderVerdict {
   int32_t total_size = 0;      // expected size of the complete file (200 and 206)
   int32_t content_length = 0;  // this answer's body length, 0 when not given
 };
-// Internal to the transfer: a 200 answer to a range request.
-constexpr uint32_t kDownRestartBody = 3006;
-
 HeaderVerdict InterpretHeader(const ResponseHeader& header, const ParsedUrl& current, int32_t resume_offset);
 
 }  // namespace net

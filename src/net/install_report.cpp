@@ -3,6 +3,7 @@
 #include "app/log.h"
 #include "base/placeholder.h"
 #include "base/strings.h"
+#include "net/download_codes.h"
 #include "net/url_down.h"
 
 namespace net {

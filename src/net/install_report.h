@@ -22,9 +22,6 @@ std::u16string SetupReportUrl(std::u16string_view format, std::u16string_view ma
 std::u16string AlreadyInstalledResponseFile(std::u16string_view work_folder, uint32_t tick_count);
 std::u16string SetupResponseFile(std::u16string_view work_folder);
 
-// Result of SendReport when no downloader could be created (nothing is sent or logged).
-constexpr uint32_t kReportNoDownloader = 0xFFFFFFFF;
-
 // GETs url into response_file without resuming and logs ok_text + url on success, or
 // failed_text + url with the download's result as module code. Returns the download's result.
 uint32_t SendReport(const std::u16string& url, const std::u16string& response_file, const char16_t* ok_text,
