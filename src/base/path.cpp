@@ -41,4 +41,8 @@ bool IsContainedRelativePath(std::u16string_view name) {
   return true;
 }
 
+bool IsContainedFilePath(std::u16string_view name) {
+  return IsContainedRelativePath(name) && !EndsWithSeparator(name);
+}
+
 }  // namespace base

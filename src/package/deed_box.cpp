@@ -375,7 +375,7 @@ bool CDeedBox::ExtractCompose(const char16_t* compose, const char16_t* destinati
   bool ok = true;
   for (const auto& entry : files) {
     // Names from the description must stay inside the destination folder.
-    if (!base::IsContainedRelativePath(entry.file_name) ||
+    if (!base::IsContainedFilePath(entry.file_name) ||
         (!entry.field1.empty() && !base::IsContainedRelativePath(entry.field1))) {
       ok = false;
       break;
@@ -436,7 +436,7 @@ bool CDeedBox::ExtractGroup(const char16_t* group, const char16_t* destination_f
     if (!base::StartsWithIgnoreAsciiCase(name, prefix)) continue;
     // The relative path follows the prefix and the "|".
     const std::u16string relative = name.size() > prefix.size() ? name.substr(prefix.size() + 1) : u"";
-    if (!base::IsContainedRelativePath(relative)) {
+    if (!base::IsContainedFilePath(relative)) {
       all_contained = false;
       continue;
     }

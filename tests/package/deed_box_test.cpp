@@ -161,6 +161,7 @@ TEST_F(DeedBoxTest, ExtractGroupRefusesNamesThatLeaveTheFolderAndPlacesTheRest) 
       {u"DIR-G|sub\\.. \\.. \\escape8.txt", Text("x")},
       {u"DIR-G|... \\escape9.txt", Text("x")},
       {u"DIR-G|", Text("x")},
+      {u"DIR-G|folder\\", Text("x")},
       {u"DIR-G", Text("x")},
       {u"DIR-G|sub\\last.txt", Text("2")},
       {u"dir-g|images\\welcome\\bg.bmp", Text("bitmap")},  // any letter case
@@ -173,6 +174,7 @@ TEST_F(DeedBoxTest, ExtractGroupRefusesNamesThatLeaveTheFolderAndPlacesTheRest) 
   EXPECT_FALSE(box->ExtractGroup(u"G", target.c_str()));
   EXPECT_EQ(FilesBelow(target), (std::set<std::string>{"first.txt", "sub/last.txt", "images/welcome/bg.bmp"}));
   EXPECT_EQ(ReadBytes(target + u"\\images\\welcome\\bg.bmp"), Text("bitmap"));
+  EXPECT_FALSE(testing_support::Exists(target + u"\\folder"));
   // Nothing anywhere else in the scratch folder but the container and the good files.
   EXPECT_EQ(FilesBelow(dir_.path()),
             (std::set<std::string>{"package.dat", "deep/target/first.txt", "deep/target/sub/last.txt",
