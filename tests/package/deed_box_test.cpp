@@ -108,6 +108,8 @@ TEST_F(DeedBoxTest, OpenRefusesDamagedHeadersAndIndexes) {
       {"1171 bytes", Buf(bytes.begin(), bytes.begin() + 1171)},
       {"magic", with(0, 'X')},
       {"second record magic", with(1172 + 140 + 4 + 1, 'X')},
+      // Extraction seeks to the offset field: it would copy the container's header as the data.
+      {"first record's data offset inside the header", with(1172 + 8 + 1, 0)},
       {"short record header at the end", short_record_header},
   };
   for (const auto& [name, file] : cases) {
