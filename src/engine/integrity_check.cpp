@@ -46,7 +46,7 @@ uint32_t CheckProductMarker(const app::CIniReader& reader, const char16_t* path)
     app::LogText2(u"error , Product ini no checkstring label,product ini =", path);
     return kCheckStringMissing;
   }
-  if (!base::EqualsIgnoreAsciiCase(marker->Value(), u"CheckFileOKEnd")) {
+  if (!base::EqualsIgnoreAsciiCase(marker->Value(), kProductEndMarker)) {
     app::LogText2(u"error , Product ini checkstring is not right,product ini  =", path);
     app::LogText2(u"error , Product ini checkstring is not right,check string =", marker->Value().c_str());
     return kCheckStringWrong;

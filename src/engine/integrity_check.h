@@ -13,6 +13,9 @@
 
 namespace engine {
 
+// The end marker a product description carries when IsCheckString is 1.
+constexpr char16_t kProductEndMarker[] = u"CheckFileOKEnd";
+
 // 0 whole or unchecked; 303 the recorded size differs from the file's; 305 the file cannot be
 // loaded (also for a null path).
 uint32_t CheckCompose(const char16_t* path);

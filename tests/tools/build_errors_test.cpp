@@ -123,7 +123,7 @@ std::vector<BrokenSuite> Cases() {
          Replace(s, "products/NorvClient.out", "All=Main,Updater,PluginA", "All=Main,Updater,PluginA,Long" + kLong60);
          Replace(s, "products/NorvClient.out", "[ShortcutFolder]", "[Long" + kLong60 + "]\nType=2\n[ShortcutFolder]");
        },
-       "products/NorvClient.out", "[Long", "compose name 'Long" + kLong60 + "' has 64 characters; at most 63 fit"},
+       "products/NorvClient.out", "All=", "compose name 'Long" + kLong60 + "' has 64 characters; at most 63 fit"},
       {"record name over 63",
        [](const std::u16string& s) {
          Replace(s, "composes/Updater.out", "update.cfg=", kLong60 + ".cfg=");

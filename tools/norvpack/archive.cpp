@@ -37,18 +37,6 @@ constexpr char kUsage[] =
     "         then 1.\n";
 
 
-bool ParseUnsigned(const std::u16string& text, uint64_t max, uint64_t* value) {
-  if (text.empty() || text.size() > 20) return false;
-  uint64_t v = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return false;
-    v = v * 10 + static_cast<uint64_t>(c - u'0');
-    if (v > max) return false;
-  }
-  *value = v;
-  return true;
-}
-
 int Create(const Args& args) {
   ArgParser parser(args, {"-o", "--output", "--stub", "--mtime"}, {});
   if (!parser.ok()) return UsageError("archive", parser.error());
