@@ -92,7 +92,10 @@ TEST_F(NorvpackTest, ArchiveCreateListExtractRoundTripIsReproducible) {
 }
 
 TEST_F(NorvpackTest, ExtractRefusesEscapingNamesAndReportsDamage) {
-  Buf archive = HandArchive({{u"..\\up.txt", Bytes("x"), 1}, {u"ok.txt", Bytes("fine"), 2}, {u"crc.txt", Bytes("bad"), 3}});
+  Buf archive = HandArchive({{u"..\\up.txt", Bytes("x"), 1},
+                             {u"ok.txt", Bytes("fine"), 2},
+                             {u"crc.txt", Bytes("bad"), 3},
+                             {u"sub\\", Bytes("no file name"), 4}});
   const auto parsed = [&] {
     WriteAll(P(u"bad.dat"), archive);
     return package::ListResArchives(P(u"bad.dat"));
@@ -103,9 +106,12 @@ TEST_F(NorvpackTest, ExtractRefusesEscapingNamesAndReportsDamage) {
 
   const RunResult r = Run({u"archive", u"extract", P(u"bad.dat"), u"-o", P(u"deep/x")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("entry '..\\up.txt' refused"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("entry 'crc.txt' skipped: CRC mismatch"), std::string::npos) << r.err;
+  const std::string refused = "not extracted: the name leaves the destination folder or names no file";
+  EXPECT_NE(r.err.find("entry '..\\up.txt' " + refused), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("entry 'sub\\' " + refused), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("entry 'crc.txt' not extracted: CRC mismatch"), std::string::npos) << r.err;
   EXPECT_EQ(FilesBelow(P(u"deep")), (std::set<std::string>{"x/ok.txt"}));
+  EXPECT_FALSE(Exists(P(u"deep/x/sub")));
 
   const RunResult inspected = Run({u"inspect", P(u"bad.dat")});
   EXPECT_EQ(inspected.code, 1);
