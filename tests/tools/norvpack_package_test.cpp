@@ -123,6 +123,10 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
   Bytes cut = ReadBytes(P(u"evil.dat"));
   cut.pop_back();
   WriteBytes(P(u"cut.dat"), cut);
+  // The first record claims its data inside the header; the installer would extract those bytes.
+  Bytes misplaced = ReadBytes(P(u"evil.dat"));
+  misplaced[1172 + 8 + 1] = 0;
+  WriteBytes(P(u"misplaced.dat"), misplaced);
 
   struct Case {
     std::vector<std::u16string> args;
@@ -145,12 +149,18 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
       {{u"container", u"add", P(u"cut.dat"), u"--record", u"r=" + P(u"Core.out")}, 1, "not a complete", nullptr},
       {{u"container", u"extract", P(u"evil.dat"), u"--group", u"G", u"-o", P(u"o8")}, 1, "outside the folder", u"o8"},
       {{u"container", u"extract", P(u"evil.dat"), u"--record", u"nope", u"-o", P(u"o9")}, 1, "cannot extract", u"o9"},
+      {{u"container", u"extract", P(u"misplaced.dat"), u"--record", u"DIR-G|fine.txt", u"-o", P(u"o10")}, 1,
+       "not a package container: record 1 'DIR-G|..\\escaped.txt': its data offset field says 32, but its data "
+       "starts at 1312", u"o10"},
+      {{u"inspect", P(u"misplaced.dat")}, 1, "PROBLEM: the installer does not open this container: record 1", nullptr},
+      {{u"inspect", P(u"evil.dat")}, 1, "PROBLEM: the group record's path leaves the group's folder", nullptr},
   };
   for (const auto& c : cases) {
     const RunResult r = Run(c.args);
     const std::string what = base::Utf16ToUtf8(c.args[0]) + " " + base::Utf16ToUtf8(c.args[1]);
     EXPECT_EQ(r.code, c.code) << what << ": " << r.err;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << what << ": " << r.err;
+    // inspect names the problem on standard output, the others on standard error.
+    EXPECT_NE((r.err + r.out).find(c.message), std::string::npos) << what << ": " << r.err << r.out;
     EXPECT_NE(r.err.find("norvpack"), std::string::npos) << what;
     if (c.must_not_exist) {
       EXPECT_FALSE(Exists(P(c.must_not_exist))) << what;
