@@ -335,10 +335,7 @@ bool CDeedBox::AddFile(const char16_t* name, const char16_t* source) {
   }
   uint64_t size = 0;
   DeedBoxRecord record;
-  if (!in.Size(&size) || !MakeRecord(name, size, write_position_, &record)) return false;
-  const std::vector<uint8_t> header = SerializeDeedBoxRecord(record);
-  if (!file_.SeekTo(write_position_) || !file_.Write(header.data(), header.size())) return false;
-  write_position_ += header.size();
+  if (!in.Size(&size) || !WriteRecordHeader(name, size, &record)) return false;
 
   // Exactly the length announced: a source that changes while it is copied must not leave a
   // record whose header disagrees with its data.
@@ -353,6 +350,23 @@ bool CDeedBox::AddFile(const char16_t* name, const char16_t* source) {
     write_position_ += got;
   }
   records_.push_back(std::move(record));
+  return true;
+}
+
+bool CDeedBox::AddBytes(const char16_t* name, const uint8_t* data, size_t size) {
+  if (!name || (!data && size > 0)) return false;
+  DeedBoxRecord record;
+  if (!WriteRecordHeader(name, size, &record) || (size > 0 && !file_.Write(data, size))) return false;
+  write_position_ += size;
+  records_.push_back(std::move(record));
+  return true;
+}
+
+bool CDeedBox::WriteRecordHeader(std::u16string_view name, uint64_t length, DeedBoxRecord* record) {
+  if (!writable_ || !file_.IsOpen() || !MakeRecord(name, length, write_position_, record)) return false;
+  const std::vector<uint8_t> header = SerializeDeedBoxRecord(*record);
+  if (!file_.SeekTo(write_position_) || !file_.Write(header.data(), header.size())) return false;
+  write_position_ += header.size();
   return true;
 }
 

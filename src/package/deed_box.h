@@ -203,12 +203,16 @@ class CDeedBox final : public IDeedBox {
   // For the packaging tool: opens an existing, complete container for appending records. False
   // when it does not open or its last record's data is cut short.
   bool OpenForAppend(const char16_t* path);
+  // AddFile with the record's data from a buffer.
+  bool AddBytes(const char16_t* name, const uint8_t* data, size_t size);
   const DeedBoxHeader& Header() const { return header_; }
   const std::vector<DeedBoxRecord>& Records() const { return records_; }
   const std::u16string& Path() const { return path_; }
 
  private:
   bool ReadIndex(uint64_t* end_of_index);
+  // Writes the header of a record of length bytes at the end; false when it does not fit.
+  bool WriteRecordHeader(std::u16string_view name, uint64_t length, DeedBoxRecord* record);
   bool AddGroupFolder(const std::u16string& group, const std::u16string& folder, const std::u16string& relative);
   const DeedBoxRecord* FindRecord(std::u16string_view name) const;
 

@@ -154,41 +154,31 @@ bool CollectRecordRequests(const ArgParser& parser, std::vector<RecordRequest>* 
   return true;
 }
 
-// Writes the requested records into an open container; the temporary packed copies of
-// --packed-compose-file sit beside the container and are removed at once.
-bool AddRecords(package::CDeedBox* box, const std::vector<RecordRequest>& requests, const std::u16string& work_file,
-                std::string* error) {
+// Writes the requested records into an open container.
+bool AddRecords(package::CDeedBox* box, const std::vector<RecordRequest>& requests, std::string* error) {
   Progress progress("adding records", requests.size());
   for (const auto& request : requests) {
-    bool ok = false;
     if (!request.group.empty()) {
       if (!platform::IsDirectory(request.source)) {
         *error = "--group " + Narrow(request.group) + ": " + Narrow(request.source) + " is not a folder";
         return false;
       }
-      ok = box->AddGroup(request.group.c_str(), request.source.c_str());
-      if (!ok) {
+      if (!box->AddGroup(request.group.c_str(), request.source.c_str())) {
         *error = "cannot add group " + Narrow(request.group) + " from " + Narrow(request.source) +
                  " (an unreadable file, or a name longer than 63 characters with its prefix)";
         return false;
       }
     } else {
-      std::vector<uint8_t> data;
+      std::vector<uint8_t> data, packed;
       if (!ReadFileBytes(request.source, &data, error)) return false;
       if (request.pack) {
-        std::vector<uint8_t> packed;
-        const std::u16string packed_path = work_file + u".packed";
         if (!package::PackBytes(data.data(), data.size(), &packed)) {
           *error = "cannot pack " + Narrow(request.source);
           return false;
         }
-        if (!WriteFileAtomically(packed_path, packed, error)) return false;
-        ok = box->AddFile(request.record_name.c_str(), packed_path.c_str());
-        platform::DeleteFileAt(packed_path);
-      } else {
-        ok = box->AddFile(request.record_name.c_str(), request.source.c_str());
+        data.swap(packed);
       }
-      if (!ok) {
+      if (!box->AddBytes(request.record_name.c_str(), data.data(), data.size())) {
         *error = "cannot add " + Narrow(request.source) + " as " + Narrow(request.record_name);
         return false;
       }
@@ -253,7 +243,7 @@ int Create(const ArgParser& parser) {
     platform::DeleteFileAt(temp);
     return Fail("cannot create " + Narrow(temp));
   }
-  const bool ok = AddRecords(&box, requests, temp, &error);
+  const bool ok = AddRecords(&box, requests, &error);
   box.Close();
   if (!ok) {
     platform::DeleteFileAt(temp);
@@ -283,7 +273,7 @@ int Add(const ArgParser& parser) {
     platform::DeleteFileAt(temp);
     return Fail(Narrow(container) + " is not a complete package container");
   }
-  const bool ok = AddRecords(&box, requests, temp, &error);
+  const bool ok = AddRecords(&box, requests, &error);
   box.Close();
   if (!ok) {
     platform::DeleteFileAt(temp);
