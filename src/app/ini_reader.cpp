@@ -54,14 +54,14 @@ int32_t ParseIniInt(std::u16string_view text) { return base::ParseSaturatedInt32
 
 // ---- IniEntry ----
 
-IniEntry::IniEntry(std::u16string_view key, std::u16string_view value)
-    : key_(NormalisedKey(key)), value_(Bounded(value, kIniMaxValue)) {}
+IniEntry::IniEntry(std::u16string_view key, std::u16string_view value, int line)
+    : key_(NormalisedKey(key)), value_(Bounded(value, kIniMaxValue)), line_(line) {}
 
 void IniEntry::SetValue(std::u16string_view value) { value_.assign(Bounded(value, kIniMaxValue)); }
 
 // ---- IniSection ----
 
-IniSection::IniSection(std::u16string_view name) : name_(NormalisedSectionName(name)) {}
+IniSection::IniSection(std::u16string_view name, int line) : name_(NormalisedSectionName(name)), line_(line) {}
 
 IniEntry* IniSection::EntryAt(size_t position) {
   return position < entries_.size() ? entries_[position].get() : nullptr;
@@ -101,8 +101,8 @@ void IniSection::RemoveKey(const char16_t* key) {
   if (key) RemoveKey(std::u16string_view(key));
 }
 
-IniEntry* IniSection::AddEntry(std::u16string_view key, std::u16string_view value) {
-  entries_.push_back(std::make_unique<IniEntry>(key, value));
+IniEntry* IniSection::AddEntry(std::u16string_view key, std::u16string_view value, int line) {
+  entries_.push_back(std::make_unique<IniEntry>(key, value, line));
   return entries_.back().get();
 }
 
@@ -158,7 +158,9 @@ bool CIniReader::ParseBuffer(const void* buffer, size_t size) {
   IniSection* current = nullptr;
   std::u16string line;
   line.reserve(kIniMaxLine);
+  int number = 0;
   while (pos < units) {
+    ++number;
     // One physical line: up to LF (consumed), keeping its first 2047 units; the rest of an
     // over-long line is dropped and reading goes on with the next line.
     line.clear();
@@ -174,12 +176,12 @@ bool CIniReader::ParseBuffer(const void* buffer, size_t size) {
       if (c == u'\t') c = u' ';
       line.push_back(c);
     }
-    ParseLine(line, &current);
+    ParseLine(line, number, &current);
   }
   return true;
 }
 
-void CIniReader::ParseLine(std::u16string_view line, IniSection** current) {
+void CIniReader::ParseLine(std::u16string_view line, int number, IniSection** current) {
   line = line.substr(0, kIniMaxLine);
   const size_t comment = line.find(u';');
   if (comment != std::u16string_view::npos) line = line.substr(0, comment);
@@ -197,7 +199,7 @@ void CIniReader::ParseLine(std::u16string_view line, IniSection** current) {
     size_t end = length;
     if (length >= 1 && (name[length - 1] == u']' || name[length - 1] == u'\r')) end = length - 1;
     if (length >= 2 && (name[length - 2] == u']' || name[length - 2] == u'\r')) end = length - 2;
-    sections_.push_back(std::make_unique<IniSection>(name.substr(0, end)));
+    sections_.push_back(std::make_unique<IniSection>(name.substr(0, end), number));
     *current = sections_.back().get();
     return;
   }
@@ -205,10 +207,10 @@ void CIniReader::ParseLine(std::u16string_view line, IniSection** current) {
   if (!*current) return;  // entries before the first header belong to no section
   const size_t equals = line.find(u'=');
   if (equals == std::u16string_view::npos) {
-    (*current)->AddEntry(u"", u"");
+    (*current)->AddEntry(u"", u"", number);
     return;
   }
-  (*current)->AddEntry(line.substr(0, equals), UnquotedValue(line.substr(equals + 1)));
+  (*current)->AddEntry(line.substr(0, equals), UnquotedValue(line.substr(equals + 1)), number);
 }
 
 void CIniReader::Clear() { sections_.clear(); }
@@ -219,8 +221,7 @@ bool CIniReader::Save() { return SaveAs(std::u16string_view(path_)); }
 
 bool CIniReader::SaveAs(const char16_t* path) { return path ? SaveAs(std::u16string_view(path)) : false; }
 
-bool CIniReader::SaveAs(std::u16string_view path) {
-  if (!PathUsable(path) || path.find(u'\0') != std::u16string_view::npos) return false;
+std::vector<uint8_t> CIniReader::Serialize() const {
   base::ByteWriter out;
   out.PutU8(0xFF);
   out.PutU8(0xFE);
@@ -237,12 +238,18 @@ bool CIniReader::SaveAs(std::u16string_view path) {
     }
     out.PutUtf16(u"\r\n");
   }
+  return std::move(out.Bytes());
+}
+
+bool CIniReader::SaveAs(std::u16string_view path) {
+  if (!PathUsable(path) || path.find(u'\0') != std::u16string_view::npos) return false;
+  const std::vector<uint8_t> bytes = Serialize();
   // A read-only or hidden file would refuse to be replaced.
   platform::SetNormalAttributes(path);
   platform::File file = platform::File::Open(path, platform::FileAccess::kReadWrite,
                                              platform::FileDisposition::kCreateAlways, platform::FileShare::kReadWrite);
   if (!file.IsOpen()) return false;
-  return file.Write(out.Bytes().data(), out.Size());
+  return file.Write(bytes.data(), bytes.size());
 }
 
 // ---- CIniReader: lookups and changes ----

@@ -41,23 +41,28 @@ constexpr size_t kIniMaxPath = 259;
 
 class IniEntry {
  public:
-  IniEntry(std::u16string_view key, std::u16string_view value);
+  IniEntry(std::u16string_view key, std::u16string_view value, int line = 0);
 
   const std::u16string& Key() const { return key_; }
   const std::u16string& Value() const { return value_; }
+  // The line (from 1) of the file it was read from; 0 for an entry added in memory.
+  int Line() const { return line_; }
   // Copies the text over the old value (cut to 2047 code units, or at a U+0000).
   void SetValue(std::u16string_view value);
 
  private:
   std::u16string key_;
   std::u16string value_;
+  int line_;
 };
 
 class IniSection {
  public:
-  explicit IniSection(std::u16string_view name);
+  explicit IniSection(std::u16string_view name, int line = 0);
 
   const std::u16string& Name() const { return name_; }
+  // The line (from 1) of its header in the file it was read from; 0 for a section added in memory.
+  int Line() const { return line_; }
   size_t EntryCount() const { return entries_.size(); }
   // Null when position is not below EntryCount().
   IniEntry* EntryAt(size_t position);
@@ -73,10 +78,11 @@ class IniSection {
   void RemoveKey(const char16_t* key);
 
   // Appends an entry (key trimmed of blanks and cut to 127, value cut to 2047).
-  IniEntry* AddEntry(std::u16string_view key, std::u16string_view value);
+  IniEntry* AddEntry(std::u16string_view key, std::u16string_view value, int line = 0);
 
  private:
   std::u16string name_;
+  int line_;
   std::vector<std::unique_ptr<IniEntry>> entries_;
 };
 
@@ -93,7 +99,8 @@ class CIniReader {
   bool LoadTzFile(const char16_t* path);
   bool LoadTzFile(std::u16string_view path);
 
-  // Clears the reader and parses size bytes as UTF-16LE text. Always true.
+  // Clears the reader and parses size bytes as UTF-16LE text, recording the line (physical,
+  // counted by LF from 1) of every section and entry. Always true.
   bool ParseBuffer(const void* buffer, size_t size);
 
   // Deletes every section and entry; keeps the remembered path and file size.
@@ -106,6 +113,8 @@ class CIniReader {
   // too long path, a file that cannot be created, or a failed write.
   bool SaveAs(const char16_t* path);
   bool SaveAs(std::u16string_view path);
+  // The bytes SaveAs writes.
+  std::vector<uint8_t> Serialize() const;
 
   // The first section whose name matches, or null (also for a null name).
   IniSection* FindSection(std::u16string_view name);
@@ -150,7 +159,7 @@ class CIniReader {
   uint32_t FileSize() const { return file_size_; }
 
  private:
-  void ParseLine(std::u16string_view line, IniSection** current);
+  void ParseLine(std::u16string_view line, int number, IniSection** current);
 
   std::vector<std::unique_ptr<IniSection>> sections_;
   std::u16string path_;

@@ -45,6 +45,10 @@ bool IsContainedRelativePath(std::u16string_view name) {
   return true;
 }
 
+bool IsContainedFilePath(std::u16string_view name) {
+  return IsContainedRelativePath(name) && !EndsWithSeparator(name);
+}
+
 bool IsPlainName(std::u16string_view name) {
   if (!IsContainedRelativePath(name)) return false;
   for (char16_t c : name) {

@@ -25,6 +25,9 @@ std::u16string_view ParentPart(std::u16string_view path);
 // only of dots and spaces ("." and "..", and ". " or "..." which Windows reads as one of them).
 // Names taken from packages and archives must pass this before they are joined.
 bool IsContainedRelativePath(std::u16string_view name);
+// The same for the name of a file, which also must not end in a separator: "sub\" names a
+// folder, and writing a file under that name fails only after the folder has been made.
+bool IsContainedFilePath(std::u16string_view name);
 
 // A single contained component (no separator at all): what a compose or product name must be
 // before it becomes part of a file name.

@@ -1,5 +1,7 @@
 #include "engine/checksum.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "base/crc32.h"
@@ -30,6 +32,29 @@ bool ReadUpTo(platform::File& file, uint8_t* buffer, size_t size, size_t* done) 
   return true;
 }
 
+// The sampled rule over size bytes that read(offset, buffer, &got) reads (up to 512 at offset;
+// false on an error).
+template <typename Read>
+bool Sampled(uint64_t size, Read read, FileChecksum* out) {
+  const bool spread = size > kSampleBytes * kSampleCount;
+  const uint64_t stride = size / kSampleCount;
+  uint8_t buffer[kSampleBytes];
+  size_t last = 0;
+  uint64_t position = 0;
+  uint32_t crc = kChecksumStart;
+  for (int k = 0; k < kSampleCount; ++k) {
+    if (spread) position = static_cast<uint64_t>(k) * stride;
+    if (!read(position, buffer, &last)) return false;
+    position += last;
+    crc = base::Crc32(crc, buffer, last);
+    if (last < kSampleBytes) break;
+  }
+  crc = base::Crc32(crc, buffer, last);
+  out->crc = crc;
+  out->size = size;
+  return true;
+}
+
 }  // namespace
 
 bool FullChecksum(std::u16string_view path, FileChecksum* out) {
@@ -55,28 +80,30 @@ bool FullChecksum(std::u16string_view path, FileChecksum* out) {
 bool SampledChecksum(std::u16string_view path, FileChecksum* out) {
   *out = FileChecksum{};
   platform::File file = OpenForSum(path);
-  if (!file.IsOpen()) return false;
   uint64_t size = 0;
-  if (!file.Size(&size)) return false;
-  const bool spread = size > kSampleBytes * kSampleCount;
-  const uint64_t stride = size / kSampleCount;
-  uint8_t buffer[kSampleBytes];
-  size_t last = 0;
-  uint32_t crc = kChecksumStart;
-  for (int k = 0; k < kSampleCount; ++k) {
-    if (spread && !file.SeekTo(static_cast<uint64_t>(k) * stride)) return false;
-    if (!ReadUpTo(file, buffer, kSampleBytes, &last)) return false;
-    crc = base::Crc32(crc, buffer, last);
-    if (last < kSampleBytes) break;
-  }
-  crc = base::Crc32(crc, buffer, last);
-  out->crc = crc;
-  out->size = size;
-  return true;
+  if (!file.IsOpen() || !file.Size(&size)) return false;
+  return Sampled(size, [&file](uint64_t offset, uint8_t* buffer, size_t* got) {
+    return file.SeekTo(offset) && ReadUpTo(file, buffer, kSampleBytes, got);
+  }, out);
 }
 
 bool FileChecksumFor(uint32_t flags, std::u16string_view path, FileChecksum* out) {
   return (flags & kFileFullChecksum) ? FullChecksum(path, out) : SampledChecksum(path, out);
+}
+
+FileChecksum BytesChecksumFor(uint32_t flags, const uint8_t* data, size_t size) {
+  FileChecksum out;
+  if (flags & kFileFullChecksum) {
+    out.crc = base::Crc32(kChecksumStart, data, size);
+    out.size = size;
+    return out;
+  }
+  Sampled(size, [data, size](uint64_t offset, uint8_t* buffer, size_t* got) {
+    *got = offset < size ? static_cast<size_t>(std::min<uint64_t>(kSampleBytes, size - offset)) : 0;
+    if (*got) std::memcpy(buffer, data + offset, *got);
+    return true;
+  }, &out);
+  return out;
 }
 
 }  // namespace engine

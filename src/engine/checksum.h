@@ -2,6 +2,7 @@
 // File checksums of the compose descriptions (field 12 of a file line): the IEEE 802.3 CRC-32
 // chained from the start value 0xFFFFFFFF (not 0 as in gzip), so an empty file sums to
 // 0xFFFFFFFF. norvpack writes the values that Setup.exe later measures, so both use these.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -24,5 +25,7 @@ bool SampledChecksum(std::u16string_view path, FileChecksum* out);
 // The kind that the flags of field 4 ask for: FullChecksum with kFileFullChecksum, else
 // SampledChecksum.
 bool FileChecksumFor(uint32_t flags, std::u16string_view path, FileChecksum* out);
+// The same over bytes in memory (the packaging tool sums what it is about to carry).
+FileChecksum BytesChecksumFor(uint32_t flags, const uint8_t* data, size_t size);
 
 }  // namespace engine

@@ -6,20 +6,13 @@
 #include "base/format.h"
 #include "base/strings.h"
 #include "engine/engine_codes.h"
-#include "platform/fs.h"
 
 namespace engine {
 namespace {
 
-// Each save of a value of another width changes the size once more; with ten digits the
-// second round settles it.
+// Each value of another width changes the size once more; with ten digits the second round
+// settles it.
 constexpr int kMaxSizeRounds = 3;
-
-
-bool SavedSize(const std::u16string& path, uint64_t* size) {
-  platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting);
-  return file.IsOpen() && file.Size(size);
-}
 
 }  // namespace
 
@@ -43,13 +36,17 @@ uint32_t CheckProductIni(const char16_t* path, int32_t* current_ver) {
   app::CIniReader reader;
   if (!path || !reader.LoadTzFile(path)) return kProductIniLoadFailed;
   if (current_ver) *current_ver = reader.GetInt(u"Version", u"CurrentVer", 0);
+  return CheckProductMarker(reader, path);
+}
+
+uint32_t CheckProductMarker(const app::CIniReader& reader, const char16_t* path) {
   if (app::ParseIniInt(reader.GetString(u"Version", u"IsCheckString")) != 1) return kOk;
   const app::IniEntry* marker = reader.GetEntry(u"End", u"CheckString");
   if (!marker || marker->Value().empty()) {
     app::LogText2(u"error , Product ini no checkstring label,product ini =", path);
     return kCheckStringMissing;
   }
-  if (!base::EqualsIgnoreAsciiCase(marker->Value(), u"CheckFileOKEnd")) {
+  if (!base::EqualsIgnoreAsciiCase(marker->Value(), kProductEndMarker)) {
     app::LogText2(u"error , Product ini checkstring is not right,product ini  =", path);
     app::LogText2(u"error , Product ini checkstring is not right,check string =", marker->Value().c_str());
     return kCheckStringWrong;
@@ -57,19 +54,22 @@ uint32_t CheckProductIni(const char16_t* path, int32_t* current_ver) {
   return kOk;
 }
 
-bool UpdateFileSize(app::CIniReader& reader, bool only_if_present) {
+bool RecordSerializedSize(app::CIniReader& reader, std::vector<uint8_t>* bytes) {
   std::u16string current = reader.GetString(u"Version", u"FileSize");
-  if (current.empty() && only_if_present) return true;
-  const std::u16string path = reader.Path();
   for (int round = 0; round < kMaxSizeRounds; ++round) {
-    uint64_t size = 0;
-    if (!reader.Save() || !SavedSize(path, &size)) return false;
-    const std::u16string recorded = base::Format(32, u"%010llu", static_cast<unsigned long long>(size));
+    *bytes = reader.Serialize();
+    const std::u16string recorded = base::Format(32, u"%010llu", static_cast<unsigned long long>(bytes->size()));
     if (recorded == current) return true;
     reader.SetString(u"Version", u"FileSize", recorded);
     current = recorded;
   }
   return false;
+}
+
+bool UpdateFileSize(app::CIniReader& reader, bool only_if_present) {
+  if (reader.GetString(u"Version", u"FileSize").empty() && only_if_present) return true;
+  std::vector<uint8_t> bytes;
+  return RecordSerializedSize(reader, &bytes) && reader.Save();
 }
 
 }  // namespace engine

@@ -9,21 +9,6 @@
 namespace engine {
 namespace {
 
-std::u16string Cut(std::u16string_view text, size_t width) { return std::u16string(text.substr(0, width)); }
-
-// Splits at "," dropping empty items.
-std::vector<std::u16string> SplitNames(std::u16string_view text) {
-  std::vector<std::u16string> names;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t comma = text.find(u',', start);
-    if (comma == std::u16string_view::npos) comma = text.size();
-    if (comma > start) names.emplace_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return names;
-}
-
 bool IsNoParent(std::u16string_view parent) { return parent.empty() || parent == u"\"\""; }
 
 // Every "||" becomes CR LF.
@@ -42,44 +27,59 @@ uint32_t ReadUnsigned(const app::CIniReader& ini, std::u16string_view section, c
   return static_cast<uint32_t>(ini.GetInt(section, key, 0));
 }
 
-// The ordered, duplicate-free list of compose names of a product.
-class ComposeClosure {
+// Builds the closure in order; a name is cut to its width before it is compared, since that is
+// the name it is loaded under.
+class ClosureBuilder {
  public:
-  explicit ComposeClosure(const app::CIniReader& ini) : ini_(ini) {}
+  explicit ClosureBuilder(const app::CIniReader& ini) : ini_(ini) {}
 
-  void AddWithParents(std::u16string_view name) {
-    Add(name);
+  void AddWithParents(std::u16string_view written, ClosureRole role, std::u16string_view named_by) {
+    const std::u16string name = base::Cut(written, kMaxAttributeName);
+    Add(name, written, role, named_by);
     // Each name of a chain is visited once, so a chain that returns to an earlier compose ends.
     std::unordered_set<std::u16string> chain{base::ToLowerAscii(name)};
-    std::u16string current(name);
+    std::u16string current = name;
     for (;;) {
-      const std::u16string parent = Cut(ini_.GetString(current, u"Parent"), kMaxAttributeName);
+      const std::u16string& parent_written = ini_.GetString(current, u"Parent");
+      const std::u16string parent = base::Cut(parent_written, kMaxAttributeName);
       if (IsNoParent(parent)) return;
-      Add(parent);
+      Add(parent, parent_written, ClosureRole::kParent, current);
       if (!chain.insert(base::ToLowerAscii(parent)).second) return;
       current = parent;
     }
   }
 
-  void AddWithParentsAndResources(std::u16string_view name) {
-    AddWithParents(name);
-    const std::u16string resources = Cut(ini_.GetString(name, u"Resource"), kMaxResource);
-    for (const std::u16string& resource : SplitNames(resources)) AddWithParents(resource);
+  void AddWithParentsAndResources(std::u16string_view written) {
+    AddWithParents(written, ClosureRole::kListed, {});
+    const std::u16string name = base::Cut(written, kMaxAttributeName);
+    const std::u16string resources = base::Cut(ini_.GetString(name, u"Resource"), kMaxResource);
+    for (std::u16string_view resource : base::SplitList(resources)) {
+      AddWithParents(resource, ClosureRole::kResource, name);
+    }
   }
 
-  const std::vector<std::u16string>& names() const { return names_; }
+  std::vector<ClosureCompose> Take() { return std::move(composes_); }
 
  private:
-  void Add(std::u16string_view name) {
-    if (seen_.insert(base::ToLowerAscii(name)).second) names_.emplace_back(name);
+  void Add(const std::u16string& name, std::u16string_view written, ClosureRole role, std::u16string_view named_by) {
+    if (!seen_.insert(base::ToLowerAscii(name)).second) return;
+    composes_.push_back(ClosureCompose{name, std::u16string(written), role, std::u16string(named_by)});
   }
 
   const app::CIniReader& ini_;
-  std::vector<std::u16string> names_;
+  std::vector<ClosureCompose> composes_;
   std::unordered_set<std::u16string> seen_;
 };
 
 }  // namespace
+
+std::vector<ClosureCompose> ComposeClosure(const app::CIniReader& product) {
+  ClosureBuilder closure(product);
+  for (std::u16string_view name : base::SplitList(product.GetString(u"HaveCompose", u"All"))) {
+    closure.AddWithParentsAndResources(name);
+  }
+  return closure.Take();
+}
 
 uint32_t Product::LoadProduct(const char16_t* path, ComposeLocation at, const char16_t* list, uint32_t options) {
   if (!path) return kNullArgument;
@@ -96,13 +96,10 @@ uint32_t Product::LoadProduct(const char16_t* path, ComposeLocation at, const ch
   compose_list = list ? list : u"";
   std::vector<std::u16string> names;
   if (!compose_list.empty()) {
-    names = SplitNames(compose_list);
+    for (std::u16string_view item : base::SplitList(compose_list)) names.emplace_back(item);
   } else {
-    const std::u16string& all = ini.GetString(u"HaveCompose", u"All");
-    if (all.empty()) return kNoComposeList;
-    ComposeClosure closure(ini);
-    for (const std::u16string& compose_name : SplitNames(all)) closure.AddWithParentsAndResources(compose_name);
-    names = closure.names();
+    if (ini.GetString(u"HaveCompose", u"All").empty()) return kNoComposeList;
+    for (ClosureCompose& compose : ComposeClosure(ini)) names.push_back(std::move(compose.name));
   }
 
   for (const std::u16string& compose_name : names) {
@@ -140,14 +137,14 @@ uint32_t Product::AddCompose(const char16_t* compose_name, uint32_t options) {
   a.new_show = ReadUnsigned(ini, section, u"NewShow");
   a.must_update = ReadUnsigned(ini, section, u"MustUpdate");
   a.support_os = ParseDescriptionHex(ini.GetString(section, u"SupportOS"));
-  a.parent = Cut(ini.GetString(section, u"Parent"), kMaxAttributeName);
-  a.depends = Cut(ini.GetString(section, u"Depends"), kMaxDepends);
-  a.resource = Cut(ini.GetString(section, u"Resource"), kMaxResource);
-  a.name = Cut(section, kMaxAttributeName);
+  a.parent = base::Cut(ini.GetString(section, u"Parent"), kMaxAttributeName);
+  a.depends = base::Cut(ini.GetString(section, u"Depends"), kMaxDepends);
+  a.resource = base::Cut(ini.GetString(section, u"Resource"), kMaxResource);
+  a.name = base::Cut(section, kMaxAttributeName);
   for (size_t i = 0; i < kLanguageCount; ++i) {
     const std::u16string suffix = kLanguageSuffixes[i];
-    a.texts[i].title = Cut(ini.GetString(section, u"Title" + suffix), kMaxTitle);
-    a.texts[i].detail = WithLineBreaks(Cut(ini.GetString(section, u"Detail" + suffix), kMaxDetail));
+    a.texts[i].title = base::Cut(ini.GetString(section, u"Title" + suffix), kMaxTitle);
+    a.texts[i].detail = WithLineBreaks(base::Cut(ini.GetString(section, u"Detail" + suffix), kMaxDetail));
   }
   if (!IsNoParent(a.parent) && ini.GetInt(a.parent, u"LangGroup", 0) == 1) {
     compose->flags |= kComposeParentLangGroup;

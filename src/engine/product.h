@@ -21,6 +21,24 @@ namespace engine {
 // LoadProduct / AddCompose option bits.
 constexpr uint32_t kLoadComposeFiles = 0x1;  // also load the file lists of Type 1 composes
 
+// How a compose came into a product's closure.
+enum class ClosureRole { kListed, kParent, kResource };
+
+struct ClosureCompose {
+  std::u16string name;      // the name it is loaded under: as written, cut to kMaxAttributeName
+  std::u16string written;   // the name as the description writes it
+  ClosureRole role = ClosureRole::kListed;
+  std::u16string named_by;  // the compose whose Parent or Resource names it; empty for kListed
+};
+
+// The composes a product description installs when the caller gives no list: each name of
+// "HaveCompose"/"All" in order, then its parent chain, then each name of its "Resource" list with
+// that name's parent chain. Every name once, at its first position; names are cut to
+// kMaxAttributeName before they are compared, so two that differ only beyond it are one compose.
+// Resources of resources are not followed; a chain ends at an empty Parent, at "\"\"", at a
+// compose that names itself, or at a name already in the chain. Empty when "All" names none.
+std::vector<ClosureCompose> ComposeClosure(const app::CIniReader& product);
+
 class Product {
  public:
   explicit Product(WorkPaths work_paths) : paths(std::move(work_paths)) {}
@@ -28,11 +46,8 @@ class Product {
   Product& operator=(const Product&) = delete;
 
   // Loads the product description at path and adds its composes. compose_list (null or empty:
-  // "HaveCompose"/"All" with the closure below) is a comma-separated list used as given and kept
-  // in compose_list. The closure: each name of "All" in order, then its parent chain, then each
-  // name of its "Resource" list with that name's parent chain; every name once, at its first
-  // position; resources of resources are not followed; a chain ends at an empty Parent, at "\"\"",
-  // at a compose that names itself, or at a name already in the chain.
+  // ComposeClosure of the description) is a comma-separated list used as given and kept in
+  // compose_list.
   // Codes: 0; 2 null path; 18 the file cannot be loaded; 300 no list and "All" absent or empty;
   // or the first non-zero code of AddCompose.
   uint32_t LoadProduct(const char16_t* path, ComposeLocation location, const char16_t* compose_list,

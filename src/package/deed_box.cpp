@@ -17,15 +17,10 @@
 namespace package {
 namespace {
 
-constexpr uint8_t kHeaderMagic[4] = {'C', 'V', 'A', 'S'};
-constexpr uint8_t kRecordMagic[4] = {'I', 'C', 'M', 'D'};
 // Record data is streamed through a buffer of this size, never held whole. 64 KiB rather than
 // 10 KiB: with the smaller buffer, extraction ran at half the speed of a plain file copy.
 constexpr size_t kCopyBufferSize = 1u << 16;
 constexpr size_t kAddBufferSize = 1u << 16;
-constexpr size_t kMaxComposeListLength = 511;
-constexpr size_t kMaxProductListLength = 63;
-constexpr size_t kMaxRecordNameLength = 63;
 
 size_t TextLength(const char16_t* text) { return std::char_traits<char16_t>::length(text); }
 
@@ -43,25 +38,79 @@ void PutTextField(base::ByteWriter* writer, std::u16string_view text, size_t uni
   writer->PutZeros((units - kept.size()) * 2);
 }
 
+std::string RecordText(size_t index, const DeedBoxRecord* record) {
+  std::string text = "record " + std::to_string(index + 1);
+  if (record) text += " '" + base::Utf16ToUtf8(record->name) + "'";
+  return text;
+}
+
 // Walks the record headers that follow the container header. read_at(offset, buffer, size) returns
 // the number of bytes read there (0 at or past the end), or a negative value on a read error.
-// The walk ends well at a read of 0 bytes; a short record header, a read error or a record whose
-// magic is not "ICMD" fails it. The data offset field is not used for walking: each record
-// starts right after the previous record's data, as its length says.
+// The walk ends well at a read of 0 bytes; a short record header, a read error, a record whose
+// magic is not "ICMD" or whose data offset field is not where its data starts fails it, with the
+// reason in *problem when asked for. Each record starts right after the previous record's data,
+// as its length says; extraction seeks to the data offset field, so the two must agree.
 template <typename ReadAt>
-bool WalkIndex(ReadAt read_at, std::vector<DeedBoxRecord>* records, uint64_t* end) {
+bool WalkIndex(ReadAt read_at, std::vector<DeedBoxRecord>* records, uint64_t* end, std::string* problem = nullptr) {
   uint64_t position = kDeedBoxHeaderSize;
   uint8_t raw[kDeedBoxRecordHeaderSize];
+  auto fail = [&](const std::string& why) {
+    if (problem) *problem = why;
+    return false;
+  };
   for (;;) {
     const long long got = read_at(position, raw, sizeof(raw));
     if (got == 0) break;
     DeedBoxRecord record;
-    if (got != static_cast<long long>(sizeof(raw)) || !ParseDeedBoxRecord(raw, sizeof(raw), &record)) return false;
-    position += kDeedBoxRecordHeaderSize + record.length;
+    if (got < 0) return fail("the file cannot be read");
+    if (got != static_cast<long long>(sizeof(raw))) {
+      return fail(RecordText(records->size(), nullptr) + ": the record header is cut short at the end of the file");
+    }
+    if (!ParseDeedBoxRecord(raw, sizeof(raw), &record)) {
+      return fail(RecordText(records->size(), nullptr) + " at offset " + std::to_string(position) +
+                  ": no \"ICMD\" record header");
+    }
+    const uint64_t data_at = position + kDeedBoxRecordHeaderSize;
+    if (record.data_offset != data_at) {
+      return fail(RecordText(records->size(), &record) + ": its data offset field says " +
+                  std::to_string(record.data_offset) + ", but its data starts at " + std::to_string(data_at));
+    }
+    position = data_at + record.length;
     records->push_back(std::move(record));
   }
   *end = position;
   return true;
+}
+
+// The header of a record of length bytes whose header is written at position; false when it
+// would not fit the format (name over 63 characters, data ending beyond 4 GiB).
+bool MakeRecord(std::u16string_view name, uint64_t length, uint64_t position, DeedBoxRecord* record) {
+  const uint64_t data_offset = position + kDeedBoxRecordHeaderSize;
+  // Lengths and offsets are 32-bit fields: a record must end below 4 GiB.
+  if (name.size() > kDeedBoxMaxName || length > 0xFFFFFFFFu || data_offset > 0xFFFFFFFFu) return false;
+  record->length = static_cast<uint32_t>(length);
+  record->data_offset = static_cast<uint32_t>(data_offset);
+  record->name = std::u16string(name);
+  return true;
+}
+
+// Describes the container that read_at (as for WalkIndex) reads, of size bytes.
+template <typename ReadAt>
+bool Describe(ReadAt read_at, uint64_t size, DeedBoxSummary* summary) {
+  DeedBoxSummary described;
+  described.size = size;
+  uint8_t raw[kDeedBoxHeaderSize];
+  uint64_t end = 0;
+  if (read_at(0, raw, sizeof(raw)) != static_cast<long long>(sizeof(raw)) ||
+      !ParseDeedBoxHeader(raw, sizeof(raw), &described.header)) {
+    described.problem = "no \"CVAS\" version 1 container header";
+  } else if (WalkIndex(read_at, &described.records, &end, &described.problem)) {
+    for (const auto& record : described.records) {
+      described.record_complete.push_back(uint64_t{record.data_offset} + record.length <= size);
+    }
+  }
+  *summary = std::move(described);
+  return summary->problem.empty();
 }
 
 std::u16string CutAtFirstDot(std::u16string_view compose) {
@@ -82,7 +131,7 @@ bool ParseDeedBoxHeader(const uint8_t* bytes, size_t size, DeedBoxHeader* header
   uint8_t magic[4];
   DeedBoxHeader parsed;
   uint8_t reserved = 0;
-  if (size < kDeedBoxHeaderSize || !reader.ReadBytes(magic, 4) || !std::equal(magic, magic + 4, kHeaderMagic) ||
+  if (size < kDeedBoxHeaderSize || !reader.ReadBytes(magic, 4) || !std::equal(magic, magic + 4, kDeedBoxMagic) ||
       !reader.ReadU8(&parsed.version) || parsed.version != kDeedBoxVersion || !reader.ReadU8(&reserved) ||
       !ReadTextField(&reader, kDeedBoxProductListUnits, &parsed.product_list) ||
       !ReadTextField(&reader, kDeedBoxComposeListUnits, &parsed.compose_list) || !reader.ReadU32(&parsed.kind)) {
@@ -96,7 +145,7 @@ bool ParseDeedBoxRecord(const uint8_t* bytes, size_t size, DeedBoxRecord* record
   base::ByteReader reader(bytes, size);
   uint8_t magic[4];
   DeedBoxRecord parsed;
-  if (size < kDeedBoxRecordHeaderSize || !reader.ReadBytes(magic, 4) || !std::equal(magic, magic + 4, kRecordMagic) ||
+  if (size < kDeedBoxRecordHeaderSize || !reader.ReadBytes(magic, 4) || !std::equal(magic, magic + 4, kDeedBoxRecordMagic) ||
       !reader.ReadU32(&parsed.length) || !reader.ReadU32(&parsed.data_offset) ||
       !ReadTextField(&reader, kDeedBoxNameUnits, &parsed.name)) {
     return false;
@@ -107,7 +156,7 @@ bool ParseDeedBoxRecord(const uint8_t* bytes, size_t size, DeedBoxRecord* record
 
 std::vector<uint8_t> SerializeDeedBoxHeader(const DeedBoxHeader& header) {
   base::ByteWriter writer;
-  writer.PutBytes(kHeaderMagic, 4);
+  writer.PutBytes(kDeedBoxMagic, 4);
   writer.PutU8(header.version);
   writer.PutU8(0);
   PutTextField(&writer, header.product_list, kDeedBoxProductListUnits);
@@ -119,7 +168,7 @@ std::vector<uint8_t> SerializeDeedBoxHeader(const DeedBoxHeader& header) {
 
 std::vector<uint8_t> SerializeDeedBoxRecord(const DeedBoxRecord& record) {
   base::ByteWriter writer;
-  writer.PutBytes(kRecordMagic, 4);
+  writer.PutBytes(kDeedBoxRecordMagic, 4);
   writer.PutU32(record.length);
   writer.PutU32(record.data_offset);
   PutTextField(&writer, record.name, kDeedBoxNameUnits);
@@ -150,6 +199,35 @@ std::u16string GroupRecordPrefix(std::u16string_view group) { return u"DIR-" + s
 
 std::u16string GroupRecordName(std::u16string_view group, std::u16string_view relative_path) {
   return GroupRecordPrefix(group) + u"|" + std::u16string(relative_path);
+}
+
+bool SplitGroupRecordName(std::u16string_view name, std::u16string* group, std::u16string* relative_path) {
+  const std::u16string_view prefix = u"DIR-";
+  const size_t bar = name.find(u'|');
+  if (!base::StartsWithIgnoreAsciiCase(name, prefix) || bar == std::u16string_view::npos) return false;
+  *group = std::u16string(name.substr(prefix.size(), bar - prefix.size()));
+  *relative_path = std::u16string(name.substr(bar + 1));
+  return true;
+}
+
+bool StartDeedBox(std::u16string_view product_list, std::u16string_view compose_list, uint32_t kind,
+                  std::vector<uint8_t>* container) {
+  if (product_list.size() > kDeedBoxMaxProductList || compose_list.size() > kDeedBoxMaxComposeList) return false;
+  DeedBoxHeader header;
+  header.product_list = std::u16string(product_list);
+  header.compose_list = std::u16string(compose_list);
+  header.kind = kind;
+  *container = SerializeDeedBoxHeader(header);
+  return true;
+}
+
+bool AddDeedBoxRecord(std::u16string_view name, const uint8_t* data, size_t size, std::vector<uint8_t>* container) {
+  DeedBoxRecord record;
+  if (!MakeRecord(name, size, container->size(), &record)) return false;
+  const std::vector<uint8_t> header = SerializeDeedBoxRecord(record);
+  container->insert(container->end(), header.begin(), header.end());
+  if (size > 0) container->insert(container->end(), data, data + size);
+  return true;
 }
 
 IDeedBox* CreateDeedBox(ComposeFileLister lister) { return new (std::nothrow) CDeedBox(std::move(lister)); }
@@ -213,7 +291,7 @@ bool CDeedBox::OpenForAppend(const char16_t* path) {
 bool CDeedBox::Create(const char16_t* product_list, const char16_t* path, const char16_t* compose_list,
                       uint32_t kind) {
   if (!path || !compose_list) return false;
-  if (TextLength(compose_list) > kMaxComposeListLength) {
+  if (TextLength(compose_list) > kDeedBoxMaxComposeList) {
     app::LogText2(u"error, Input compose list length is too big ,complise list=", compose_list);
     return false;
   }
@@ -228,7 +306,7 @@ bool CDeedBox::Create(const char16_t* product_list, const char16_t* path, const 
   header.kind = kind;
   header.compose_list = compose_list;
   if (product_list) {
-    if (TextLength(product_list) > kMaxProductListLength) {
+    if (TextLength(product_list) > kDeedBoxMaxProductList) {
       Close();
       return false;
     }
@@ -247,7 +325,7 @@ uint32_t CDeedBox::GetKind() { return header_.kind; }
 std::u16string CDeedBox::GetComposeList() { return header_.compose_list; }
 
 bool CDeedBox::AddFile(const char16_t* name, const char16_t* source) {
-  if (!name || !source || TextLength(name) > kMaxRecordNameLength) return false;
+  if (!name || !source || TextLength(name) > kDeedBoxMaxName) return false;
   if (!writable_ || !file_.IsOpen()) return false;
   platform::File in = platform::File::Open(source, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting,
                                            platform::FileShare::kRead);
@@ -256,17 +334,8 @@ bool CDeedBox::AddFile(const char16_t* name, const char16_t* source) {
     return false;
   }
   uint64_t size = 0;
-  if (!in.Size(&size)) return false;
-  // Lengths and offsets are 32-bit fields: a record must end below 4 GiB.
-  const uint64_t data_offset = write_position_ + kDeedBoxRecordHeaderSize;
-  if (size > 0xFFFFFFFFu || data_offset > 0xFFFFFFFFu) return false;
   DeedBoxRecord record;
-  record.length = static_cast<uint32_t>(size);
-  record.data_offset = static_cast<uint32_t>(data_offset);
-  record.name = name;
-  const std::vector<uint8_t> header = SerializeDeedBoxRecord(record);
-  if (!file_.SeekTo(write_position_) || !file_.Write(header.data(), header.size())) return false;
-  write_position_ += header.size();
+  if (!in.Size(&size) || !WriteRecordHeader(name, size, &record)) return false;
 
   // Exactly the length announced: a source that changes while it is copied must not leave a
   // record whose header disagrees with its data.
@@ -281,6 +350,23 @@ bool CDeedBox::AddFile(const char16_t* name, const char16_t* source) {
     write_position_ += got;
   }
   records_.push_back(std::move(record));
+  return true;
+}
+
+bool CDeedBox::AddBytes(const char16_t* name, const uint8_t* data, size_t size) {
+  if (!name || (!data && size > 0)) return false;
+  DeedBoxRecord record;
+  if (!WriteRecordHeader(name, size, &record) || (size > 0 && !file_.Write(data, size))) return false;
+  write_position_ += size;
+  records_.push_back(std::move(record));
+  return true;
+}
+
+bool CDeedBox::WriteRecordHeader(std::u16string_view name, uint64_t length, DeedBoxRecord* record) {
+  if (!writable_ || !file_.IsOpen() || !MakeRecord(name, length, write_position_, record)) return false;
+  const std::vector<uint8_t> header = SerializeDeedBoxRecord(*record);
+  if (!file_.SeekTo(write_position_) || !file_.Write(header.data(), header.size())) return false;
+  write_position_ += header.size();
   return true;
 }
 
@@ -375,7 +461,7 @@ bool CDeedBox::ExtractCompose(const char16_t* compose, const char16_t* destinati
   bool ok = true;
   for (const auto& entry : files) {
     // Names from the description must stay inside the destination folder.
-    if (!base::IsContainedRelativePath(entry.file_name) ||
+    if (!base::IsContainedFilePath(entry.file_name) ||
         (!entry.field1.empty() && !base::IsContainedRelativePath(entry.field1))) {
       ok = false;
       break;
@@ -436,7 +522,7 @@ bool CDeedBox::ExtractGroup(const char16_t* group, const char16_t* destination_f
     if (!base::StartsWithIgnoreAsciiCase(name, prefix)) continue;
     // The relative path follows the prefix and the "|".
     const std::u16string relative = name.size() > prefix.size() ? name.substr(prefix.size() + 1) : u"";
-    if (!base::IsContainedRelativePath(relative)) {
+    if (!base::IsContainedFilePath(relative)) {
       all_contained = false;
       continue;
     }
@@ -447,40 +533,32 @@ bool CDeedBox::ExtractGroup(const char16_t* group, const char16_t* destination_f
 }
 
 bool DescribeDeedBox(std::u16string_view path, DeedBoxSummary* summary) {
-  CDeedBox box;
-  const std::u16string terminated(path);
-  if (!summary || !box.Open(terminated.c_str())) return false;
-  platform::File file = platform::File::Open(terminated, platform::FileAccess::kRead,
-                                             platform::FileDisposition::kOpenExisting, platform::FileShare::kRead);
+  if (!summary) return false;
+  platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting,
+                                             platform::FileShare::kRead);
   uint64_t size = 0;
-  if (!file.IsOpen() || !file.Size(&size)) return false;
-  summary->header = box.Header();
-  summary->records = box.Records();
-  summary->size = size;
-  summary->record_complete.clear();
-  for (const auto& record : summary->records) {
-    summary->record_complete.push_back(uint64_t{record.data_offset} + record.length <= size);
+  if (!file.IsOpen() || !file.Size(&size)) {
+    *summary = DeedBoxSummary();
+    summary->problem = "the file cannot be opened";
+    return false;
   }
-  return true;
+  auto read_at = [&file](uint64_t offset, uint8_t* buffer, size_t want) -> long long {
+    size_t got = 0;
+    if (!file.SeekTo(offset) || !file.Read(buffer, want, &got)) return -1;
+    return static_cast<long long>(got);
+  };
+  return Describe(read_at, size, summary);
 }
 
 bool DescribeDeedBoxBytes(const uint8_t* data, size_t size, DeedBoxSummary* summary) {
-  DeedBoxSummary described;
-  if (!summary || !data || !ParseDeedBoxHeader(data, size, &described.header)) return false;
+  if (!summary || !data) return false;
   auto read_at = [data, size](uint64_t offset, uint8_t* buffer, size_t want) -> long long {
     if (offset >= size) return 0;
     const size_t got = static_cast<size_t>(std::min<uint64_t>(want, size - offset));
     std::memcpy(buffer, data + offset, got);
     return static_cast<long long>(got);
   };
-  uint64_t end = 0;
-  if (!WalkIndex(read_at, &described.records, &end)) return false;
-  described.size = size;
-  for (const auto& record : described.records) {
-    described.record_complete.push_back(uint64_t{record.data_offset} + record.length <= size);
-  }
-  *summary = std::move(described);
-  return true;
+  return Describe(read_at, size, summary);
 }
 
 }  // namespace package

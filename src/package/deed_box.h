@@ -6,8 +6,8 @@
 //
 //   header   0 "CVAS"   4 version (1)   5 0   6 product list, 64 units   134 compose list, 513
 //            units (in the skin part: the package download URL)   1160 kind   1164 8 zero bytes
-//   record   0 "ICMD"   4 data length   8 absolute data offset (record offset + 140)
-//            12 name, 64 units   140 data
+//   record   0 "ICMD"   4 data length   8 absolute data offset (record offset + 140; a record
+//            whose field says otherwise is refused)   12 name, 64 units   140 data
 //
 // Record names say what a record is (ASCII case is ignored when they are looked up; the first of
 // two equal names wins):
@@ -28,12 +28,18 @@
 
 namespace package {
 
+constexpr uint8_t kDeedBoxMagic[4] = {'C', 'V', 'A', 'S'};
+constexpr uint8_t kDeedBoxRecordMagic[4] = {'I', 'C', 'M', 'D'};
 constexpr size_t kDeedBoxHeaderSize = 1172;
 constexpr size_t kDeedBoxRecordHeaderSize = 140;
 constexpr uint8_t kDeedBoxVersion = 1;
-constexpr size_t kDeedBoxProductListUnits = 64;   // at most 63 characters
-constexpr size_t kDeedBoxComposeListUnits = 513;  // at most 511 characters may be stored
-constexpr size_t kDeedBoxNameUnits = 64;          // at most 63 characters
+constexpr size_t kDeedBoxProductListUnits = 64;
+constexpr size_t kDeedBoxComposeListUnits = 513;
+constexpr size_t kDeedBoxNameUnits = 64;
+// The longest texts the writers store (Create refuses longer lists, AddFile longer names).
+constexpr size_t kDeedBoxMaxProductList = 63;
+constexpr size_t kDeedBoxMaxComposeList = 511;
+constexpr size_t kDeedBoxMaxName = 63;
 
 // Container kinds.
 constexpr uint32_t kDeedBoxKindProduct = 0;
@@ -56,7 +62,8 @@ struct DeedBoxRecord {
 // Decodes the 1172-byte header. False when fewer bytes are given, the magic is not "CVAS" or the
 // version is not 1.
 bool ParseDeedBoxHeader(const uint8_t* bytes, size_t size, DeedBoxHeader* header);
-// Decodes a 140-byte record header. False when fewer bytes are given or the magic is not "ICMD".
+// Decodes a 140-byte record header. False when fewer bytes are given or the magic is not "ICMD";
+// the data offset is returned as stored, unchecked.
 bool ParseDeedBoxRecord(const uint8_t* bytes, size_t size, DeedBoxRecord* record);
 // Encodes a header or a record header; texts longer than their field are cut to fit with the
 // terminator (callers check the limits first).
@@ -72,6 +79,17 @@ std::u16string PatchRecordName(std::u16string_view compose, std::u16string_view 
                                std::u16string_view file_name);
 std::u16string GroupRecordPrefix(std::u16string_view group);  // "DIR-<group>"
 std::u16string GroupRecordName(std::u16string_view group, std::u16string_view relative_path);
+// Splits "DIR-<group>|<relative path>" (prefix in any ASCII case) at its first "|". False for a
+// name of another kind or without "|".
+bool SplitGroupRecordName(std::u16string_view name, std::u16string* group, std::u16string* relative_path);
+
+// A container built in memory by the packaging tool, with the bytes Create and AddFile would
+// write. StartDeedBox fails for a product list over 63 or a compose list over 511 characters;
+// AddDeedBoxRecord for a name over 63 characters or a record that would end beyond 4 GiB (the
+// container is then unchanged).
+bool StartDeedBox(std::u16string_view product_list, std::u16string_view compose_list, uint32_t kind,
+                  std::vector<uint8_t>* container);
+bool AddDeedBoxRecord(std::u16string_view name, const uint8_t* data, size_t size, std::vector<uint8_t>* container);
 
 // What ExtractCompose needs of one file entry of a compose description, in description order.
 struct ComposeFileRef {
@@ -91,7 +109,8 @@ class IDeedBox {
   virtual void Destroy() = 0;
   // Opens an existing container for reading and reads its index. False (and closed) for a file
   // that cannot be opened, a header that is short or not "CVAS" version 1, or a record header that
-  // is short or not "ICMD". A file cut inside its last record's data still opens.
+  // is short, not "ICMD", or whose data offset is not where its data lies (extraction would copy
+  // other bytes). A file cut inside its last record's data still opens.
   virtual bool Open(const char16_t* path) = 0;
   // Creates (or truncates) a container and writes its header; it stays open for the Add calls.
   // Fails for a null path or compose list, a compose list of 512 characters or more (logged) and
@@ -184,12 +203,16 @@ class CDeedBox final : public IDeedBox {
   // For the packaging tool: opens an existing, complete container for appending records. False
   // when it does not open or its last record's data is cut short.
   bool OpenForAppend(const char16_t* path);
+  // AddFile with the record's data from a buffer.
+  bool AddBytes(const char16_t* name, const uint8_t* data, size_t size);
   const DeedBoxHeader& Header() const { return header_; }
   const std::vector<DeedBoxRecord>& Records() const { return records_; }
   const std::u16string& Path() const { return path_; }
 
  private:
   bool ReadIndex(uint64_t* end_of_index);
+  // Writes the header of a record of length bytes at the end; false when it does not fit.
+  bool WriteRecordHeader(std::u16string_view name, uint64_t length, DeedBoxRecord* record);
   bool AddGroupFolder(const std::u16string& group, const std::u16string& folder, const std::u16string& relative);
   const DeedBoxRecord* FindRecord(std::u16string_view name) const;
 
@@ -209,8 +232,10 @@ struct DeedBoxSummary {
   std::vector<DeedBoxRecord> records;
   std::vector<bool> record_complete;
   uint64_t size = 0;
+  std::string problem;  // when the container does not open: why, in one line
 };
 // From a file (the same checks as Open) or from bytes in memory (a container inside another file).
+// False, with summary->problem set, where Open would fail.
 bool DescribeDeedBox(std::u16string_view path, DeedBoxSummary* summary);
 bool DescribeDeedBoxBytes(const uint8_t* data, size_t size, DeedBoxSummary* summary);
 

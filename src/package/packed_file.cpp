@@ -15,7 +15,6 @@
 namespace package {
 namespace {
 
-constexpr uint8_t kPackedMagic[4] = {'Q', 'Z', 'P', 'M'};
 constexpr uint8_t kGzipId1 = 0x1F;
 constexpr uint8_t kGzipId2 = 0x8B;
 constexpr uint8_t kMethodDeflate = 8;

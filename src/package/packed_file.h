@@ -17,6 +17,7 @@
 
 namespace package {
 
+constexpr uint8_t kPackedMagic[4] = {'Q', 'Z', 'P', 'M'};
 constexpr size_t kPackedHeaderSize = 32;
 constexpr size_t kGzipMemberOverhead = 3 + 8;  // identification and method, CRC and length
 

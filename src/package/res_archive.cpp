@@ -113,7 +113,7 @@ const char* ResEntryStatusText(ResEntryStatus status) {
     case ResEntryStatus::kOk:
       return "ok";
     case ResEntryStatus::kUnsafeName:
-      return "name leaves the destination folder";
+      return "the name leaves the destination folder or names no file";
     case ResEntryStatus::kBadBlock:
       return "damaged entry block";
     case ResEntryStatus::kCrcMismatch:
@@ -162,7 +162,7 @@ ResEntryStatus ReadResEntry(platform::File& file, const ResArchive& archive, con
 
 ResEntryStatus ExtractResEntry(platform::File& file, const ResArchive& archive, const ResArchiveEntry& entry,
                                std::u16string_view folder) {
-  if (!base::IsContainedRelativePath(entry.name)) return ResEntryStatus::kUnsafeName;
+  if (!base::IsContainedFilePath(entry.name)) return ResEntryStatus::kUnsafeName;
   ResEntryData data;
   const ResEntryStatus status = ReadResEntry(file, archive, entry, &data);
   if (status != ResEntryStatus::kOk) return status;
@@ -238,8 +238,8 @@ bool ResArchiveWriter::Build(const std::vector<Entry>& entries, const std::vecto
   };
   std::vector<Placed> placed;
   for (const Entry& entry : entries) {
-    if (!base::IsContainedRelativePath(entry.name)) {
-      *error = "entry name '" + base::Utf16ToUtf8(entry.name) + "' would leave the destination folder";
+    if (!base::IsContainedFilePath(entry.name)) {
+      *error = "entry name '" + base::Utf16ToUtf8(entry.name) + "' leaves the destination folder or names no file";
       return false;
     }
     if (entry.name.size() > 0xFFFF) {

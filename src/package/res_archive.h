@@ -19,7 +19,8 @@
 //              20 modification time, seconds since 1970-01-01 UTC   24 reduced gzip member
 //
 // Entry names are relative paths with backslashes; a name that would leave the destination folder
-// (empty, "." or ".." components, drive letters, colons, leading separators, UNC paths) is refused.
+// (empty, "." or ".." components, drive letters, colons, leading separators, UNC paths) or ends in
+// a separator (no file name) is refused (base::IsContainedFilePath).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,7 +54,7 @@ std::vector<ResArchive> ListResArchives(std::u16string_view path);
 // Result of reading one entry.
 enum class ResEntryStatus {
   kOk,
-  kUnsafeName,    // the name would leave the destination folder
+  kUnsafeName,    // the name would leave the destination folder, or names no file
   kBadBlock,      // block outside the archive or file, shorter than 24 bytes, unreadable, wrong magic
                   // or member length
   kCrcMismatch,   // the block's CRC does not match its member
@@ -91,7 +92,7 @@ int ExtractArchiveFile(const char16_t* file, const char16_t* folder, int index);
 class ResArchiveWriter {
  public:
   struct Entry {
-    std::u16string name;  // relative path with backslashes; must pass base::IsContainedRelativePath
+    std::u16string name;  // relative path with backslashes; must pass base::IsContainedFilePath
     std::vector<uint8_t> data;
     uint32_t modified = 0;
   };

@@ -111,13 +111,18 @@ TEST(IniReaderParse, ByteOrderMarksAreDroppedAndAnOddByteIgnored) {
 
 TEST(IniReaderParse, LineWithoutEqualsSignIsAnEmptyEntry) {
   CIniReader reader;
-  Parse(reader, u"[S]\r\nlonely\r\nk=v\r\n");
-  const app::IniSection* s = reader.FindSection(u"s");
+  Parse(reader, u"; note\r\n[S]\r\n\r\nlonely\r\nk=v\r\n");
+  app::IniSection* s = reader.FindSection(u"s");
   ASSERT_NE(s, nullptr);
   ASSERT_EQ(s->EntryCount(), 2u);
   EXPECT_EQ(s->EntryAt(0)->Key(), u"");
   EXPECT_EQ(s->EntryAt(0)->Value(), u"");
   EXPECT_EQ(s->EntryAt(1)->Key(), u"k");
+  // Items keep the line they were read from; one added in memory has none.
+  EXPECT_EQ(s->Line(), 2);
+  EXPECT_EQ(s->EntryAt(0)->Line(), 4);
+  EXPECT_EQ(s->EntryAt(1)->Line(), 5);
+  EXPECT_EQ(s->AddEntry(u"new", u"1")->Line(), 0);
 }
 
 // ---- Lengths: long lines join, overlong text is cut, never overflows ----
@@ -147,6 +152,7 @@ TEST(IniReaderLimits, LongLinesAreJoinedAndCut) {
       // The line after a long one stays a line of its own.
       EXPECT_EQ(reader.GetString(u"S", u"next"), u"1");
       EXPECT_EQ(reader.FindSection(u"S")->EntryCount(), 2u);
+      EXPECT_EQ(reader.GetEntry(u"S", u"next")->Line(), 3);
     }
   }
 }

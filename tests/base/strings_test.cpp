@@ -38,6 +38,11 @@ TEST(Paths, ContainedNamesRejectEscapes) {
                               u"C:\\Windows\\x", u"c:x", u"\\\\server\\share\\x", u"a\\.\\b"}) {
     EXPECT_FALSE(base::IsContainedRelativePath(bad)) << base::Utf16ToUtf8(bad);
   }
+  // A folder name may end in a separator; a file name may not.
+  EXPECT_TRUE(base::IsContainedRelativePath(u"sub\\"));
+  EXPECT_FALSE(base::IsContainedFilePath(u"sub\\"));
+  EXPECT_FALSE(base::IsContainedFilePath(u"..\\x"));
+  EXPECT_TRUE(base::IsContainedFilePath(u"sub\\x"));
   EXPECT_EQ(base::JoinPath(u"c:\\a", u"b"), u"c:\\a\\b");
   EXPECT_EQ(base::JoinPath(u"c:\\a/", u"b"), u"c:\\a/b");
   EXPECT_EQ(base::FileNamePart(u"c:\\a/b.txt"), u"b.txt");

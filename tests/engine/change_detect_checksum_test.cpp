@@ -62,6 +62,7 @@ TEST(ChecksumTest, FullChecksumCoversEveryByte) {
   ASSERT_TRUE(engine::FullChecksum(file.path, &sum));
   EXPECT_EQ(sum.crc, ReferenceCrc(0xFFFFFFFFu, bytes, 0, bytes.size()));
   EXPECT_EQ(sum.size, 200003u);
+  EXPECT_EQ(engine::BytesChecksumFor(engine::kFileFullChecksum, bytes.data(), bytes.size()).crc, sum.crc);
 }
 
 // Each case lists the byte ranges that the sampling sums, in order, the repeated last read
@@ -94,6 +95,8 @@ TEST(ChecksumTest, SampledChecksumReadsTheDocumentedWindows) {
     ASSERT_TRUE(engine::SampledChecksum(file.path, &sum)) << c.size;
     EXPECT_EQ(sum.crc, expected) << "size " << c.size;
     EXPECT_EQ(sum.size, c.size);
+    // The same sum over the bytes in memory.
+    EXPECT_EQ(engine::BytesChecksumFor(0, bytes.data(), bytes.size()).crc, expected) << "size " << c.size;
   }
 }
 

@@ -78,6 +78,14 @@ TEST_F(DescProduct, ParentCyclesEndTheChain) {
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
 }
 
+// Two names that differ only beyond the 63 characters of a compose name are one compose.
+TEST_F(DescProduct, NamesAreCutBeforeTheyAreCompared) {
+  const std::string x63(63, 'X');
+  const std::u16string path = WriteProduct("[HaveCompose]\nAll=" + x63 + "Y," + x63 + "Z\n");
+  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+  EXPECT_EQ(Names(product_), (std::vector<std::string>{x63}));
+}
+
 TEST_F(DescProduct, ComposeWithoutSectionGetsDefaults) {
   const std::u16string path = WriteProduct("[HaveCompose]\nAll=Ghost,Core.x64\n[Core.x64]\nType=0\nUpdate=1\n");
   ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);

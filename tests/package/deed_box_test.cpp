@@ -108,6 +108,8 @@ TEST_F(DeedBoxTest, OpenRefusesDamagedHeadersAndIndexes) {
       {"1171 bytes", Buf(bytes.begin(), bytes.begin() + 1171)},
       {"magic", with(0, 'X')},
       {"second record magic", with(1172 + 140 + 4 + 1, 'X')},
+      // Extraction seeks to the offset field: it would copy the container's header as the data.
+      {"first record's data offset inside the header", with(1172 + 8 + 1, 0)},
       {"short record header at the end", short_record_header},
   };
   for (const auto& [name, file] : cases) {
@@ -161,6 +163,7 @@ TEST_F(DeedBoxTest, ExtractGroupRefusesNamesThatLeaveTheFolderAndPlacesTheRest) 
       {u"DIR-G|sub\\.. \\.. \\escape8.txt", Text("x")},
       {u"DIR-G|... \\escape9.txt", Text("x")},
       {u"DIR-G|", Text("x")},
+      {u"DIR-G|folder\\", Text("x")},
       {u"DIR-G", Text("x")},
       {u"DIR-G|sub\\last.txt", Text("2")},
       {u"dir-g|images\\welcome\\bg.bmp", Text("bitmap")},  // any letter case
@@ -173,6 +176,7 @@ TEST_F(DeedBoxTest, ExtractGroupRefusesNamesThatLeaveTheFolderAndPlacesTheRest) 
   EXPECT_FALSE(box->ExtractGroup(u"G", target.c_str()));
   EXPECT_EQ(FilesBelow(target), (std::set<std::string>{"first.txt", "sub/last.txt", "images/welcome/bg.bmp"}));
   EXPECT_EQ(ReadBytes(target + u"\\images\\welcome\\bg.bmp"), Text("bitmap"));
+  EXPECT_FALSE(testing_support::Exists(target + u"\\folder"));
   // Nothing anywhere else in the scratch folder but the container and the good files.
   EXPECT_EQ(FilesBelow(dir_.path()),
             (std::set<std::string>{"package.dat", "deep/target/first.txt", "deep/target/sub/last.txt",

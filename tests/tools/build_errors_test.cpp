@@ -41,6 +41,7 @@ struct BrokenSuite {
   const char* file;    // the file the message names
   std::string marker;  // text on the line it names; empty: no line
   std::string message;
+  bool download_only = false;
 };
 
 const std::string kLong60(60, 'x');
@@ -123,7 +124,7 @@ std::vector<BrokenSuite> Cases() {
          Replace(s, "products/NorvClient.out", "All=Main,Updater,PluginA", "All=Main,Updater,PluginA,Long" + kLong60);
          Replace(s, "products/NorvClient.out", "[ShortcutFolder]", "[Long" + kLong60 + "]\nType=2\n[ShortcutFolder]");
        },
-       "products/NorvClient.out", "[Long", "compose name 'Long" + kLong60 + "' has 64 characters; at most 63 fit"},
+       "products/NorvClient.out", "All=", "compose name 'Long" + kLong60 + "' has 64 characters; at most 63 fit"},
       {"record name over 63",
        [](const std::u16string& s) {
          Replace(s, "composes/Updater.out", "update.cfg=", kLong60 + ".cfg=");
@@ -162,6 +163,25 @@ std::vector<BrokenSuite> Cases() {
       {"skin key-value file not UTF-8",
        [](const std::u16string& s) { Replace(s, "skin/wizard/Draw.dat", "[WelcomeDlg]", "[WelcomeDlg]\xB0"); },
        "skin/wizard/Draw.dat", "", "neither UTF-16 nor well-formed UTF-8"},
+      {"end marker asked but [End] not last",
+       [](const std::u16string& s) {
+         Replace(s, "products/NorvClient.out", "[HaveCompose]", "[End]\nCheckString=CheckFileOKEnd\n\n[HaveCompose]");
+       },
+       "products/NorvClient.out", "[End]", "[End] must be the last section: it holds the end marker"},
+      {"description demands an end marker it lacks",
+       [](const std::u16string& s) {
+         Replace(s, "suite.ini", "CheckString=1", "CheckString=0");
+         Replace(s, "products/NorvClient.out", "[HaveCompose]", "[End]\nCheckString=Truncated\n\n[HaveCompose]");
+         Replace(s, "products/NorvClient.out", "CurrentVer=1", "CurrentVer=1\nIsCheckString=1");
+       },
+       "products/NorvClient.out", "IsCheckString",
+       "IsCheckString is 1 but [End] CheckString is not \"CheckFileOKEnd\" (code 302); set CheckString=1 in suite.ini "
+       "to have the marker written"},
+      {"download-only without an address",
+       [](const std::u16string& s) {
+         Replace(s, "suite.ini", "DownloadUrl=http://127.0.0.1:8080/NorvClient.pkg", "DownloadUrl=");
+       },
+       "suite.ini", "", "a download-only setup file needs [Suite] DownloadUrl (or --url)", true},
   };
 }
 
@@ -171,9 +191,11 @@ TEST(BuildErrors, EachBrokenSuiteStopsTheBuildWithFileAndLine) {
     ScratchDir scratch;
     const std::u16string suite = CopySuite(scratch);
     ASSERT_NO_FATAL_FAILURE(c.change(suite));
+    norvpack::SuiteBuildOptions options = Options(suite);
+    options.download_only = c.download_only;
     norvpack::SuiteBuildOutput output;
     norvpack::SuiteError error;
-    ASSERT_FALSE(norvpack::BuildSuite(Options(suite), &output, &error));
+    ASSERT_FALSE(norvpack::BuildSuite(options, &output, &error));
     EXPECT_TRUE(output.setup_file.empty());
     EXPECT_EQ(error.file, c.file);
     int line = 0;
@@ -186,40 +208,6 @@ TEST(BuildErrors, EachBrokenSuiteStopsTheBuildWithFileAndLine) {
       EXPECT_NE(error.message.find("characters; at most 511 fit"), std::string::npos) << error.message;
     }
   }
-}
-
-TEST(BuildErrors, EndMarkerAskedButEndSectionNotLast) {
-  ScratchDir scratch;
-  const std::u16string suite = CopySuite(scratch);
-  Replace(suite, "products/NorvClient.out", "[HaveCompose]", "[End]\nCheckString=CheckFileOKEnd\n\n[HaveCompose]");
-  norvpack::SuiteBuildOutput output;
-  norvpack::SuiteError error;
-  ASSERT_FALSE(norvpack::BuildSuite(Options(suite), &output, &error));
-  EXPECT_EQ(error.Text(), "products/NorvClient.out:" +
-                              std::to_string(LineOf(ReadText(At(suite, "products/NorvClient.out")), "[End]")) +
-                              ": [End] must be the last section: it holds the end marker");
-  // Without the marker asked for, a description that demands it must carry it itself.
-  Replace(suite, "suite.ini", "CheckString=1", "CheckString=0");
-  Replace(suite, "products/NorvClient.out", "CheckString=CheckFileOKEnd", "CheckString=Truncated");
-  Replace(suite, "products/NorvClient.out", "CurrentVer=1", "CurrentVer=1\nIsCheckString=1");
-  ASSERT_FALSE(norvpack::BuildSuite(Options(suite), &output, &error));
-  EXPECT_EQ(error.line, LineOf(ReadText(At(suite, "products/NorvClient.out")), "IsCheckString"));
-  EXPECT_EQ(error.message.rfind("IsCheckString is 1 but [End] CheckString is not \"CheckFileOKEnd\" (code 302)", 0), 0u)
-      << error.message;
-}
-
-TEST(BuildErrors, DownloadOnlyNeedsAnAddress) {
-  ScratchDir scratch;
-  const std::u16string suite = CopySuite(scratch);
-  Replace(suite, "suite.ini", "DownloadUrl=http://127.0.0.1:8080/NorvClient.pkg", "DownloadUrl=");
-  norvpack::SuiteBuildOptions options = Options(suite);
-  options.download_only = true;
-  norvpack::SuiteBuildOutput output;
-  norvpack::SuiteError error;
-  ASSERT_FALSE(norvpack::BuildSuite(options, &output, &error));
-  EXPECT_EQ(error.Text(), "suite.ini: a download-only setup file needs [Suite] DownloadUrl (or --url)");
-  options.download_url = u"http://127.0.0.1:8080/x.pkg";
-  EXPECT_TRUE(norvpack::BuildSuite(options, &output, &error)) << error.Text();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // norvpack pack, unpack and container, run as the built program; what they write is read back
 // with the installer's own readers.
 #include <random>
+#include <sstream>
 
 #include "norvpack_fixture.h"
 #include "package/deed_box.h"
@@ -111,6 +112,8 @@ TEST_F(Norvpack, AddAppendsAndExtractWritesRecordsGroupsAndAll) {
   EXPECT_FALSE(Exists(P(u"all.norvpack-tmp")));
 }
 
+// Every refusal is one line (usage errors add a pointer to --help) with its exit code, and
+// leaves no output behind.
 TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
   MakeInputs();
   // A container with a group entry that would leave its folder, built by the installer's writer.
@@ -123,6 +126,10 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
   Bytes cut = ReadBytes(P(u"evil.dat"));
   cut.pop_back();
   WriteBytes(P(u"cut.dat"), cut);
+  // The first record claims its data inside the header; the installer would extract those bytes.
+  Bytes misplaced = ReadBytes(P(u"evil.dat"));
+  misplaced[1172 + 8 + 1] = 0;
+  WriteBytes(P(u"misplaced.dat"), misplaced);
 
   struct Case {
     std::vector<std::u16string> args;
@@ -130,6 +137,18 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
     const char* message;
     const char16_t* must_not_exist;
   } cases[] = {
+      {{u"archive"}, 2, "norvpack archive: needs an action", nullptr},
+      {{u"archive", u"pack"}, 2, "norvpack archive: unknown action 'pack'", nullptr},
+      {{u"archive", u"create", u"folder"}, 2, "norvpack archive: create needs -o OUTPUT", nullptr},
+      {{u"archive", u"create", u"-o", P(u"o11"), u"--mtime", u"soon", u"f"}, 2, "norvpack archive: --mtime needs", u"o11"},
+      {{u"archive", u"list", u"missing.dat"}, 1, "norvpack: missing.dat holds no resource archive", nullptr},
+      {{u"stamp", u"--skin", u"s"}, 2, "norvpack stamp: needs --program", nullptr},
+      {{u"stamp", u"--program", u"missing.exe", u"--skin", u"s", u"-o", u"o"}, 1, "norvpack: cannot open missing.exe",
+       nullptr},
+      {{u"stamp", u"--program", P(u"program.exe"), u"--skin", P(u"Core.out"), u"-o", P(u"o12")}, 1,
+       "is not a packed skin part", u"o12"},
+      {{u"inspect"}, 2, "norvpack inspect: needs one FILE", nullptr},
+      {{u"inspect", u"missing.bin"}, 1, "norvpack: cannot open missing.bin", nullptr},
       {{u"pack", P(u"program.exe")}, 2, "missing -o OUTPUT", nullptr},
       {{u"pack", P(u"missing"), u"-o", P(u"o1")}, 1, "cannot open", u"o1"},
       {{u"unpack", P(u"program.exe"), u"-o", P(u"o2")}, 1, "is not a packed file", u"o2"},
@@ -145,13 +164,23 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
       {{u"container", u"add", P(u"cut.dat"), u"--record", u"r=" + P(u"Core.out")}, 1, "not a complete", nullptr},
       {{u"container", u"extract", P(u"evil.dat"), u"--group", u"G", u"-o", P(u"o8")}, 1, "outside the folder", u"o8"},
       {{u"container", u"extract", P(u"evil.dat"), u"--record", u"nope", u"-o", P(u"o9")}, 1, "cannot extract", u"o9"},
+      {{u"container", u"extract", P(u"misplaced.dat"), u"--record", u"DIR-G|fine.txt", u"-o", P(u"o10")}, 1,
+       "not a package container: record 1 'DIR-G|..\\escaped.txt': its data offset field says 32, but its data "
+       "starts at 1312", u"o10"},
+      {{u"inspect", P(u"misplaced.dat")}, 1, "PROBLEM: the installer does not open this container: record 1", nullptr},
+      {{u"inspect", P(u"evil.dat")}, 1, "PROBLEM: the group record's path leaves the group's folder", nullptr},
   };
   for (const auto& c : cases) {
     const RunResult r = Run(c.args);
-    const std::string what = base::Utf16ToUtf8(c.args[0]) + " " + base::Utf16ToUtf8(c.args[1]);
+    const std::string what = base::Utf16ToUtf8(c.args[0]) + (c.args.size() > 1 ? " " + base::Utf16ToUtf8(c.args[1]) : "");
     EXPECT_EQ(r.code, c.code) << what << ": " << r.err;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << what << ": " << r.err;
-    EXPECT_NE(r.err.find("norvpack"), std::string::npos) << what;
+    // inspect names the problem on standard output, the others on standard error.
+    EXPECT_NE((r.err + r.out).find(c.message), std::string::npos) << what << ": " << r.err << r.out;
+    // Progress lines aside, one line says what is wrong.
+    size_t messages = 0;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);) messages += line.rfind("norvpack", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(messages, 1u) << what << ": " << r.err;
     if (c.must_not_exist) {
       EXPECT_FALSE(Exists(P(c.must_not_exist))) << what;
       EXPECT_FALSE(Exists(P(std::u16string(c.must_not_exist) + u".norvpack-tmp"))) << what;

@@ -31,23 +31,11 @@ constexpr char kUsage[] =
     "                       instead of the files' own, for reproducible archives\n"
     "list     prints every archive of the file and its entries: size, modification time (UTC),\n"
     "         name; an entry whose block fails its checks is marked and the exit code is 1.\n"
-    "extract  unpacks the archives into FOLDER (several archives: into FOLDER/0, FOLDER/1, ...;\n"
-    "         with --index N only archive N, into FOLDER). Entries whose names would leave the\n"
-    "         folder, or whose data is damaged, are reported and passed over; the exit code is\n"
-    "         then 1.\n";
+    "extract  unpacks the archives into FOLDER as the installer does (several archives: into\n"
+    "         FOLDER/0, FOLDER/1, ...; with --index N only archive N, into FOLDER). Entries whose\n"
+    "         names would leave the folder or end in a separator, or whose data is damaged, are\n"
+    "         reported and passed over; the exit code is then 1.\n";
 
-
-bool ParseUnsigned(const std::u16string& text, uint64_t max, uint64_t* value) {
-  if (text.empty() || text.size() > 20) return false;
-  uint64_t v = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return false;
-    v = v * 10 + static_cast<uint64_t>(c - u'0');
-    if (v > max) return false;
-  }
-  *value = v;
-  return true;
-}
 
 int Create(const Args& args) {
   ArgParser parser(args, {"-o", "--output", "--stub", "--mtime"}, {});
@@ -159,7 +147,6 @@ int Extract(const Args& args) {
   }
   Progress progress("extract", total);
   int failures = 0;
-  std::string error;
   for (size_t i = 0; i < archives.size(); ++i) {
     if (one_index && i != index) continue;
     std::u16string destination = output;
@@ -167,28 +154,13 @@ int Extract(const Args& args) {
     if (!one_index && archives.size() > 1) destination += base::NumberToUtf16(static_cast<int64_t>(i)) + u"\\";
     for (const auto& entry : archives[i].entries) {
       progress.Advance(1);
-      if (!base::IsContainedRelativePath(entry.name)) {
-        ++failures;
-        std::fprintf(stderr, "norvpack: entry '%s' refused: its name leaves the destination folder\n",
-                     Narrow(entry.name).c_str());
-        continue;
-      }
-      package::ResEntryData data;
-      const package::ResEntryStatus status = package::ReadResEntry(file, archives[i], entry, &data);
+      // The installer's own extraction: the same name check, decoding, file and times.
+      const package::ResEntryStatus status = package::ExtractResEntry(file, archives[i], entry, destination);
       if (status != package::ResEntryStatus::kOk) {
         ++failures;
-        std::fprintf(stderr, "norvpack: entry '%s' skipped: %s\n", Narrow(entry.name).c_str(),
+        std::fprintf(stderr, "norvpack: entry '%s' not extracted: %s\n", Narrow(entry.name).c_str(),
                      package::ResEntryStatusText(status));
-        continue;
       }
-      const std::u16string target = destination + entry.name;
-      package::CreatePath(target.c_str());
-      if (!WriteFileAtomically(target, data.bytes, &error)) {
-        ++failures;
-        std::fprintf(stderr, "norvpack: %s\n", error.c_str());
-        continue;
-      }
-      platform::SetFileTimes(target, data.modified, 0);
     }
   }
   progress.Done();

@@ -90,6 +90,18 @@ std::vector<std::u16string> ArgParser::Values(const std::string& option) const {
   return values;
 }
 
+bool ParseUnsigned(const std::u16string& text, uint64_t max, uint64_t* value) {
+  if (text.empty()) return false;
+  uint64_t v = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return false;
+    v = v * 10 + static_cast<uint64_t>(c - u'0');
+    if (v > max) return false;
+  }
+  *value = v;
+  return true;
+}
+
 std::string Narrow(const std::u16string& text) { return base::Utf16ToUtf8(text); }
 std::u16string Widen(const std::string& text) { return base::Utf8ToUtf16(text); }
 

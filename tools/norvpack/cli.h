@@ -31,6 +31,9 @@ class ArgParser {
   bool help_ = false;
 };
 
+// Decimal digits only, at most max (which must be below 2^64 / 10). False for anything else.
+bool ParseUnsigned(const std::u16string& text, uint64_t max, uint64_t* value);
+
 std::string Narrow(const std::u16string& text);
 std::u16string Widen(const std::string& text);
 

@@ -38,7 +38,8 @@ constexpr char kUsage[] =
     "  --url URL            the package download address of a skin part (stored where the\n"
     "                       compose list goes; use instead of --composes)\n"
     "\n"
-    "record options (create, add), repeatable; records are written in the order given:\n"
+    "record options (create, add), repeatable; records are written in the order given; each\n"
+    "takes WHAT=PATH, what the record is and the file it holds:\n"
     "  --fix PRODUCT[,N]=FILE            product description \"FIX_<product>_<N>\" (N defaults to 1)\n"
     "  --compose-ini COMPOSE=FILE        compose description \"CNI-<compose up to its first '.'>\"\n"
     "  --compose-file C,F0,F1,NAME=FILE  file of a compose \"COM-<C>_<F0>_<F1>_<NAME>\", stored as is\n"
@@ -60,7 +61,6 @@ constexpr char kUsage[] =
 
 constexpr const char* kRecordOptions[] = {"--fix",   "--compose-ini", "--compose-file", "--packed-compose-file",
                                           "--patch", "--group",       "--record"};
-constexpr size_t kMaxRecordName = 63;
 
 int Usage(const std::string& message) { return UsageError("container", message); }
 
@@ -97,14 +97,15 @@ bool ParseRecordOption(const std::string& option, const std::u16string& value, R
                        std::string* error) {
   const size_t eq = value.find(u'=');
   if (eq == std::u16string::npos || eq == 0 || eq + 1 == value.size()) {
-    *error = option + " needs SPEC=PATH, got '" + Narrow(value) + "'";
+    *error = option + " needs WHAT=PATH, got '" + Narrow(value) + "'";
     return false;
   }
-  const std::u16string spec = value.substr(0, eq);
+  // What the record is (a product, a compose, a file of a compose, a group or a plain name).
+  const std::u16string what = value.substr(0, eq);
   request->option = option;
   request->source = value.substr(eq + 1);
   if (option == "--fix") {
-    const auto parts = SplitCommas(spec, 2);
+    const auto parts = SplitCommas(what, 2);
     int n = 1;
     if (parts.size() == 2) {
       const std::string digits = Narrow(parts[1]);
@@ -116,27 +117,28 @@ bool ParseRecordOption(const std::string& option, const std::u16string& value, R
     }
     request->record_name = package::FixRecordName(n, parts[0]);
   } else if (option == "--compose-ini") {
-    request->record_name = package::ComposeIniRecordName(spec);
+    request->record_name = package::ComposeIniRecordName(what);
   } else if (option == "--compose-file" || option == "--packed-compose-file" || option == "--patch") {
-    const auto parts = SplitCommas(spec, 4);
+    const auto parts = SplitCommas(what, 4);
     if (parts.size() != 4 || parts[0].empty() || parts[3].empty()) {
-      *error = option + " needs COMPOSE,FIELD,FIELD,NAME=PATH, got '" + Narrow(spec) + "'";
+      *error = option + " needs COMPOSE,FIELD,FIELD,NAME=PATH, got '" + Narrow(what) + "'";
       return false;
     }
     request->record_name = option == "--patch" ? package::PatchRecordName(parts[0], parts[1], parts[2], parts[3])
                                                : package::ComposeFileRecordName(parts[0], parts[1], parts[2], parts[3]);
     request->pack = option == "--packed-compose-file";
   } else if (option == "--group") {
-    if (spec.find(u'|') != std::u16string::npos) {
+    if (what.find(u'|') != std::u16string::npos) {
       *error = "--group: a group name cannot contain '|'";
       return false;
     }
-    request->group = spec;
+    request->group = what;
   } else {
-    request->record_name = spec;
+    request->record_name = what;
   }
-  if (request->group.empty() && request->record_name.size() > kMaxRecordName) {
-    *error = "record name '" + Narrow(request->record_name) + "' is longer than 63 characters";
+  if (request->group.empty() && request->record_name.size() > package::kDeedBoxMaxName) {
+    *error = "record name '" + Narrow(request->record_name) + "' is longer than " +
+             std::to_string(package::kDeedBoxMaxName) + " characters";
     return false;
   }
   return true;
@@ -152,41 +154,31 @@ bool CollectRecordRequests(const ArgParser& parser, std::vector<RecordRequest>* 
   return true;
 }
 
-// Writes the requested records into an open container; the temporary packed copies of
-// --packed-compose-file sit beside the container and are removed at once.
-bool AddRecords(package::CDeedBox* box, const std::vector<RecordRequest>& requests, const std::u16string& work_file,
-                std::string* error) {
+// Writes the requested records into an open container.
+bool AddRecords(package::CDeedBox* box, const std::vector<RecordRequest>& requests, std::string* error) {
   Progress progress("adding records", requests.size());
   for (const auto& request : requests) {
-    bool ok = false;
     if (!request.group.empty()) {
       if (!platform::IsDirectory(request.source)) {
         *error = "--group " + Narrow(request.group) + ": " + Narrow(request.source) + " is not a folder";
         return false;
       }
-      ok = box->AddGroup(request.group.c_str(), request.source.c_str());
-      if (!ok) {
+      if (!box->AddGroup(request.group.c_str(), request.source.c_str())) {
         *error = "cannot add group " + Narrow(request.group) + " from " + Narrow(request.source) +
                  " (an unreadable file, or a name longer than 63 characters with its prefix)";
         return false;
       }
     } else {
-      std::vector<uint8_t> data;
+      std::vector<uint8_t> data, packed;
       if (!ReadFileBytes(request.source, &data, error)) return false;
       if (request.pack) {
-        std::vector<uint8_t> packed;
-        const std::u16string packed_path = work_file + u".packed";
         if (!package::PackBytes(data.data(), data.size(), &packed)) {
           *error = "cannot pack " + Narrow(request.source);
           return false;
         }
-        if (!WriteFileAtomically(packed_path, packed, error)) return false;
-        ok = box->AddFile(request.record_name.c_str(), packed_path.c_str());
-        platform::DeleteFileAt(packed_path);
-      } else {
-        ok = box->AddFile(request.record_name.c_str(), request.source.c_str());
+        data.swap(packed);
       }
-      if (!ok) {
+      if (!box->AddBytes(request.record_name.c_str(), data.data(), data.size())) {
         *error = "cannot add " + Narrow(request.source) + " as " + Narrow(request.record_name);
         return false;
       }
@@ -234,8 +226,13 @@ int Create(const ArgParser& parser) {
   if (parser.Has("--url") && parser.Has("--composes")) return Usage("--url and --composes fill the same field");
   const std::u16string composes = parser.Has("--url") ? parser.Value("--url") : parser.Value("--composes");
   const std::u16string products = parser.Value("--products");
-  if (composes.size() > 511) return Fail("the compose list (or URL) is longer than 511 characters");
-  if (products.size() > 63) return Fail("the product list is longer than 63 characters");
+  if (composes.size() > package::kDeedBoxMaxComposeList) {
+    return Fail("the compose list (or URL) is longer than " + std::to_string(package::kDeedBoxMaxComposeList) +
+                " characters");
+  }
+  if (products.size() > package::kDeedBoxMaxProductList) {
+    return Fail("the product list is longer than " + std::to_string(package::kDeedBoxMaxProductList) + " characters");
+  }
   std::vector<RecordRequest> requests;
   std::string error;
   if (!CollectRecordRequests(parser, &requests, &error)) return Usage(error);
@@ -246,7 +243,7 @@ int Create(const ArgParser& parser) {
     platform::DeleteFileAt(temp);
     return Fail("cannot create " + Narrow(temp));
   }
-  const bool ok = AddRecords(&box, requests, temp, &error);
+  const bool ok = AddRecords(&box, requests, &error);
   box.Close();
   if (!ok) {
     platform::DeleteFileAt(temp);
@@ -276,7 +273,7 @@ int Add(const ArgParser& parser) {
     platform::DeleteFileAt(temp);
     return Fail(Narrow(container) + " is not a complete package container");
   }
-  const bool ok = AddRecords(&box, requests, temp, &error);
+  const bool ok = AddRecords(&box, requests, &error);
   box.Close();
   if (!ok) {
     platform::DeleteFileAt(temp);
@@ -290,7 +287,7 @@ int List(const ArgParser& parser) {
   const std::u16string& container = parser.Positionals()[1];
   package::DeedBoxSummary summary;
   if (!package::DescribeDeedBox(container, &summary)) {
-    return Fail(Narrow(container) + " is not a package container (missing, or a damaged header or index)");
+    return Fail(Narrow(container) + " is not a package container: " + summary.problem);
   }
   std::printf("kind: %s\n", ContainerKindText(summary.header.kind).c_str());
   std::printf("products: %s\n", Narrow(summary.header.product_list).c_str());
@@ -340,7 +337,9 @@ int Extract(const ArgParser& parser) {
   }
   package::CDeedBox box;
   if (!box.Open(container.c_str())) {
-    return Fail(Narrow(container) + " is not a package container (missing, or a damaged header or index)");
+    package::DeedBoxSummary summary;
+    package::DescribeDeedBox(container, &summary);
+    return Fail(Narrow(container) + " is not a package container: " + summary.problem);
   }
   const std::u16string temp = output + u".norvpack-tmp";
   if (one_record) {

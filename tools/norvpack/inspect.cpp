@@ -1,5 +1,6 @@
 // norvpack inspect: describes a setup file, package container, packed file or resource archive
-// and checks it the way the installer reads it (payload table, records, sizes, CRCs).
+// and checks it the way the installer reads it (payload table, records, names, sizes, CRCs, the
+// integrity checks of the descriptions).
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,8 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "cli.h"
+#include "engine/engine_codes.h"
+#include "engine/integrity_check.h"
 #include "package/deed_box.h"
 #include "package/file_utils.h"
 #include "package/packed_file.h"
@@ -25,13 +28,14 @@ constexpr char kUsage[] =
     "  a setup file     (\"MZ\" with a payload table): the table, then part 1 (the packed skin part\n"
     "                   and its container) and part 2 (the package) when present;\n"
     "  a container      (\"CVAS\"): header fields and every record; packed records are unpacked\n"
-    "                   to check their CRC;\n"
+    "                   to check their CRC, descriptions get the installer's integrity checks,\n"
+    "                   and group records must stay inside their folder;\n"
     "  a packed file    (\"QZPM\"): header fields, CRC check, and the container inside, if any;\n"
     "  a resource archive file (\"kApX\", or a program stub followed by archives): every archive\n"
     "                   and entry, with block CRC and decoding checks.\n"
     "Every problem found is marked with \"PROBLEM:\"; the exit code is then 1.\n";
 
-bool StartsWithMagic(const std::u16string& path, const char* magic) {
+bool StartsWithMagic(const std::u16string& path, const uint8_t (&magic)[4]) {
   uint8_t head[4] = {};
   platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting);
   return file.IsOpen() && file.ReadExact(head, 4) && std::memcmp(head, magic, 4) == 0;
@@ -60,13 +64,13 @@ class Inspector {
       InspectSetup(path, size, table);
       return true;
     }
-    if (got >= 4 && std::memcmp(head, "CVAS", 4) == 0) {
+    if (got >= 4 && std::memcmp(head, package::kDeedBoxMagic, 4) == 0) {
       InspectContainer(path, "");
       return true;
     }
-    if (got >= 4 && std::memcmp(head, "QZPM", 4) == 0) {
+    if (got >= 4 && std::memcmp(head, package::kPackedMagic, 4) == 0) {
       const std::u16string unpacked = InspectPacked(path, "");
-      if (!unpacked.empty() && StartsWithMagic(unpacked, "CVAS")) InspectContainer(unpacked, "  ");
+      if (!unpacked.empty() && StartsWithMagic(unpacked, package::kDeedBoxMagic)) InspectContainer(unpacked, "  ");
       return true;
     }
     return InspectArchives(path, "");
@@ -151,7 +155,7 @@ class Inspector {
   package::DeedBoxSummary InspectContainer(const std::u16string& path, const std::string& indent) {
     package::DeedBoxSummary summary;
     if (!package::DescribeDeedBox(path, &summary)) {
-      Problem(indent, "not a package container (header not \"CVAS\" version 1, or a damaged record header)");
+      Problem(indent, "the installer does not open this container: " + summary.problem);
       return package::DeedBoxSummary();
     }
     const auto& h = summary.header;
@@ -175,9 +179,11 @@ class Inspector {
         Problem(indent + "    ", "the record's data is cut short by the end of the file");
         continue;
       }
+      CheckRecordName(summary, i, indent + "    ");
+      if (open) CheckDescription(box, record.name, indent + "    ");
       uint8_t magic[4] = {};
       if (record.length < 4 || !file.SeekTo(record.data_offset) || !file.ReadExact(magic, 4) ||
-          std::memcmp(magic, "QZPM", 4) != 0) {
+          std::memcmp(magic, package::kPackedMagic, 4) != 0) {
         continue;
       }
       const std::u16string packed = WorkFile(u"record-");
@@ -196,6 +202,42 @@ class Inspector {
     }
     progress.Done();
     return summary;
+  }
+
+  // What the installer would refuse or never read: a group path that leaves its folder, a record
+  // hidden behind an earlier one of the same name.
+  void CheckRecordName(const package::DeedBoxSummary& summary, size_t i, const std::string& indent) {
+    const std::u16string& name = summary.records[i].name;
+    std::u16string group, relative;
+    if (base::StartsWithIgnoreAsciiCase(name, u"DIR-") &&
+        (!package::SplitGroupRecordName(name, &group, &relative) || !base::IsContainedFilePath(relative))) {
+      Problem(indent, "the group record's path leaves the group's folder or names no file");
+    }
+    for (size_t k = 0; k < i; ++k) {
+      if (base::EqualsIgnoreAsciiCase(summary.records[k].name, name)) {
+        Problem(indent, "record " + std::to_string(k + 1) + " has the same name; the installer never reads this one");
+        break;
+      }
+    }
+  }
+
+  // The integrity checks the installer runs on a description when it takes it out of the package:
+  // the recorded size of a compose description ("CNI-"), the end marker of a product description
+  // ("FIX_<product>_1").
+  void CheckDescription(package::CDeedBox& box, const std::u16string& name, const std::string& indent) {
+    const bool compose = base::StartsWithIgnoreAsciiCase(name, u"CNI-");
+    const bool product = base::StartsWithIgnoreAsciiCase(name, u"FIX_") && base::EndsWithIgnoreAsciiCase(name, u"_1");
+    if (!compose && !product) return;
+    const std::u16string copy = WorkFile(u"description-");
+    uint32_t code = box.ExtractRecord(name.c_str(), copy.c_str())
+                        ? (compose ? engine::CheckCompose(copy.c_str()) : engine::CheckProductIni(copy.c_str()))
+                        : engine::kOk;
+    if (code != engine::kOk) {
+      Problem(indent, std::string(compose ? "the compose description fails its size check"
+                                          : "the product description fails its end-marker check") +
+                          " (code " + std::to_string(code) + ")");
+    }
+    platform::DeleteFileAt(copy);
   }
 
   bool InspectArchives(const std::u16string& path, const std::string& indent) {
@@ -217,7 +259,9 @@ class Inspector {
           std::printf("%s  %12s  %19s  %s\n", indent.c_str(), "-", "-", Narrow(entry.name).c_str());
           Problem(indent + "    ", package::ResEntryStatusText(status));
         }
-        if (!base::IsContainedRelativePath(entry.name)) Problem(indent + "    ", "the name leaves the destination folder");
+        if (!base::IsContainedFilePath(entry.name)) {
+          Problem(indent + "    ", package::ResEntryStatusText(package::ResEntryStatus::kUnsafeName));
+        }
       }
       end = a.start + a.size;
     }

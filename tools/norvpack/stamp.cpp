@@ -1,8 +1,8 @@
 // norvpack stamp: makes a setup file from the setup program, the skin part and optionally the
 // package, writing the payload table into the program's DOS header.
-#include <cstring>
-
 #include "cli.h"
+#include "package/deed_box.h"
+#include "package/packed_file.h"
 #include "package/payload.h"
 
 namespace norvpack {
@@ -22,11 +22,6 @@ constexpr char kUsage[] =
     "  --package FILE    the package (\"CVAS\" container); optional\n"
     "  -o, --output FILE the setup file to write (written whole, then renamed into place)\n";
 
-bool StartsWith(const std::vector<uint8_t>& bytes, const char* magic) {
-  const size_t n = std::strlen(magic);
-  return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
-}
-
 int Run(const Args& args) {
   ArgParser parser(args, {"--program", "--skin", "--package", "-o", "--output"}, {});
   if (!parser.ok()) return UsageError("stamp", parser.error());
@@ -42,12 +37,16 @@ int Run(const Args& args) {
   std::vector<uint8_t> program, skin, package;
   if (!ReadFileBytes(program_path, &program, &error)) return Fail(error);
   if (!ReadFileBytes(skin_path, &skin, &error)) return Fail(error);
-  if (!StartsWith(skin, "QZPM")) return Fail(Narrow(skin_path) + " is not a packed skin part (no QZPM header)");
+  package::PackedHeader packed;
+  if (!package::ReadPackedHeader(skin.data(), skin.size(), &packed)) {
+    return Fail(Narrow(skin_path) + " is not a packed skin part (no QZPM header)");
+  }
   const bool with_package = parser.Has("--package");
   if (with_package) {
     if (!ReadFileBytes(parser.Value("--package"), &package, &error)) return Fail(error);
-    if (!StartsWith(package, "CVAS")) {
-      return Fail(Narrow(parser.Value("--package")) + " is not a package container (no CVAS header)");
+    package::DeedBoxSummary summary;
+    if (!package::DescribeDeedBoxBytes(package.data(), package.size(), &summary)) {
+      return Fail(Narrow(parser.Value("--package")) + " is not a package container: " + summary.problem);
     }
   }
   std::vector<uint8_t> stamped;

@@ -25,10 +25,8 @@ namespace norvpack {
 
 // One file line of a compose description.
 struct SuiteFile {
-  size_t section_index = 0;  // position of its file section in the description's reader
-  size_t entry_index = 0;    // position of the line in that section
-  int line = 0;
-  engine::FileEntry entry;   // as parsed by the installer's own rule
+  app::IniEntry* line = nullptr;  // in the description's reader, which the build rewrites
+  engine::FileEntry entry;        // as parsed by the installer's own rule
   // The file to carry, or for a resource archive the folder it is built from.
   std::u16string source;
   bool is_archive = false;
@@ -60,7 +58,8 @@ struct SuiteSkinFile {
   std::u16string group;     // "SetupSkinPart1" or "SetupSkinPart2"
   std::u16string relative;  // below its part folder, with backslashes
   std::u16string path;
-  bool is_text = false;     // a key-value file of the skin, written as UTF-16
+  bool is_text = false;     // a key-value file of the skin, carried as UTF-16
+  std::u16string text;      // its decoded text, when is_text
 };
 
 struct Suite {
@@ -79,9 +78,5 @@ constexpr char kSuiteSettingsFile[] = "suite.ini";
 
 // Loads and checks the suite in dir. False with the first problem found.
 bool LoadSuite(const std::u16string& dir, Suite* suite, SuiteError* error);
-
-// The files of a folder and its sub-folders (hidden entries passed over), relative paths with
-// backslashes, in an order that does not depend on the platform's listing. False when a folder
-// cannot be read.
 
 }  // namespace norvpack

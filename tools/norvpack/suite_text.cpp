@@ -48,14 +48,24 @@ bool DecodeText(const std::vector<uint8_t>& bytes, std::u16string* text, std::st
   return true;
 }
 
+bool ReadTextFile(const std::u16string& path, std::u16string* text, std::string* reason) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFileBytes(path, &bytes, reason)) {
+    *reason = "cannot be read";
+    return false;
+  }
+  return DecodeText(bytes, text, reason);
+}
+
 std::vector<uint8_t> EncodeUtf16File(const std::u16string& text) {
+  const size_t skip = !text.empty() && text[0] == 0xFEFF ? 1 : 0;
   std::vector<uint8_t> bytes;
   bytes.reserve(2 + text.size() * 2);
   bytes.push_back(0xFF);
   bytes.push_back(0xFE);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  for (size_t i = skip; i < text.size(); ++i) {
+    bytes.push_back(static_cast<uint8_t>(text[i] & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(text[i] >> 8));
   }
   return bytes;
 }
@@ -64,14 +74,9 @@ LocatedIni::LocatedIni() : ini_(new app::CIniReader) {}
 
 bool LocatedIni::Load(const std::u16string& suite_dir, const std::string& relative, SuiteError* error) {
   relative_ = relative;
-  std::vector<uint8_t> bytes;
-  std::string reason;
-  if (!ReadFileBytes(base::JoinPath(suite_dir, Widen(relative)), &bytes, &reason)) {
-    *error = SuiteError{relative, 0, "cannot be read"};
-    return false;
-  }
   std::u16string text;
-  if (!DecodeText(bytes, &text, &reason)) {
+  std::string reason;
+  if (!ReadTextFile(base::JoinPath(suite_dir, Widen(relative)), &text, &reason)) {
     *error = SuiteError{relative, 0, reason};
     return false;
   }
@@ -83,74 +88,13 @@ void LocatedIni::Parse(const std::string& relative, const std::u16string& text) 
   relative_ = relative;
   const std::vector<uint8_t> bytes = EncodeUtf16File(text);
   ini_->ParseBuffer(bytes.data(), bytes.size());
-
-  // The reader keeps every header and entry in file order, one per line that carries one, so a
-  // walk over the lines with the reader's own tests pairs each item with its line.
-  section_lines_.clear();
-  entry_lines_.clear();
-  size_t pos = 0;
-  if (!text.empty() && (text[0] == 0xFEFF || text[0] == 0xFFFE)) pos = 1;
-  int line_number = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find(u'\n', pos);
-    if (end == std::u16string::npos) end = text.size();
-    std::u16string line = text.substr(pos, end - pos);
-    ++line_number;
-    pos = end + 1;
-    const size_t zero = line.find(u'\0');
-    if (zero != std::u16string::npos) line.resize(zero);
-    if (line.size() > app::kIniMaxLine) line.resize(app::kIniMaxLine);
-    for (auto& c : line) {
-      if (c == u'\t') c = u' ';
-    }
-    const size_t comment = line.find(u';');
-    if (comment != std::u16string::npos) line.resize(comment);
-    while (!line.empty() && (line.back() == u' ' || line.back() == u'\r')) line.pop_back();
-    if (line.empty() || line.front() == u'\r') continue;
-    if (line.front() == u'[') {
-      section_lines_.push_back(line_number);
-      entry_lines_.emplace_back();
-    } else if (!entry_lines_.empty()) {
-      entry_lines_.back().push_back(line_number);
-    }
-    if (end == text.size()) break;
-  }
-  // Should the walk ever disagree with the reader, lines are not reported rather than wrong.
-  bool agrees = section_lines_.size() == ini_->SectionCount();
-  for (size_t i = 0; agrees && i < section_lines_.size(); ++i) {
-    agrees = entry_lines_[i].size() == ini_->SectionAt(i)->EntryCount();
-  }
-  if (!agrees) {
-    section_lines_.clear();
-    entry_lines_.clear();
-  }
-}
-
-size_t LocatedIni::SectionIndex(const app::IniSection* section) const {
-  for (size_t i = 0; i < ini_->SectionCount(); ++i) {
-    if (ini_->SectionAt(i) == section) return i;
-  }
-  return static_cast<size_t>(-1);
-}
-
-int LocatedIni::SectionLine(const app::IniSection* section) const {
-  const size_t i = SectionIndex(section);
-  return i < section_lines_.size() ? section_lines_[i] : 0;
-}
-
-int LocatedIni::EntryLine(const app::IniSection* section, size_t entry_index) const {
-  const size_t i = SectionIndex(section);
-  if (i >= entry_lines_.size() || entry_index >= entry_lines_[i].size()) return 0;
-  return entry_lines_[i][entry_index];
 }
 
 int LocatedIni::KeyLine(const std::u16string& section, const std::u16string& key) const {
   const app::IniSection* found = ini_->FindSection(section);
   if (!found) return 0;
-  for (size_t j = 0; j < found->EntryCount(); ++j) {
-    if (base::EqualsIgnoreAsciiCase(found->EntryAt(j)->Key(), key)) return EntryLine(found, j);
-  }
-  return SectionLine(found);
+  const app::IniEntry* entry = found->FindEntry(key);
+  return entry ? entry->Line() : found->Line();
 }
 
 }  // namespace norvpack

@@ -1,7 +1,7 @@
 #pragma once
 // Text files of a suite folder: decoding (authors write UTF-8 or UTF-16, the installer reads
-// UTF-16) and key-value files that remember the line each section and entry came from, so that
-// every complaint about a suite names a file and a line.
+// UTF-16) and key-value files read by the installer's own reader, whose sections and entries
+// carry the lines they came from, so that every complaint about a suite names a file and a line.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,8 +25,11 @@ struct SuiteError {
 // with a byte-order mark, or little-endian without one: UTF-8 text never holds a zero byte).
 // False with a reason for UTF-8 that is not well formed or UTF-16 of an odd length.
 bool DecodeText(const std::vector<uint8_t>& bytes, std::u16string* text, std::string* reason);
+// ReadFileBytes and DecodeText; the reason is "cannot be read" or DecodeText's.
+bool ReadTextFile(const std::u16string& path, std::u16string* text, std::string* reason);
 
-// UTF-16LE bytes with the FF FE mark, as the installer's readers expect.
+// UTF-16LE bytes with the FF FE mark, as the installer's readers expect (a mark already at the
+// start of text is not doubled).
 std::vector<uint8_t> EncodeUtf16File(const std::u16string& text);
 
 // A key-value file of the suite, parsed by the installer's own reader.
@@ -42,9 +45,6 @@ class LocatedIni {
   const app::CIniReader& ini() const { return *ini_; }
   const std::string& relative() const { return relative_; }
 
-  // The line of a section header or entry (1-based); 0 when unknown.
-  int SectionLine(const app::IniSection* section) const;
-  int EntryLine(const app::IniSection* section, size_t entry_index) const;
   // The line of the first entry with this key in the first section of that name; else the
   // section's line; else 0.
   int KeyLine(const std::u16string& section, const std::u16string& key) const;
@@ -52,12 +52,8 @@ class LocatedIni {
   SuiteError Error(int line, const std::string& message) const { return SuiteError{relative_, line, message}; }
 
  private:
-  size_t SectionIndex(const app::IniSection* section) const;
-
   std::string relative_;
   std::unique_ptr<app::CIniReader> ini_;
-  std::vector<int> section_lines_;
-  std::vector<std::vector<int>> entry_lines_;
 };
 
 }  // namespace norvpack
