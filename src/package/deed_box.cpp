@@ -485,30 +485,15 @@ bool CDeedBox::ExtractCompose(const char16_t* compose, const char16_t* destinati
   return ok;
 }
 
-bool CDeedBox::AddGroupFolder(const std::u16string& group, const std::u16string& folder,
-                              const std::u16string& relative) {
-  std::vector<platform::DirEntry> entries;
-  if (!platform::ListDirectory(folder, &entries)) return false;
-  // Name order, so that the same folder always gives the same container.
-  std::sort(entries.begin(), entries.end(), [](const platform::DirEntry& a, const platform::DirEntry& b) {
-    const std::u16string la = base::ToLowerAscii(a.name), lb = base::ToLowerAscii(b.name);
-    return la != lb ? la < lb : a.name < b.name;
-  });
-  for (const auto& entry : entries) {
-    if (entry.is_hidden) continue;
-    const std::u16string path = base::JoinPath(folder, entry.name);
-    if (entry.is_directory) {
-      if (!AddGroupFolder(group, path, relative + entry.name + u"\\")) return false;
-    } else if (!AddFile(GroupRecordName(group, relative + entry.name).c_str(), path.c_str())) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool CDeedBox::AddGroup(const char16_t* group, const char16_t* folder) {
   if (!group || !folder) return false;
-  return AddGroupFolder(group, folder, u"");
+  // The packaging tool lays out the same folder in the same order.
+  std::vector<FolderFile> files;
+  if (!ListFolderFiles(folder, /*include_hidden=*/false, &files)) return false;
+  for (const FolderFile& file : files) {
+    if (!AddFile(GroupRecordName(group, file.relative).c_str(), file.path.c_str())) return false;
+  }
+  return true;
 }
 
 bool CDeedBox::ExtractGroup(const char16_t* group, const char16_t* destination_folder) {

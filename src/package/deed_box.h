@@ -213,7 +213,6 @@ class CDeedBox final : public IDeedBox {
   bool ReadIndex(uint64_t* end_of_index);
   // Writes the header of a record of length bytes at the end; false when it does not fit.
   bool WriteRecordHeader(std::u16string_view name, uint64_t length, DeedBoxRecord* record);
-  bool AddGroupFolder(const std::u16string& group, const std::u16string& folder, const std::u16string& relative);
   const DeedBoxRecord* FindRecord(std::u16string_view name) const;
 
   ComposeFileLister lister_;

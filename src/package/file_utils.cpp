@@ -1,5 +1,6 @@
 #include "package/file_utils.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -143,6 +144,37 @@ void RemoveEmptyFolders(const char16_t* folder, bool remove_root) {
     RemoveEmptyFolders(base::JoinPath(root, entry.name).c_str(), true);
   }
   if (remove_root) platform::RemoveDirectoryOne(root);
+}
+
+namespace {
+
+bool CollectFolderFiles(const std::u16string& folder, const std::u16string& relative, bool include_hidden,
+                        std::vector<FolderFile>* files) {
+  std::vector<platform::DirEntry> entries;
+  const std::u16string here = relative.empty() ? folder : base::JoinPath(folder, relative);
+  if (!platform::ListDirectory(here, &entries)) return false;
+  bool ok = true;
+  for (const auto& entry : entries) {
+    if (entry.is_hidden && !include_hidden) continue;
+    const std::u16string name = relative.empty() ? entry.name : relative + u"\\" + entry.name;
+    if (entry.is_directory) {
+      ok = CollectFolderFiles(folder, name, include_hidden, files) && ok;
+    } else {
+      files->push_back({name, base::JoinPath(folder, name)});
+    }
+  }
+  return ok;
+}
+}  // namespace
+
+bool ListFolderFiles(const std::u16string& folder, bool include_hidden, std::vector<FolderFile>* files) {
+  files->clear();
+  const bool ok = CollectFolderFiles(folder, u"", include_hidden, files);
+  std::sort(files->begin(), files->end(), [](const FolderFile& a, const FolderFile& b) {
+    const std::u16string la = base::ToLowerAscii(a.relative), lb = base::ToLowerAscii(b.relative);
+    return la != lb ? la < lb : a.relative < b.relative;
+  });
+  return ok;
 }
 
 bool TzRestartDeleteFile(const char16_t* path) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/fs.h"
 
@@ -23,6 +24,16 @@ std::unique_ptr<uint8_t[]> ReadWholeFile(const char16_t* path, uint32_t* size);
 // cannot be opened, or a failed write.
 bool WriteWholeFile(const char16_t* path, const void* data, uint32_t length, bool append,
                     platform::FileSecurity security = platform::FileSecurity::kProcessWide);
+
+// A file below a folder: its path relative to the folder (backslashes) and its full path.
+struct FolderFile {
+  std::u16string relative;
+  std::u16string path;
+};
+// Every file below folder, sub-folders included, in name order (ASCII case folded first), so that
+// the same folder always gives the same output. Hidden entries are passed over unless asked for.
+// False when a folder cannot be read.
+bool ListFolderFiles(const std::u16string& folder, bool include_hidden, std::vector<FolderFile>* files);
 
 // The file's size, 0 when it cannot be opened.
 uint32_t GetFileLength(const char16_t* path);

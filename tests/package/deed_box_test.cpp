@@ -211,9 +211,9 @@ TEST_F(DeedBoxTest, WriterLaysOutTheSameBytesAsTheHandMadeContainer) {
       {u"CNI-Core", Text("compose")},
       {u"COM-Core__bin_norv.exe", Buf(25000, 'n')},
       {u"PCH-Core_1_2_norv.exe", Buf(25000, 'n')},
-      {u"DIR-SetupSkinPart1|a.txt", Text("lower")},
-      {u"DIR-SetupSkinPart1|b\\c\\deep.txt", Text("deep")},
+      {u"DIR-SetupSkinPart1|a.txt", Text("lower")},  // whole relative paths in name order
       {u"DIR-SetupSkinPart1|B.txt", Text("upper")},
+      {u"DIR-SetupSkinPart1|b\\c\\deep.txt", Text("deep")},
       {u"DIR-SetupSkinPart1|empty.txt", Text("")},
   });
   EXPECT_EQ(ReadBytes(container_), expected);

@@ -14,6 +14,7 @@
 #include "engine/integrity_check.h"
 #include "engine/data_obtain.h"
 #include "package/deed_box.h"
+#include "package/file_utils.h"
 #include "package/packed_file.h"
 #include "package/payload.h"
 #include "package/res_archive.h"
@@ -110,8 +111,8 @@ TEST_F(BuiltSuite, SkinGroupsAndTheDownloadAddressTravelInTheirParts) {
   EXPECT_EQ(skin.GetKind(), package::kDeedBoxKindSkin);
   EXPECT_EQ(skin.GetComposeList(), u"http://127.0.0.1:8080/NorvClient.pkg");
 
-  std::vector<norvpack::FolderFile> files;
-  ASSERT_TRUE(norvpack::ListFolderFiles(Join(suite_, u"skin\\wizard"), /*include_hidden=*/false, &files));
+  std::vector<package::FolderFile> files;
+  ASSERT_TRUE(package::ListFolderFiles(Join(suite_, u"skin\\wizard"), /*include_hidden=*/false, &files));
   ASSERT_EQ(skin.Records().size(), files.size());
   for (const auto& f : files) {
     const std::u16string extracted = style + f.relative;

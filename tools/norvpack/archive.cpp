@@ -52,12 +52,12 @@ int Create(const Args& args) {
   std::vector<uint8_t> stub;
   if (parser.Has("--stub") && !ReadFileBytes(parser.Value("--stub"), &stub, &error)) return Fail(error);
 
-  std::vector<std::vector<FolderFile>> folders;
+  std::vector<std::vector<package::FolderFile>> folders;
   uint64_t total = 0;
   for (const auto& folder : parser.Positionals()) {
     if (!platform::IsDirectory(folder)) return Fail(Narrow(folder) + " is not a folder");
-    std::vector<FolderFile> files;
-    if (!ListFolderFiles(folder, /*include_hidden=*/true, &files)) return Fail("cannot read folder " + Narrow(folder));
+    std::vector<package::FolderFile> files;
+    if (!package::ListFolderFiles(folder, /*include_hidden=*/true, &files)) return Fail("cannot read folder " + Narrow(folder));
     if (files.empty()) return Fail("folder " + Narrow(folder) + " holds no files; an archive needs at least one");
     total += files.size();
     folders.push_back(std::move(files));

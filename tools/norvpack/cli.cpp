@@ -117,36 +117,6 @@ int UsageError(const char* command, const std::string& message) {
 
 void PrintUsage(const Command& command) { std::printf("%s", command.usage); }
 
-namespace {
-bool CollectFolderFiles(const std::u16string& folder, const std::u16string& relative, bool include_hidden,
-                        std::vector<FolderFile>* files) {
-  std::vector<platform::DirEntry> entries;
-  const std::u16string here = relative.empty() ? folder : base::JoinPath(folder, relative);
-  if (!platform::ListDirectory(here, &entries)) return false;
-  bool ok = true;
-  for (const auto& entry : entries) {
-    if (entry.is_hidden && !include_hidden) continue;
-    const std::u16string name = relative.empty() ? entry.name : relative + u"\\" + entry.name;
-    if (entry.is_directory) {
-      ok = CollectFolderFiles(folder, name, include_hidden, files) && ok;
-    } else {
-      files->push_back({name, base::JoinPath(folder, name)});
-    }
-  }
-  return ok;
-}
-}  // namespace
-
-bool ListFolderFiles(const std::u16string& folder, bool include_hidden, std::vector<FolderFile>* files) {
-  files->clear();
-  const bool ok = CollectFolderFiles(folder, u"", include_hidden, files);
-  std::sort(files->begin(), files->end(), [](const FolderFile& a, const FolderFile& b) {
-    const std::u16string la = base::ToLowerAscii(a.relative), lb = base::ToLowerAscii(b.relative);
-    return la != lb ? la < lb : a.relative < b.relative;
-  });
-  return ok;
-}
-
 bool WriteFileAtomically(const std::u16string& path, const std::vector<uint8_t>& bytes, std::string* error) {
   const std::u16string temp = path + u".norvpack-tmp";
   {

@@ -43,16 +43,6 @@ int Fail(const std::string& message);
 int UsageError(const char* command, const std::string& message);
 void PrintUsage(const Command& command);
 
-// A file below a folder: its path relative to the folder (backslashes) and its full path.
-struct FolderFile {
-  std::u16string relative;
-  std::u16string path;
-};
-// Every file below folder, sub-folders included, in name order (ASCII case folded first), so that
-// the same folder always gives the same output. Hidden entries are passed over unless asked for.
-// False when a folder cannot be read.
-bool ListFolderFiles(const std::u16string& folder, bool include_hidden, std::vector<FolderFile>* files);
-
 // Writes a whole output file under a temporary name beside it and renames it into place only
 // when complete, so that a failed run never leaves a truncated output.
 bool WriteFileAtomically(const std::u16string& path, const std::vector<uint8_t>& bytes, std::string* error);

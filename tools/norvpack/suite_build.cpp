@@ -3,6 +3,7 @@
 #include "base/format.h"
 #include "base/strings.h"
 #include "cli.h"
+#include "package/file_utils.h"
 #include "engine/checksum.h"
 #include "engine/engine_codes.h"
 #include "engine/integrity_check.h"
@@ -75,8 +76,8 @@ class SuiteBuilder {
 
   // Resource archive of a folder, entries in name order, all with the suite's time.
   bool BuildArchive(const SuiteCompose& compose, const SuiteFile& file, Bytes* archive) {
-    std::vector<FolderFile> files;
-    if (!ListFolderFiles(file.source, /*include_hidden=*/false, &files) || files.empty()) {
+    std::vector<package::FolderFile> files;
+    if (!package::ListFolderFiles(file.source, /*include_hidden=*/false, &files) || files.empty()) {
       return Fail(compose.description.relative(), file.line->Line(),
                   "the archive folder for " + Quoted(file.entry.file_name) + " is empty or cannot be read");
     }

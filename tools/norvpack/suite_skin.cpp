@@ -5,6 +5,7 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "cli.h"
+#include "package/file_utils.h"
 #include "package/deed_box.h"
 #include "package/payload.h"
 #include "platform/fs.h"
@@ -90,8 +91,8 @@ bool LoadSkin(SuiteLoad& load) {
   } parts[] = {{u"wizard", package::kSkinGroupPart1}, {u"install", package::kSkinGroupPart2}};
   for (const auto& part : parts) {
     const std::u16string folder = base::JoinPath(base::JoinPath(load.dir, u"skin"), part.folder);
-    std::vector<FolderFile> files;
-    if (!platform::IsDirectory(folder) || !ListFolderFiles(folder, /*include_hidden=*/false, &files) ||
+    std::vector<package::FolderFile> files;
+    if (!platform::IsDirectory(folder) || !package::ListFolderFiles(folder, /*include_hidden=*/false, &files) ||
         files.empty()) {
       if (part.group == package::kSkinGroupPart1) {
         return load.Fail("skin/wizard", 0, "missing or empty: the wizard cannot show a page without its skin");
