@@ -6,6 +6,7 @@
 #include "base/strings.h"
 #include "cli.h"
 #include "engine/compose.h"
+#include "engine/registry_entries.h"
 #include "engine/work_paths.h"
 #include "package/deed_box.h"
 #include "package/payload.h"
@@ -19,8 +20,6 @@ constexpr size_t kMaxProductList = package::kDeedBoxProductListUnits - 1;
 constexpr size_t kMaxComposeList = 511;
 constexpr int kMaxNumberedSections = 99;
 
-const char16_t* const kRegistryRoots[] = {u"HKEY_LOCAL_MACHINE", u"HKEY_CURRENT_USER", u"HKEY_CLASSES_ROOT",
-                                          u"HKEY_USERS", u"HKEY_CURRENT_CONFIG"};
 // Skin files that the installer reads as key-value files; authors may write them in UTF-8.
 const char16_t* const kSkinTextFiles[] = {u"Setup.ini", u"Draw.dat", u"norvframe.ini"};
 
@@ -596,23 +595,20 @@ class SuiteLoader {
     if (!DecodeText(bytes, &text, &reason)) return Fail(file, 0, reason);
     d.Parse(relative, text);
     app::CIniReader& ini = d.ini();
-    for (const char16_t* prefix : {u"InstallReg", u"UnInstallReg"}) {
-      int n = 1;
-      for (;; ++n) {
-        const std::u16string name = prefix + base::NumberToUtf16(n);
-        if (!ini.FindSection(name)) break;
+    for (const char16_t* prefix : {engine::kInstallRegPrefix, engine::kUnInstallRegPrefix}) {
+      const std::vector<const app::IniSection*> sections = engine::NumberedSections(ini, prefix);
+      for (const app::IniSection* section : sections) {
+        const std::u16string& name = section->Name();
         const std::u16string root(base::TrimBlanks(ini.GetString(name, u"KeyParent")));
-        bool known = false;
-        for (const char16_t* r : kRegistryRoots) known = known || base::EqualsIgnoreAsciiCase(root, r);
-        if (!known) {
+        if (!engine::ParseRegRoot(root)) {
           return Fail(d.Error(d.KeyLine(name, u"KeyParent"), "[" + Narrow(name) + "] KeyParent " + Quoted(root) +
                                                                  " is not a registry root the installer knows (HKEY_LOCAL_MACHINE, ...)"));
         }
         if (base::TrimBlanks(ini.GetString(name, u"SubKey")).empty()) {
-          return Fail(d.Error(d.SectionLine(ini.FindSection(name)), "[" + Narrow(name) + "] has no SubKey"));
+          return Fail(d.Error(d.SectionLine(section), "[" + Narrow(name) + "] has no SubKey"));
         }
       }
-      if (!CheckNumbering(d, prefix, n - 1)) return false;
+      if (!CheckNumbering(d, prefix, static_cast<int>(sections.size()))) return false;
     }
     int n = 1;
     for (; n <= kMaxNumberedSections; ++n) {
