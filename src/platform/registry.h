@@ -10,6 +10,13 @@
 //   kRegWrongType (1630)    a 32-bit read found a value of another type
 //   any other platform code for other failures
 // Values read from the registry are untrusted: reads are bounded by the caller's maximum size.
+//
+// Every key is opened, created and deleted in the 32-bit view (KEY_WOW64_32KEY), the one the
+// suite's 32-bit programs and earlier setups see: HKLM "Software\X" lives under
+// "Software\Wow6432Node\X" of the native view, and so do the class keys that the system keeps
+// apart per view (HKCR "CLSID", "Interface", ...). Keys both views share (HKCU "Software", HKLM
+// "System") are the same either way. One rule for every root keeps a key reached through a
+// handle (OpenChild, CreateChild) in the view of its parent.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -102,7 +109,9 @@ class RegKey {
   base::UniqueAny<HandleTraits> handle_;
 };
 
-// Deletes the key with all its subkeys and values. kRegNotFound when it does not exist.
+// Deletes the key with all its subkeys and values. kRegNotFound when it does not exist;
+// ERROR_INVALID_PARAMETER (87) for a subkey that is empty or only separators, which would name
+// the root.
 uint32_t DeleteKeyTree(RegRoot root, std::u16string_view subkey);
 
 }  // namespace platform

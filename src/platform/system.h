@@ -20,8 +20,9 @@ std::u16string ModuleFilePath();
 // (else "/tmp") followed by "/".
 std::u16string TempDirectory();
 
-// The program-files folder, without a trailing separator; empty when the system has none (always
-// empty on the host), so that callers apply their own fallback.
+// The 32-bit program-files folder ("C:\Program Files (x86)" on 64-bit Windows), without a trailing
+// separator; empty when the system has none (always empty on the host), so that callers apply
+// their own fallback.
 std::u16string ProgramFilesFolder();
 
 // Milliseconds since the system started, wrapping at 2^32. Tests may replace the source so that

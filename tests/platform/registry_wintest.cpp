@@ -10,6 +10,7 @@
 
 #include "base/strings.h"
 #include "platform/registry.h"
+#include "platform/win/unique_handles.h"
 
 namespace {
 
@@ -162,6 +163,22 @@ TEST_F(RegistryTest, ListingDeletingValuesAndWholeTrees) {
   EXPECT_EQ(platform::DeleteKeyTree(RegRoot::kCurrentUser, u"Software\\NorvRegistryTest\\one"),
             platform::kRegNotFound);
   EXPECT_NE(platform::DeleteKeyTree(RegRoot::kCurrentUser, u""), platform::kRegOk);
+}
+
+// Machine-wide keys land where the 32-bit suite looks: under "Wow6432Node" of the native view.
+TEST(RegistryView, MachineKeysAreInThe32BitView) {
+  const auto in_native_view = [](const wchar_t* path) {
+    platform::UniqueRegKey raw;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WOW64_64KEY, raw.put()) == ERROR_SUCCESS;
+  };
+  RegKey key;
+  ASSERT_EQ(RegKey::Create(RegRoot::kLocalMachine, u"Software\\NorvViewTest\\sub", RegAccess::kRead, &key), 0u);
+  key.Close();
+  EXPECT_TRUE(in_native_view(L"Software\\Wow6432Node\\NorvViewTest\\sub"));
+  EXPECT_FALSE(in_native_view(L"Software\\NorvViewTest"));
+  EXPECT_EQ(platform::DeleteKeyTree(RegRoot::kLocalMachine, u"Software\\NorvViewTest"), platform::kRegOk);
+  EXPECT_FALSE(in_native_view(L"Software\\Wow6432Node\\NorvViewTest"));
+  EXPECT_EQ(platform::DeleteKeyTree(RegRoot::kCurrentConfig, u"\\\\"), 87u);  // separators alone name the root
 }
 
 }  // namespace

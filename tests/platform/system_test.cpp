@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/path.h"
+#include "base/strings.h"
 #include "platform/fs.h"
 #include "platform/system.h"
 
@@ -15,6 +16,7 @@ TEST(System, FoldersAndTheRunningProgram) {
 #ifdef _WIN32
   EXPECT_EQ(name, u"platform_tests.exe");
   EXPECT_TRUE(platform::IsDirectory(platform::ProgramFilesFolder()));
+  EXPECT_TRUE(base::EndsWithIgnoreAsciiCase(platform::ProgramFilesFolder(), u"\\Program Files (x86)"));
 #else
   EXPECT_EQ(name, u"platform_tests");
   EXPECT_EQ(platform::ProgramFilesFolder(), u"");

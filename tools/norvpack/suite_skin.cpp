@@ -5,6 +5,7 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "cli.h"
+#include "engine/registry_entries.h"
 #include "package/file_utils.h"
 #include "package/deed_box.h"
 #include "package/payload.h"
@@ -15,8 +16,6 @@ namespace norvpack {
 namespace {
 
 constexpr int kMaxFinishRuns = 99;
-const char16_t* const kRegistryRoots[] = {u"HKEY_LOCAL_MACHINE", u"HKEY_CURRENT_USER", u"HKEY_CLASSES_ROOT",
-                                          u"HKEY_USERS", u"HKEY_CURRENT_CONFIG"};
 // Skin files that the installer reads as key-value files; authors may write them in UTF-8.
 const char16_t* const kSkinTextFiles[] = {u"Setup.ini", u"Draw.dat", u"norvframe.ini"};
 
@@ -46,16 +45,12 @@ bool CheckSetupIni(SuiteLoad& load, const std::string& file, const std::u16strin
   LocatedIni d;
   d.Parse(file, text);
   const app::CIniReader& ini = d.ini();
-  for (const char16_t* prefix : {u"InstallReg", u"UnInstallReg"}) {
-    int n = 1;
-    for (;; ++n) {
-      const std::u16string name = prefix + base::NumberToUtf16(n);
-      const app::IniSection* section = ini.FindSection(name);
-      if (!section) break;
+  for (const char16_t* prefix : {engine::kInstallRegPrefix, engine::kUnInstallRegPrefix}) {
+    const std::vector<const app::IniSection*> sections = engine::NumberedSections(ini, prefix);
+    for (const app::IniSection* section : sections) {
+      const std::u16string& name = section->Name();
       const std::u16string root(base::TrimBlanks(ini.GetString(name, u"KeyParent")));
-      bool known = false;
-      for (const char16_t* r : kRegistryRoots) known = known || base::EqualsIgnoreAsciiCase(root, r);
-      if (!known) {
+      if (!engine::ParseRegRoot(root)) {
         return load.Fail(d.Error(d.KeyLine(name, u"KeyParent"),
                                  "[" + Narrow(name) + "] KeyParent " + Quoted(root) +
                                      " is not a registry root the installer knows (HKEY_LOCAL_MACHINE, ...)"));
@@ -64,7 +59,7 @@ bool CheckSetupIni(SuiteLoad& load, const std::string& file, const std::u16strin
         return load.Fail(d.Error(section->Line(), "[" + Narrow(name) + "] has no SubKey"));
       }
     }
-    if (!CheckNumbering(load, d, prefix, n - 1)) return false;
+    if (!CheckNumbering(load, d, prefix, static_cast<int>(sections.size()))) return false;
   }
   int n = 1;
   for (; n <= kMaxFinishRuns; ++n) {

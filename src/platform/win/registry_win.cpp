@@ -18,13 +18,17 @@ HKEY RootHandle(RegRoot root) {
   return HKEY_LOCAL_MACHINE;
 }
 
+// The suite's programs and earlier setups are 32-bit: every key goes through the view they see,
+// so that what we write is where they look (see registry.h).
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+
 REGSAM AccessMask(RegAccess access) {
   switch (access) {
-    case RegAccess::kRead: return KEY_READ;  // 0x20019
-    case RegAccess::kReadWrite: return KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;  // 0x2001F
-    case RegAccess::kAll: return KEY_ALL_ACCESS;
+    case RegAccess::kRead: return KEY_READ | kView;  // 0x20019
+    case RegAccess::kReadWrite: return KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | kView;  // 0x2001F
+    case RegAccess::kAll: return KEY_ALL_ACCESS | kView;
   }
-  return KEY_READ;
+  return KEY_READ | kView;
 }
 
 HKEY AsKey(void* h) { return static_cast<HKEY>(h); }
@@ -51,7 +55,7 @@ std::u16string ValueName(std::u16string_view name) { return std::u16string(name)
 
 uint32_t DeleteTreeUnder(HKEY parent, const std::u16string& subkey) {
   UniqueRegKey key;
-  LONG rc = RegOpenKeyExW(parent, as_wcstr(subkey), 0, KEY_ALL_ACCESS, key.put());
+  LONG rc = RegOpenKeyExW(parent, as_wcstr(subkey), 0, AccessMask(RegAccess::kAll), key.put());
   if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
   // Deleting while enumerating shifts the indexes, so always take the first subkey again.
   for (;;) {
@@ -64,7 +68,7 @@ uint32_t DeleteTreeUnder(HKEY parent, const std::u16string& subkey) {
   }
   key.reset();  // our handle goes before the key is deleted
   if (rc != ERROR_NO_MORE_ITEMS) return static_cast<uint32_t>(rc);
-  return static_cast<uint32_t>(RegDeleteKeyW(parent, as_wcstr(subkey)));
+  return static_cast<uint32_t>(RegDeleteKeyExW(parent, as_wcstr(subkey), kView, 0));
 }
 
 // Collects the names that enumerate(key, index, buffer, &length) yields for index 0, 1, ...
@@ -205,7 +209,8 @@ uint32_t RegKey::ListValueNames(std::vector<std::u16string>* names) const {
 }
 
 uint32_t DeleteKeyTree(RegRoot root, std::u16string_view subkey) {
-  if (subkey.empty()) return ERROR_INVALID_PARAMETER;  // never the root itself
+  // Never the root itself: a path of separators alone would name it too.
+  if (subkey.find_first_not_of(u'\\') == std::u16string_view::npos) return ERROR_INVALID_PARAMETER;
   return DeleteTreeUnder(RootHandle(root), std::u16string(subkey));
 }
 

@@ -38,7 +38,8 @@ std::u16string TempDirectory() {
 
 std::u16string ProgramFilesFolder() {
   wchar_t buffer[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE)) return std::u16string();
+  // The 32-bit folder: where the suite's 32-bit programs have always been installed.
+  if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILESX86, FALSE)) return std::u16string();
   return std::u16string(as_u16cstr(buffer));
 }
 
