@@ -118,31 +118,29 @@ TEST_F(UrlDownTest, ReplacesAnExistingReadOnlyTargetAndServesSequentialCalls) {
   EXPECT_EQ(ReadText(target_), "second");
 }
 
-TEST_F(UrlDownTest, FollowsAbsoluteAndRelativeRedirects) {
-  ScriptServer server;
-  // Relative: host and port of the current URL, the old query appended.
-  server.Serve({Redirect("HTTP://127.0.0.1:" + std::to_string(server.port()) + "/second?y=1"), Redirect("/third"),
-                Ok("body")});
-  EXPECT_EQ(Get(server.Url("/first?x=0")), net::kDownOk);
-  server.WaitDone();
-  EXPECT_EQ(server.requests(), (Events{Request("/first?x=0"), Request("/second?y=1"), Request("/third?y=1")}));
-  EXPECT_EQ(ReadText(target_), "body");
-  EXPECT_EQ(recorder_.events, (Events{"begin 4", "progress", "end ok"}));
-  // The log names the URL that was finally fetched.
-  EXPECT_NE(log_.Text().find("CUrlDown: " + base::Utf16ToUtf8(server.Url("/third?y=1")) + " to "), std::string::npos);
-}
-
-TEST_F(UrlDownTest, FollowsFourRedirectsAndRefusesTheFifth) {
+// A relative redirect keeps host and port of the current URL and appends the old query.
+TEST_F(UrlDownTest, FollowsFourAbsoluteOrRelativeRedirectsAndRefusesTheFifth) {
   for (const int redirects : {4, 5}) {
     Reset();
     ScriptServer server;
-    std::vector<std::string> answers;
-    for (int i = 1; i <= redirects; ++i) answers.push_back(Redirect("/r" + std::to_string(i)));
-    answers.push_back(Ok("body"));
+    std::vector<std::string> answers = {Redirect("HTTP://127.0.0.1:" + std::to_string(server.port()) + "/r1?y=1")};
+    for (int i = 2; i <= redirects; ++i) answers.push_back(Redirect("/r" + std::to_string(i)));
+    if (redirects == 4) answers.push_back(Ok("body"));
     server.Serve(answers);
-    EXPECT_EQ(Get(server.Url("/r0")), redirects == 4 ? net::kDownOk : net::kDownTooManyRedirects) << redirects;
-    EXPECT_EQ(ReadText(target_), redirects == 4 ? "body" : "") << redirects;
+    EXPECT_EQ(Get(server.Url("/r0?x=0")), redirects == 4 ? net::kDownOk : net::kDownTooManyRedirects) << redirects;
+    server.WaitDone();
     EXPECT_FALSE(Exists(temp_));
+    if (redirects == 5) {
+      EXPECT_EQ(recorder_.events, Events{"end failed"});
+      EXPECT_FALSE(Exists(target_));
+      continue;
+    }
+    EXPECT_EQ(server.requests(), (Events{Request("/r0?x=0"), Request("/r1?y=1"), Request("/r2?y=1"),
+                                         Request("/r3?y=1"), Request("/r4?y=1")}));
+    EXPECT_EQ(ReadText(target_), "body");
+    EXPECT_EQ(recorder_.events, (Events{"begin 4", "progress", "end ok"}));
+    // The log names the URL that was finally fetched.
+    EXPECT_NE(log_.Text().find("CUrlDown: " + base::Utf16ToUtf8(server.Url("/r4?y=1")) + " to "), std::string::npos);
   }
 }
 
