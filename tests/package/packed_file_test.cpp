@@ -146,11 +146,8 @@ TEST_F(UnPackFile, ResultCodes) {
   Buf wrong_magic = good;
   wrong_magic[3] = 'N';
   Buf cut(good.begin(), good.end() - 1);
-  Buf crc_altered = good;
-  crc_altered[32 + 13] ^= 0x40;
-  Buf with_tail = kStoredHello;
-  with_tail.push_back(0);
-  // A standard gzip member (flags, time, extra flags, OS byte) is not a reduced one.
+  // A member the decoder refuses (its own cases above) gives 45; so does a standard gzip member
+  // (flags, time, extra flags, OS byte), which is not a reduced one.
   Buf gzip_member = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0x03};
   const Buf deflated = RawDeflate(Text("standard gzip member"));
   gzip_member.insert(gzip_member.end(), deflated.begin(), deflated.end());
@@ -170,8 +167,6 @@ TEST_F(UnPackFile, ResultCodes) {
       {"wrong magic", wrong_magic, 46},
       {"shorter than the header", Buf(good.begin(), good.begin() + 31), 46},
       {"truncated by one byte", cut, 46},
-      {"CRC altered", crc_altered, 45},
-      {"byte after the member", PackedAround(with_tail, 5), 45},
       {"standard gzip member", PackedAround(gzip_member, 20), 45},
       {"absurd length field", PackedAround(liar, 0), 45},
       {"empty file", Buf{}, 42},
