@@ -190,7 +190,8 @@ TEST(IniReaderFile, SaveWritesTheExactBytesOverAReadOnlyFile) {
   const std::u16string path = dir.Join(u"desc.out");
   // No byte-order mark, LF-only lines, a comment, a line before the header, a line without "=",
   // quotes and a duplicate section.
-  WriteBytes(path, Utf16Bytes(u"orphan=1\n[Product]\nName=\"安装\"\n; note\nbare\n\n[Empty]\n[product]\nk=v\n", false));
+  WriteBytes(path,
+             Utf16Bytes(u"orphan=1\n[Product]\nName=\"安装\"\n; note\nbare\n\n[Empty]\n[product]\nk=v\n", false));
   CIniReader reader;
   ASSERT_TRUE(reader.LoadTzFile(path.c_str()));
   EXPECT_EQ(reader.Path(), path);

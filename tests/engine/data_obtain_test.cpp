@@ -28,7 +28,8 @@ using testing_support::Utf16Bytes;
 const std::vector<unsigned char> kProduct =
     Utf16Bytes(u"[Version]\r\nIsCheckString=1\r\n[HaveCompose]\r\nAll=Core\r\n[End]\r\nCheckString=CheckFileOKEnd\r\n");
 const std::vector<unsigned char> kBadProduct = Utf16Bytes(u"[Version]\r\nIsCheckString=1\r\n");
-const std::vector<unsigned char> kCompose = Utf16Bytes(u"[Version]\r\nFileSize=0000000000\r\n[HaveSection]\r\nCore=F\r\n");
+const std::vector<unsigned char> kCompose =
+    Utf16Bytes(u"[Version]\r\nFileSize=0000000000\r\n[HaveSection]\r\nCore=F\r\n");
 const std::vector<unsigned char> kBadCompose = Utf16Bytes(u"[Version]\r\nFileSize=0000000007\r\n");
 const std::vector<unsigned char> kPlainFile = {'p'}, kPrefixedFile = {'q'};
 

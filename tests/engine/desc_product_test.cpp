@@ -36,6 +36,10 @@ class DescProduct : public testing::Test {
     WriteUtf16File(path, text);
     return path;
   }
+  uint32_t Load(const std::string& text, const char16_t* list = nullptr, uint32_t flags = 0,
+                ComposeLocation location = ComposeLocation::kSource) {
+    return product_.LoadProduct(WriteProduct(text).c_str(), location, list, flags);
+  }
 
   testing_support::ScratchDir dir_;
   WorkPaths paths_{dir_.path()};
@@ -70,17 +74,15 @@ TEST_F(DescProduct, ClosureFollowsParentsAndResourcesOnce) {
 }
 
 TEST_F(DescProduct, ParentCyclesEndTheChain) {
-  const std::u16string path = WriteProduct(
+  ASSERT_EQ(Load(
       "[HaveCompose]\nAll=A,C\n"
       "[A]\nParent=B\n[B]\nParent=a\n"
-      "[C]\nParent=D\n[D]\nParent=E\n[E]\nParent=D\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+      "[C]\nParent=D\n[D]\nParent=E\n[E]\nParent=D\n"), kOk);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
 }
 
 TEST_F(DescProduct, ADottedNameSharesTheDescriptionOfItsPrefix) {
-  const std::u16string path = WriteProduct("[HaveCompose]\nAll=Ghost,Core.x64\n[Core.x64]\nType=0\nUpdate=1\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+  ASSERT_EQ(Load("[HaveCompose]\nAll=Ghost,Core.x64\n[Core.x64]\nType=0\nUpdate=1\n"), kOk);
   ASSERT_EQ(Names(product_), (std::vector<std::string>{"Ghost", "Core"}));  // no section needed
   const Compose& core = *product_.composes[1];
   EXPECT_EQ(core.attributes.name, u"Core.x64");
@@ -89,9 +91,8 @@ TEST_F(DescProduct, ADottedNameSharesTheDescriptionOfItsPrefix) {
 }
 
 TEST_F(DescProduct, ExplicitListIsUsedAsGiven) {
-  const std::u16string path =
-      WriteProduct("[HaveCompose]\nAll=Main\n[Main]\nResource=Res\n[Plugin]\nParent=Main\n[Res]\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, u"Plugin,,Main,", 0), kOk);
+  ASSERT_EQ(Load("[HaveCompose]\nAll=Main\n[Main]\nResource=Res\n[Plugin]\nParent=Main\n[Res]\n", u"Plugin,,Main,"),
+            kOk);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"Plugin", "Main"}));
   EXPECT_EQ(product_.compose_list, u"Plugin,,Main,");
 }
@@ -99,13 +100,12 @@ TEST_F(DescProduct, ExplicitListIsUsedAsGiven) {
 TEST_F(DescProduct, Attributes) {
   const std::string long_title(300, 't');
   const std::string long_detail = std::string(600, 'd');
-  const std::u16string path = WriteProduct(
+  ASSERT_EQ(Load(
       "[HaveCompose]\nAll=Main\n"
       "[Main]\nType=2\nUpdate=1\nBase=2\nHide=3\nLangGroup=4\nNewShow=5\nMustUpdate=6\nSupportOS=0\n"
       "Parent=\nDepends=Other 2.0\nResource=\n"
       "Title0804=主程序\nTitle0409=" + long_title + "\nTitle000A=Principal\n"
-      "Detail0804=第一行||第二行\nDetail0409=a||||b|||c\nDetail000A=" + long_detail + "\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+      "Detail0804=第一行||第二行\nDetail0409=a||||b|||c\nDetail000A=" + long_detail + "\n"), kOk);
   ASSERT_EQ(product_.composes.size(), 1u);
   const ComposeAttributes& a = product_.composes[0]->attributes;
   EXPECT_EQ((std::vector<uint32_t>{a.type, a.update, a.base, a.hide, a.lang_group, a.new_show, a.must_update}),
@@ -167,8 +167,8 @@ TEST_F(DescProduct, TypeOneComposesLoadTheirFilesOnRequest) {
 }
 
 TEST_F(DescProduct, TypeOneWithoutDescriptionFailsTheLoad) {
-  const std::u16string path = WriteProduct("[HaveCompose]\nAll=First,Missing,Last\n[Missing]\nType=1\n");
-  EXPECT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kInstalled, nullptr, kLoadComposeFiles),
+  EXPECT_EQ(Load("[HaveCompose]\nAll=First,Missing,Last\n[Missing]\nType=1\n", nullptr, kLoadComposeFiles,
+                 ComposeLocation::kInstalled),
             kDescriptionLoadFailed);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"First"}));
 }
@@ -188,8 +188,7 @@ TEST_F(DescProduct, ResultCodes) {
       {"[HaveCompose]\nAll=Good\n[Good]\nParent=C:\\x\n", kDescriptionLoadFailed},
   };
   for (const auto& c : cases) {
-    const std::u16string path = WriteProduct(c.text);
-    EXPECT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), c.code) << c.text;
+    EXPECT_EQ(Load(c.text), c.code) << c.text;
   }
   EXPECT_EQ(product_.AddCompose(nullptr, 0), kNullArgument);
   const size_t before = product_.composes.size();

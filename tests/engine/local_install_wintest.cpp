@@ -21,8 +21,10 @@ using platform::RegType;
 using testing_support::SavedRegistryValue;
 
 TEST(LocalInstallRegistryTest, MarksAreDwordsAndOnlyZeroIsInvalid) {
-  const SavedRegistryValue a(app::kFileValidKey, u"NorvTestCore-a.dll"), five(app::kFileValidKey, u"NorvTestCore-5.dll"),
-      text(app::kFileValidKey, u"NorvTestCore-text.dll"), absent(app::kFileValidKey, u"NorvTestCore-absent.dll");
+  const SavedRegistryValue a(app::kFileValidKey, u"NorvTestCore-a.dll");
+  const SavedRegistryValue five(app::kFileValidKey, u"NorvTestCore-5.dll");
+  const SavedRegistryValue text(app::kFileValidKey, u"NorvTestCore-text.dll");
+  const SavedRegistryValue absent(app::kFileValidKey, u"NorvTestCore-absent.dll");
   EXPECT_TRUE(engine::SetInstallFileValid(u"a.dll", u"NorvTestCore", 0));
   RegType type;
   std::vector<uint8_t> data;

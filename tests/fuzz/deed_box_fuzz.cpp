@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       box->ExtractRecord(record.name.c_str(), (out + u"/record").c_str());
       if (base::StartsWithIgnoreAsciiCase(record.name, u"DIR-")) {
         const size_t bar = record.name.find(u'|');
-        const std::u16string group = record.name.substr(4, bar == std::u16string::npos ? std::u16string::npos : bar - 4);
+        const std::u16string group =
+            record.name.substr(4, bar == std::u16string::npos ? std::u16string::npos : bar - 4);
         box->ExtractGroup(group.c_str(), (out + u"/group").c_str());
       }
     }

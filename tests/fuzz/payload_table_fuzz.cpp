@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const package::PayloadPart where = number == 1 ? table.part1 : table.part2;
     Check(uint64_t{where.offset} + where.length <= size);
     const std::vector<uint8_t> copy = ReadAll(part);
-    Check(copy.size() == where.length && (!where.length || std::memcmp(copy.data(), data + where.offset, where.length) == 0));
+    Check(copy.size() == where.length &&
+          (!where.length || std::memcmp(copy.data(), data + where.offset, where.length) == 0));
   }
 
   // Stamping the bytes as a program and reading the table back gives the layout just written.

@@ -31,7 +31,8 @@ TEST(Placeholders, OnlyTextPlaceholdersAreFilledAndEveryOtherPercentStays) {
 TEST(ReportUrls, CarryTheIdentifierAndForTheSetupReportFileAndOem) {
   EXPECT_EQ(net::SetupReportUrl(u"http://r/s.php?mid=%s&p=100%", u"ABC0", u"Setup.exe", u"oem7"),
             u"http://r/s.php?mid=ABC0&p=100%&File=Setup.exe&OEM=oem7");
-  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 4294967295u), u"C:\\t\\HavenClient\\\\norv_-1.tmp");
+  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 4294967295u),
+            u"C:\\t\\HavenClient\\\\norv_-1.tmp");
   EXPECT_EQ(net::SetupResponseFile(u"C:\\t\\HavenClient\\"), u"C:\\t\\HavenClient\\\\seturl.tmp");
 }
 
@@ -73,7 +74,8 @@ TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
     testing_support::LogTail log;
     EXPECT_EQ(net::SendAlreadyInstalledReport(c.format, u"ID", work.path() + u"\\", 1), c.result);
     const std::string added = log.Text();
-    EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"), std::string::npos) << added;
+    EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"), std::string::npos)
+        << added;
     EXPECT_NE(added.find(c.code_line), std::string::npos) << added;
   }
 }

@@ -43,7 +43,9 @@ std::string Redirect(const std::string& location) {
   return "HTTP/1.1 302 Found\r\nContent-Location: /not-this\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
 }
 
-std::string Request(const std::string& path, int32_t offset = 0) { return net::BuildRequest(path, "127.0.0.1", offset); }
+std::string Request(const std::string& path, int32_t offset = 0) {
+  return net::BuildRequest(path, "127.0.0.1", offset);
+}
 
 // Records the notifications in order; progress calls are counted into one event.
 class Recorder : public net::IDownCallBack {

@@ -221,7 +221,7 @@ TEST_F(DeedBoxTest, WriterLimitsAndFailures) {
   const testing_support::LogTail log;
   const std::u16string overlong(512, u'c');
   EXPECT_FALSE(box->Create(nullptr, container_.c_str(), overlong.c_str(), 1));
-  EXPECT_NE(log.Text().find("error, Input compose list length is too big ,complise list=" + base::Utf16ToUtf8(overlong)),
+  EXPECT_NE(log.Text().find("Input compose list length is too big ,complise list=" + base::Utf16ToUtf8(overlong)),
             std::string::npos);
   EXPECT_TRUE(box->Create(std::u16string(63, u'p').c_str(), container_.c_str(), u"", 1));
   // A product list that does not fit leaves an empty file behind.
