@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -17,17 +16,8 @@ namespace {
 using app::CIniReader;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
+using testing_support::Utf16Bytes;
 using testing_support::WriteBytes;
-
-std::vector<unsigned char> Utf16Bytes(std::u16string_view text, bool bom = false) {
-  std::vector<unsigned char> out;
-  if (bom) out = {0xFF, 0xFE};
-  for (char16_t c : text) {
-    out.push_back(static_cast<unsigned char>(c & 0xFF));
-    out.push_back(static_cast<unsigned char>(c >> 8));
-  }
-  return out;
-}
 
 void Parse(CIniReader& reader, std::u16string_view text, bool bom = false) {
   const auto bytes = Utf16Bytes(text, bom);
@@ -36,19 +26,13 @@ void Parse(CIniReader& reader, std::u16string_view text, bool bom = false) {
 
 std::string Narrow(std::u16string_view text) { return base::Utf16ToUtf8(text); }
 
-// ---- Parsing rules: one file, many lookups ----
-
-struct LookupCase {
-  const char* what;
-  std::u16string text;
-  std::u16string section;
-  std::u16string key;
-  bool present;
-  std::u16string value;
-};
-
 TEST(IniReaderParse, LinesBecomeSectionsAndEntriesByTheFileRules) {
-  const LookupCase cases[] = {
+  const struct {
+    const char* what;
+    std::u16string text, section, key;
+    bool present;
+    std::u16string value;
+  } cases[] = {
       {"names compare without ASCII case", u"[Version]\r\nCurVersion=12\r\n", u"version", u"curversion", true, u"12"},
       {"key trimmed, leading value blanks kept, trailing line blanks gone", u"[S]\r\n  key  =  value  \r\n", u"S",
        u"key", true, u"  value"},
@@ -79,7 +63,7 @@ TEST(IniReaderParse, LinesBecomeSectionsAndEntriesByTheFileRules) {
       {"Chinese text", u"[产品]\r\n名称=安装程序\r\n", u"产品", u"名称", true, u"安装程序"},
       {"no section of that name", u"[S]\r\nk=1\r\n", u"T", u"k", false, u""},
   };
-  for (const LookupCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     CIniReader reader;
     Parse(reader, c.text);
@@ -92,14 +76,12 @@ TEST(IniReaderParse, LinesBecomeSectionsAndEntriesByTheFileRules) {
 TEST(IniReaderParse, ByteOrderMarksAreDroppedAndAnOddByteIgnored) {
   const std::u16string text = u"[S]\r\nk=v\r\n";
   std::vector<std::vector<unsigned char>> inputs = {Utf16Bytes(text, false), Utf16Bytes(text, true),
-                                                    Utf16Bytes(u"\uFFFE" + text)};
-  inputs.push_back(Utf16Bytes(text, true));
-  inputs.back().push_back('x');
+                                                    Utf16Bytes(u"\uFFFE" + text, false), Utf16Bytes(text + u'x')};
+  inputs.back().pop_back();
   for (const auto& bytes : inputs) {
     CIniReader reader;
     reader.ParseBuffer(bytes.data(), bytes.size());
     ASSERT_EQ(reader.SectionCount(), 1u);
-    EXPECT_EQ(reader.SectionAt(0)->Name(), u"S");
     ASSERT_EQ(reader.SectionAt(0)->EntryCount(), 1u);
     EXPECT_EQ(reader.GetString(u"S", u"k"), u"v");
   }
@@ -125,15 +107,13 @@ TEST(IniReaderParse, LineWithoutEqualsSignIsAnEmptyEntry) {
   EXPECT_EQ(s->AddEntry(u"new", u"1")->Line(), 0);
 }
 
-// ---- Lengths: long lines join, overlong text is cut, never overflows ----
 
 TEST(IniReaderLimits, LongLinesAreJoinedAndCut) {
-  struct Case {
+  const struct {
     const char* what;
     size_t value_length;  // characters after "k="
     size_t expected_length;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"one line over the 1023-unit reader", 1500, 1500},
       {"exactly the line limit", 2045, 2045},
       {"one over the line limit", 2046, 2045},
@@ -141,7 +121,7 @@ TEST(IniReaderLimits, LongLinesAreJoinedAndCut) {
       {"a line of exactly 1023 units", 1021, 1021},
       {"a line of exactly 2046 units", 2044, 2044},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     for (const char16_t* end : {u"\r\n", u"\n"}) {
       std::u16string value(c.value_length, u'x');
@@ -177,59 +157,24 @@ TEST(IniReaderLimits, KeysAndSectionNamesAreCutTo127) {
   EXPECT_EQ(writer.SectionAt(0)->EntryAt(0)->Value().size(), 2047u);
 }
 
-TEST(IniReaderLimits, GarbageAndOddSizesNeverCrash) {
-  std::mt19937 random(20261206);
-  for (size_t size : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{1023}, size_t{4097}, size_t{65537}}) {
-    for (int round = 0; round < 8; ++round) {
-      std::vector<unsigned char> bytes(size);
-      for (auto& b : bytes) {
-        // Mostly structure characters, so that the parser's branches are reached.
-        static const unsigned char kPick[] = {'[', ']', '=', ';', '"', '\r', '\n', '\t', ' ', 'a', 0, 0xFF};
-        b = (random() % 3 == 0) ? static_cast<unsigned char>(random()) : kPick[random() % sizeof kPick];
-      }
-      CIniReader reader;
-      reader.ParseBuffer(bytes.data(), bytes.size());
-      for (size_t i = 0; i < reader.SectionCount(); ++i) {
-        const app::IniSection* s = reader.SectionAt(i);
-        EXPECT_LE(s->Name().size(), 127u);
-        for (size_t j = 0; j < s->EntryCount(); ++j) {
-          EXPECT_LE(s->EntryAt(j)->Key().size(), 127u);
-          EXPECT_LE(s->EntryAt(j)->Value().size(), 2047u);
-        }
-      }
-    }
-  }
-  CIniReader reader;
-  EXPECT_TRUE(reader.ParseBuffer(nullptr, 0));
-  EXPECT_EQ(reader.SectionCount(), 0u);
-}
-
-// ---- Numbers ----
-
 TEST(IniReaderNumbers, GetIntReadsLikeTheStandardConversion) {
   CIniReader reader;
   Parse(reader,
         u"[N]\r\nletters=abc\r\nempty=\r\nminus=-5\r\nplus=  +7x\r\nbig=99999999999\r\nsmall=-99999999999\r\n"
-        u"max=2147483647\r\nmin=-2147483648\r\nblanks=   \r\nsign=-\r\n");
-  struct Case {
-    const char16_t* key;
-    int32_t expected;
-  };
-  const Case cases[] = {{u"letters", 0},        {u"empty", 77},         {u"missing", 77},      {u"minus", -5},
-                        {u"plus", 7},           {u"big", INT32_MAX},    {u"small", INT32_MIN}, {u"max", INT32_MAX},
-                        {u"min", INT32_MIN},    {u"blanks", 77} /* line trimming empties it */,         {u"sign", 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Narrow(c.key));
-    EXPECT_EQ(reader.GetInt(u"n", c.key, 77), c.expected);
-    EXPECT_EQ(reader.GetLong(u"n", c.key, 77), static_cast<long>(c.expected));
+        u"blanks=   \r\nsign=-\r\n");
+  const std::pair<const char16_t*, int32_t> cases[] = {
+      {u"letters", 0}, {u"empty", 77},         {u"missing", 77},      {u"minus", -5},
+      {u"plus", 7},    {u"big", INT32_MAX},    {u"small", INT32_MIN}, {u"blanks", 77} /* trimmed empty */,
+      {u"sign", 0}};
+  for (const auto& [key, expected] : cases) {
+    EXPECT_EQ(reader.GetInt(u"n", key, 77), expected) << Narrow(key);
+    EXPECT_EQ(reader.GetLong(u"n", key, 77), static_cast<long>(expected)) << Narrow(key);
   }
   EXPECT_EQ(reader.GetInt(u"Other", u"minus", -1), -1);
   EXPECT_EQ(reader.GetInt(nullptr, u"minus", -1), -1);
 }
 
-// ---- Changes and section operations ----
-
-TEST(IniReaderChange, SetStringChangesAddsEntriesAndSections) {
+TEST(IniReaderChange, SetStringAndRemovalActOnTheFirstMatch) {
   CIniReader reader;
   Parse(reader, u"[A]\r\nk=1\r\nk=2\r\n[B]\r\nx=1\r\n");
   EXPECT_TRUE(reader.SetString(u"a", u"K", u"changed"));
@@ -237,82 +182,53 @@ TEST(IniReaderChange, SetStringChangesAddsEntriesAndSections) {
   EXPECT_TRUE(reader.SetString(u" C ", u" key ", u"v"));
   EXPECT_TRUE(reader.SetString(u"C", u"key", u"w"));
   EXPECT_FALSE(reader.SetString(nullptr, u"k", u"v"));
-
-  const app::IniSection* a = reader.FindSection(u"A");
+  app::IniSection* a = reader.FindSection(u"A");
   ASSERT_EQ(a->EntryCount(), 3u);
   EXPECT_EQ(a->EntryAt(0)->Value(), u"changed");
-  EXPECT_EQ(a->EntryAt(1)->Value(), u"2");  // only the first match changes
-  EXPECT_EQ(a->EntryAt(2)->Key(), u"new");
+  EXPECT_EQ(a->EntryAt(1)->Value(), u"2");
   EXPECT_EQ(a->EntryAt(2)->Value(), u" spaced ");
   ASSERT_EQ(reader.SectionCount(), 3u);
   EXPECT_EQ(reader.SectionAt(2)->Name(), u"C");
-  EXPECT_EQ(reader.GetString(u"C", u"key"), u"w");
   EXPECT_EQ(reader.SectionAt(2)->EntryCount(), 1u);
+  EXPECT_EQ(reader.GetString(u"C", u"key"), u"w");
+
+  a->RemoveEntry(3);  // beyond the end: nothing
+  a->RemoveKey(u"K");
+  ASSERT_EQ(a->EntryCount(), 2u);
+  EXPECT_EQ(a->FindEntry(u"k")->Value(), u"2");
+  a->RemoveEntry(0);
+  EXPECT_EQ(a->EntryAt(0)->Key(), u"new");
+  EXPECT_EQ(a->EntryAt(1), nullptr);
+  EXPECT_EQ(reader.GetEntry(nullptr, u"x"), nullptr);
+  EXPECT_EQ(reader.GetEntry(u"B", static_cast<const char16_t*>(nullptr)), nullptr);
 }
 
-TEST(IniReaderChange, SectionEntryOperationsByPositionAndKey) {
-  CIniReader reader;
-  Parse(reader, u"[S]\r\na=1\r\nb=2\r\nA=3\r\nc=4\r\n");
-  app::IniSection* s = reader.FindSection(u"S");
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->EntryAt(4), nullptr);
-  EXPECT_EQ(s->FindEntry(static_cast<const char16_t*>(nullptr)), nullptr);
-  s->RemoveEntry(4);  // beyond the end: nothing
-  EXPECT_EQ(s->EntryCount(), 4u);
-  s->RemoveKey(u"a");  // the first "a" only
-  ASSERT_EQ(s->EntryCount(), 3u);
-  EXPECT_EQ(s->EntryAt(0)->Key(), u"b");
-  EXPECT_EQ(s->FindEntry(u"a")->Value(), u"3");
-  s->RemoveEntry(0);
-  ASSERT_EQ(s->EntryCount(), 2u);
-  EXPECT_EQ(s->EntryAt(0)->Key(), u"A");
-  EXPECT_EQ(s->EntryAt(1)->Key(), u"c");
-  s->RemoveKey(u"zz");
-  EXPECT_EQ(s->EntryCount(), 2u);
-  EXPECT_EQ(reader.GetEntry(nullptr, u"c"), nullptr);
-  EXPECT_EQ(reader.GetEntry(u"S", static_cast<const char16_t*>(nullptr)), nullptr);
-}
-
-// ---- Files: loading and the exact bytes written ----
-
-TEST(IniReaderFile, SaveWritesTheExactBytes) {
+TEST(IniReaderFile, SaveWritesTheExactBytesOverAReadOnlyFile) {
   ScratchDir dir;
   const std::u16string path = dir.Join(u"desc.out");
   // No byte-order mark, LF-only lines, a comment, a line before the header, a line without "=",
   // quotes and a duplicate section.
-  WriteBytes(path, Utf16Bytes(u"orphan=1\n[Product]\nName=\"安装\"\n; note\nbare\n\n[Empty]\n[product]\nk=v\n"));
+  WriteBytes(path,
+             Utf16Bytes(u"orphan=1\n[Product]\nName=\"安装\"\n; note\nbare\n\n[Empty]\n[product]\nk=v\n", false));
   CIniReader reader;
   ASSERT_TRUE(reader.LoadTzFile(path.c_str()));
   EXPECT_EQ(reader.Path(), path);
+  std::filesystem::permissions(testing_support::Native(path), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
   reader.SetString(u"Added", u"Key", u"Value");
   ASSERT_TRUE(reader.Save());
   EXPECT_EQ(ReadBytes(path), Utf16Bytes(u"[Product]\r\nName=安装\r\n=\r\n\r\n[Empty]\r\n\r\n[product]\r\nk=v\r\n\r\n"
-                                        u"[Added]\r\nKey=Value\r\n\r\n",
-                                        true));
-  // What was written reads back the same.
+                                        u"[Added]\r\nKey=Value\r\n\r\n"));
   CIniReader again;
   ASSERT_TRUE(again.LoadTzFile(path));
-  EXPECT_EQ(again.SectionCount(), 4u);
   EXPECT_EQ(again.GetString(u"product", u"name"), u"安装");
   EXPECT_EQ(again.FileSize(), ReadBytes(path).size());
-}
-
-TEST(IniReaderFile, SaveReplacesAReadOnlyFile) {
-  ScratchDir dir;
-  const std::u16string path = dir.Join(u"state.ini");
-  WriteBytes(path, Utf16Bytes(u"[Old]\r\n", true));
-  std::filesystem::permissions(std::filesystem::path(path), std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::remove);
-  CIniReader reader;
-  reader.SetString(u"New", u"k", u"v");
-  ASSERT_TRUE(reader.SaveAs(path));
-  EXPECT_EQ(ReadBytes(path), Utf16Bytes(u"[New]\r\nk=v\r\n\r\n", true));
 }
 
 TEST(IniReaderFile, LoadFailsForMissingEmptyAndUnusablePaths) {
   ScratchDir dir;
   WriteBytes(dir.Join(u"empty.ini"), {});
-  WriteBytes(dir.Join(u"full.ini"), Utf16Bytes(u"[S]\r\nk=v\r\n", true));
+  WriteBytes(dir.Join(u"full.ini"), Utf16Bytes(u"[S]\r\nk=v\r\n"));
   CIniReader reader;
   ASSERT_TRUE(reader.LoadTzFile(dir.Join(u"full.ini")));
   EXPECT_EQ(reader.FileSize(), 22u);
@@ -321,32 +237,14 @@ TEST(IniReaderFile, LoadFailsForMissingEmptyAndUnusablePaths) {
   EXPECT_EQ(reader.SectionCount(), 0u);
   EXPECT_FALSE(reader.LoadTzFile(dir.Join(u"empty.ini")));
   EXPECT_EQ(reader.FileSize(), 0u);
-  EXPECT_FALSE(reader.LoadTzFile(static_cast<const char16_t*>(nullptr)));
   EXPECT_FALSE(reader.LoadTzFile(dir.Join(std::u16string(300, u'a'))));
   EXPECT_TRUE(reader.Path().empty());
   EXPECT_FALSE(reader.Save());  // nothing remembered to write to
-  EXPECT_FALSE(reader.SaveAs(u""));
-  EXPECT_FALSE(reader.SaveAs(static_cast<const char16_t*>(nullptr)));
   EXPECT_FALSE(reader.SaveAs(dir.Join(u"no-such-folder\\x.ini")));
   EXPECT_FALSE(testing_support::Exists(dir.Join(u"no-such-folder")));
   // An empty reader writes only the byte-order mark.
   ASSERT_TRUE(CIniReader().SaveAs(dir.Join(u"new.ini")));
   EXPECT_EQ(ReadBytes(dir.Join(u"new.ini")), (std::vector<unsigned char>{0xFF, 0xFE}));
-}
-
-TEST(IniReaderFile, HugeFileLoadsEveryLine) {
-  ScratchDir dir;
-  std::u16string text = u"[Files]\r\n";
-  constexpr int kLines = 150000;  // about 5 MB
-  for (int i = 0; i < kLines; ++i) text += u"file" + base::NumberToUtf16(i) + u"=C:\\some\\path\\name.dll\r\n";
-  const auto bytes = Utf16Bytes(text, true);
-  WriteBytes(dir.Join(u"huge.ini"), bytes);
-  CIniReader reader;
-  ASSERT_TRUE(reader.LoadTzFile(dir.Join(u"huge.ini")));
-  EXPECT_EQ(reader.FileSize(), bytes.size());
-  ASSERT_EQ(reader.SectionCount(), 1u);
-  EXPECT_EQ(reader.SectionAt(0)->EntryCount(), static_cast<size_t>(kLines));
-  EXPECT_EQ(reader.SectionAt(0)->EntryAt(kLines - 1)->Key(), u"file" + base::NumberToUtf16(kLines - 1));
 }
 
 }  // namespace

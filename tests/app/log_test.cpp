@@ -7,157 +7,108 @@
 #include <string>
 #include <vector>
 
+#include "log_test_util.h"
 #include "platform/fs.h"
 #include "platform/system.h"
-#include "log_test_util.h"
+#include "support/programs.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
-using testing_support::ScratchDir;
 using namespace log_test;
+using testing_support::ReadText;
+
+std::string SystemText(uint32_t code) {
+  std::string text;
+  EXPECT_TRUE(platform::SystemMessageText(code, &text)) << code;
+  return text;
+}
 
 class LogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform::DeleteFileAt(LogPath());
-    ASSERT_FALSE(platform::PathExists(LogPath()));
-  }
+  void SetUp() override { platform::DeleteFileAt(LogPath()); }
   void TearDown() override { platform::DeleteFileAt(LogPath()); }
 
 #ifdef _WIN32
   std::u16string LogFolder() const { return platform::WindowsDirectory() + u"\\NorvLog\\"; }
   std::u16string LogPath() const { return LogFolder() + u"log_writer.exe.log"; }
-  int Run(const std::vector<std::string>& args) const { return RunProgram(HelperPath(), args); }
 #else
   std::u16string LogFolder() const { return scratch_.path() + u"/NorvLog/"; }
   std::u16string LogPath() const { return LogFolder() + u"log_writer.log"; }
-  int Run(const std::vector<std::string>& args) const { return RunProgram(HelperPath(), args, scratch_.path()); }
 #endif
+  int Run(const std::vector<std::u16string>& args, const std::u16string& tmpdir = u"") const {
+    return testing_support::RunProgram(testing_support::ProgramBeside(u"log_writer"), args,
+                                       tmpdir.empty() ? scratch_.path() : tmpdir);
+  }
+  std::string Log() const { return Normalize(ReadText(LogPath())); }
 
-  std::string ReadLog() const { return ReadWholeFile(LogPath()); }
-
-  ScratchDir scratch_;
+  testing_support::ScratchDir scratch_;
 };
 
 TEST_F(LogTest, EntryPointsWriteTheirLinesByteForByte) {
-  ASSERT_EQ(Run({"--text", "first",                                      //
-                 "--api", "5", "--mod", "-1", "--text", "second",        //
-                 "--mod", "7", "--narrow", "third",                      //
-                 "--api", "0x12345678", "--narrow", "no text for this",  //
-                 "--two", "<null>", "tail", "--two", "head,", "<null>",  //
-                 "--api", "5", "--two", "a=", "b",                       //
-                 "--three", "a", "b", "c", "--three", "a", "<null>", "c",  //
-                 "--narrow3", "x", "y", "z", "--narrow3", "x", "<null>", "z",  //
-                 "--text", "<null>", "--narrow", "<null>", "--text", ""}),
+  ASSERT_EQ(Run({u"--text", u"first", u"--api", u"5", u"--mod", u"-1", u"--text", u"second",      //
+                 u"--mod", u"7", u"--narrow", u"third", u"--api", u"0x12345678", u"--narrow", u"no text",  //
+                 u"--two", u"<null>", u"tail", u"--two", u"head,", u"<null>", u"--api", u"5", u"--two", u"a=", u"b",
+                 u"--three", u"a", u"b", u"c", u"--three", u"a", u"<null>", u"c",                    //
+                 u"--narrow3", u"x", u"y", u"z", u"--narrow3", u"x", u"<null>", u"z",                //
+                 u"--text", u"<null>", u"--narrow", u"<null>", u"--text", u"",                       //
+                 u"--format", u"--format-long", u"2047", u"--format-long", u"5000",                  //
+                 u"--text", u"#0xFFF0", u"--mod", u"3", u"--text", u"#0xFFF1",                       //
+                 u"--text", u"snow\\u2603man", u"--two", u"\\u2603", u"x"}),
             0);
-  const std::string want = kHeader +                                                 //
-                           "S first \r\n" +                                          //
-                           "S second \r\n" +                                         //
-                           "S APICode : 0x00000005 " + SystemText(5) + " \r\n" +     //
-                           "S modCode : -1 \r\n" +                                   //
-                           "S third \r\n" +                                          //
-                           "S modCode : 7 \r\n" +                                    //
-                           "S no text for this \r\n" +                               //
-                           "S APICode : 0x12345678 \r\n" +                           //
-                           "S tail \r\n" +                                           //
-                           "S head, \r\n" +                                          //
-                           "S a=b \r\n" +                                            //
-                           "S APICode : 0x00000005 " + SystemText(5) + " \r\n" +     //
-                           "S abc \r\n" +                                            //
-                           "S xyz \r\n" +                                            //
-                           "S  \r\n";
-  EXPECT_EQ(Normalize(ReadLog()), want);
-}
-
-TEST_F(LogTest, EachProcessWritesOneRunHeader) {
-  ASSERT_EQ(Run({"--text", "one", "--text", "two"}), 0);
-  ASSERT_EQ(Run({"--text", "three"}), 0);
-  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S one \r\nS two \r\n" + kHeader + "S three \r\n");
-}
-
-TEST_F(LogTest, TheFolderIsCreatedWhenMissing) {
+  // U+2603 is in no ANSI code page, whose default character is '?'; the host's "ANSI" is UTF-8.
 #ifdef _WIN32
-  GTEST_SKIP() << "the Windows folder's NorvLog is shared with the running test program";
+  const std::string snow = "?";
 #else
+  const std::string snow = "\xE2\x98\x83";
+#endif
+  const std::string full(2047, 'x');
+  EXPECT_EQ(Log(), kHeader + "S first \r\nS second \r\nS APICode : 0x00000005 " + SystemText(5) +
+                       " \r\nS modCode : -1 \r\nS third \r\nS modCode : 7 \r\nS no text \r\n"
+                       "S APICode : 0x12345678 \r\nS tail \r\nS head, \r\nS a=b \r\nS APICode : 0x00000005 " +
+                       SystemText(5) + " \r\nS abc \r\nS xyz \r\nS  \r\n" +
+                       "S msg,name,-7,0x000000ff,narrow,%5.1f \r\nS " + full + " \r\nS " + full + " \r\n" +
+                       "S  \r\nS  \r\nS modCode : 3 \r\n" +  // resources that cannot be loaded
+                       "S snow" + snow + "man \r\nS " + snow + "x \r\n");
+}
+
+TEST_F(LogTest, EachProcessWritesOneRunHeaderAndTheFolderIsMadeWhenMissing) {
+#ifndef _WIN32
   ASSERT_FALSE(platform::PathExists(LogFolder()));
-  ASSERT_EQ(Run({"--text", "made"}), 0);
-  EXPECT_TRUE(platform::IsDirectory(LogFolder()));
-  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S made \r\n");
 #endif
+  ASSERT_EQ(Run({u"--text", u"one", u"--text", u"two"}), 0);
+  ASSERT_EQ(Run({u"--text", u"three"}), 0);
+  EXPECT_EQ(Log(), kHeader + "S one \r\nS two \r\n" + kHeader + "S three \r\n");
 }
 
+#ifndef _WIN32
+// Only the last level is made: under a missing parent, nothing is written and nothing fails.
 TEST_F(LogTest, AFolderThatCannotBeMadeDropsEveryEntryQuietly) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the Windows folder cannot be moved for one process";
-#else
-  // Only the last level is created: under a missing parent, nothing is written and nothing fails.
-  const std::u16string base = scratch_.Join(u"missing/parent");
-  EXPECT_EQ(RunProgram(HelperPath(), {"--text", "lost", "--api", "5", "--text", "lost too"}, base), 0);
+  EXPECT_EQ(Run({u"--text", u"lost", u"--api", u"5", u"--text", u"lost too"}, scratch_.Join(u"missing/parent")), 0);
   EXPECT_FALSE(platform::PathExists(scratch_.Join(u"missing")));
-#endif
 }
+#endif
 
 TEST_F(LogTest, SizeLimitKeepsExactlyTheLimitAndRestartsOneBytePast) {
-  struct Case {
-    size_t existing;
-    bool kept;
-  } cases[] = {{460799, true}, {460800, true}, {460801, false}, {600000, false}};
-  for (const Case& c : cases) {
-    const std::string old(c.existing, '.');
+  for (const size_t existing : {460800, 460801}) {
+    const std::string old(existing, '.');
     platform::CreateDirectoryOne(LogFolder());
     testing_support::WriteText(LogPath(), old);
-    ASSERT_EQ(Run({"--text", "next"}), 0);
-    const std::string log = ReadLog();
-    const std::string entry = kHeader + "S next \r\n";
-    if (c.kept) {
-      ASSERT_GT(log.size(), old.size()) << c.existing;
-      EXPECT_EQ(log.substr(0, old.size()), old) << c.existing;
-      EXPECT_EQ(Normalize(log.substr(old.size())), entry) << c.existing;
-    } else {
-      EXPECT_EQ(Normalize(log), entry) << c.existing;
-    }
+    ASSERT_EQ(Run({u"--text", u"next"}), 0);
+    const std::string kept = existing == 460800 ? old : "";
+    EXPECT_EQ(Log(), kept + kHeader + "S next \r\n") << existing;
   }
-}
-
-TEST_F(LogTest, ARestartWithinARunHasNoHeader) {
-  // The file passes the limit in the middle of a run: the next entry starts a new file, and the
-  // header, already written in this process, is not repeated.
-  ASSERT_EQ(Run({"--text", "one", "--fill", "460801", "--text", "two", "--text", "three"}), 0);
-  EXPECT_EQ(Normalize(ReadLog()), "S two \r\nS three \r\n");
-}
-
-TEST_F(LogTest, FormatIsBoundedAndKnowsOnlyItsConversions) {
-  ASSERT_EQ(Run({"--format", "--format-long", "2047", "--format-long", "5000"}), 0);
-  const std::string full(2047, 'x');
-  EXPECT_EQ(Normalize(ReadLog()),
-            kHeader + "S msg,name,-7,0x000000ff,narrow,%5.1f \r\n" + "S " + full + " \r\n" + "S " + full + " \r\n");
+  // Passing the limit within a run starts a new file without a second header.
+  ASSERT_EQ(Run({u"--text", u"one", u"--fill", u"460801", u"--text", u"two", u"--text", u"three"}), 0);
+  EXPECT_EQ(Log(), "S two \r\nS three \r\n");
 }
 
 TEST_F(LogTest, TwoThreadsMakingTheFirstCallWriteOneHeader) {
   for (int round = 0; round < 5; ++round) {
     platform::DeleteFileAt(LogPath());
-    ASSERT_EQ(Run({"--race", "4", "hi"}), 0);
-    std::string want = kHeader;
-    for (int i = 0; i < 4; ++i) want += "S hi \r\n";
-    ASSERT_EQ(Normalize(ReadLog()), want) << "round " << round;
+    ASSERT_EQ(Run({u"--race", u"4", u"hi"}), 0);
+    ASSERT_EQ(Log(), kHeader + "S hi \r\nS hi \r\nS hi \r\nS hi \r\n") << "round " << round;
   }
-}
-
-TEST_F(LogTest, CharactersOutsideTheCodePageBecomeTheDefaultCharacter) {
-  // U+2603 (a snowman) is in no ANSI code page; their default character is '?'. On the host the
-  // "ANSI" text is UTF-8.
-  ASSERT_EQ(Run({"--text", "snow\\u2603man", "--two", "\\u2603", "x"}), 0);
-#ifdef _WIN32
-  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S snow?man \r\nS ?x \r\n");
-#else
-  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S snow\xE2\x98\x83man \r\nS \xE2\x98\x83x \r\n");
-#endif
-}
-
-TEST_F(LogTest, AResourceIdThatCannotBeLoadedGivesAnEmptyText) {
-  ASSERT_EQ(Run({"--text", "#0xFFF0", "--mod", "3", "--text", "#0xFFF1"}), 0);
-  EXPECT_EQ(Normalize(ReadLog()), kHeader + "S  \r\nS  \r\nS modCode : 3 \r\n");
 }
 
 }  // namespace

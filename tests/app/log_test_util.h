@@ -1,15 +1,6 @@
 #pragma once
-// Shared by the log tests: running the log_writer helper and reading a log with its stamps
-// replaced.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
+// Shared by the log tests: a log's text with the time stamps of its lines replaced.
 #include <string>
-#include <vector>
-
-#include "base/strings.h"
-#include "platform/system.h"
-#include "support/scratch_dir.h"
 
 namespace log_test {
 
@@ -39,46 +30,6 @@ inline std::string Normalize(const std::string& text) {
     pos = next;
   }
   return out;
-}
-
-inline std::string SystemText(uint32_t code) {
-  std::string text;
-  EXPECT_TRUE(platform::SystemMessageText(code, &text)) << code;
-  return text;
-}
-
-// The log_writer helper built next to the running test program.
-inline std::u16string HelperPath() {
-  const std::u16string self = platform::ModuleFilePath();
-#ifdef _WIN32
-  return self.substr(0, self.find_last_of(u"\\/") + 1) + u"log_writer.exe";
-#else
-  return self.substr(0, self.find_last_of(u"\\/") + 1) + u"log_writer";
-#endif
-}
-
-// Runs program with arguments, each quoted so that no shell character in them counts. On the
-// host, tmpdir (when given) becomes the program's TMPDIR, which moves its log. Returns the exit
-// status as std::system gives it.
-inline int RunProgram(const std::u16string& program, const std::vector<std::string>& args,
-                      const std::u16string& tmpdir = std::u16string()) {
-  const std::string path = base::Utf16ToUtf8(program);
-#ifdef _WIN32
-  // cmd strips the outer pair of quotes and keeps the quoted arguments intact.
-  std::string command = "\"\"" + path + "\"";
-  for (const auto& a : args) command += " \"" + a + "\"";
-  command += "\"";
-#else
-  std::string command = tmpdir.empty() ? std::string() : "TMPDIR='" + base::Utf16ToUtf8(tmpdir) + "' ";
-  command += "'" + path + "'";
-  for (const auto& a : args) command += " '" + a + "'";
-#endif
-  return std::system(command.c_str());
-}
-
-inline std::string ReadWholeFile(const std::u16string& path) {
-  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace log_test

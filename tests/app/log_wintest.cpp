@@ -1,5 +1,5 @@
 // String-resource texts in the log: a copy of the log_writer helper gets a string table of its
-// own, added with the platform's resource update calls, and logs identifiers from it.
+// own through the platform's resource update calls, and logs identifiers from it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,47 +7,41 @@
 #include <vector>
 
 #include "log_test_util.h"
+#include "platform/system.h"
 #include "platform/win/wstr.h"
+#include "support/programs.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
-using namespace log_test;
 using platform::as_wcstr;
-
-// One block of the string table: identifiers (block - 1) * 16 to (block - 1) * 16 + 15, each a
-// counted UTF-16 string; an empty one is a zero count.
-std::vector<WORD> StringBlock(const std::vector<std::u16string>& strings) {
-  std::vector<WORD> block;
-  for (size_t i = 0; i < 16; ++i) {
-    const std::u16string s = i < strings.size() ? strings[i] : std::u16string();
-    block.push_back(static_cast<WORD>(s.size()));
-    block.insert(block.end(), s.begin(), s.end());
-  }
-  return block;
-}
 
 TEST(LogResources, IdentifiersAreLoadedFromTheProgramsStringTable) {
   testing_support::ScratchDir scratch;
   const std::u16string program = scratch.Join(u"log_res_writer.exe");
-  ASSERT_TRUE(CopyFileW(as_wcstr(HelperPath()), as_wcstr(program), FALSE));
+  ASSERT_TRUE(CopyFileW(as_wcstr(testing_support::ProgramBeside(u"log_writer")), as_wcstr(program), FALSE));
 
-  // Identifiers 96 to 111 form block 7; 100 and 101 are set, 102 stays empty.
-  const std::vector<WORD> block = StringBlock({u"", u"", u"", u"", u"resource text", u"\u2603 part,"});
+  // Block 7 holds identifiers 96 to 111, each a counted UTF-16 text: 100 and 101 are set.
+  std::vector<WORD> block;
+  for (int id = 96; id < 112; ++id) {
+    const std::u16string text = id == 100 ? u"resource text" : id == 101 ? u"part," : u"";
+    block.push_back(static_cast<WORD>(text.size()));
+    block.insert(block.end(), text.begin(), text.end());
+  }
   HANDLE update = BeginUpdateResourceW(as_wcstr(program), FALSE);
   ASSERT_NE(update, nullptr);
   ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(7),
-                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), const_cast<WORD*>(block.data()),
+                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), block.data(),
                               static_cast<DWORD>(block.size() * sizeof(WORD))));
   ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
 
   const std::u16string log = platform::WindowsDirectory() + u"\\NorvLog\\log_res_writer.exe.log";
   DeleteFileW(as_wcstr(log));
-  ASSERT_EQ(RunProgram(program, {"--text", "#100", "--two", "#101", "tail", "--three", "a", "#100", "c",
-                                 "--two", "#102", "x"}),
+  ASSERT_EQ(testing_support::RunProgram(program, {u"--text", u"#100", u"--two", u"#101", u"tail", u"--three", u"a",
+                                                  u"#100", u"c", u"--two", u"#102", u"x"}),
             0);
-  EXPECT_EQ(Normalize(ReadWholeFile(log)),
-            kHeader + "S resource text \r\nS ? part,tail \r\nS aresource textc \r\nS x \r\n");
+  EXPECT_EQ(log_test::Normalize(testing_support::ReadText(log)),
+            log_test::kHeader + "S resource text \r\nS part,tail \r\nS aresource textc \r\nS x \r\n");
   DeleteFileW(as_wcstr(log));
 }
 

@@ -16,7 +16,7 @@ namespace engine {
 namespace {
 
 using testing_support::LogTail;
-using engine_test::WriteDescription;
+using engine_test::WriteUtf16File;
 
 std::string U8(const std::u16string& text) { return base::Utf16ToUtf8(text); }
 
@@ -25,7 +25,7 @@ const char kLine[] = ",,0,0,0,0,0,0,0,0,,,0,,0,0";
 class DescCompose : public testing::Test {
  protected:
   DescCompose() { compose_.SetFilePath(u"Core", ComposeLocation::kSource); }
-  void Write(const std::string& text) { WriteDescription(compose_.file_path, text); }
+  void Write(const std::string& text) { WriteUtf16File(compose_.file_path, text); }
 
   testing_support::ScratchDir dir_;
   WorkPaths paths_{dir_.path()};
@@ -41,7 +41,7 @@ TEST_F(DescCompose, LoadsSectionsOnceWithTheirFiles) {
   ASSERT_EQ(compose_.LoadComposeFiles(), kOk);
   EXPECT_TRUE(compose_.info_loaded);
   EXPECT_EQ(compose_.name, u"Core");
-  EXPECT_EQ(compose_.cur_version, 1u);
+  EXPECT_EQ(compose_.cur_version, 1u);  // below 1 counts as 1
   EXPECT_EQ(compose_.size, 4096u);
   EXPECT_EQ(compose_.folder, u"Client");
   EXPECT_EQ(compose_.loaded_sections, (std::vector<std::u16string>{u"Files", u"Extra"}));
@@ -69,20 +69,6 @@ TEST_F(DescCompose, LoadsSectionsOnceWithTheirFiles) {
 
   compose_.SetFileStates(FileState::kChanged);
   EXPECT_EQ(compose_.entries[2].state, FileState::kChanged);
-}
-
-TEST_F(DescCompose, VersionDefaults) {
-  const struct {
-    const char* version;
-    uint32_t cur_version;
-  } cases[] = {{"", 1}, {"CurVersion=-4\n", 1}, {"CurVersion=1\n", 1}, {"CurVersion=27\n", 27}};
-  for (const auto& c : cases) {
-    Write(std::string("[Version]\n") + c.version + "[HaveSection]\nCore=F\n[F]\n");
-    ASSERT_EQ(compose_.LoadComposeFiles(), kOk) << c.version;
-    EXPECT_EQ(compose_.cur_version, c.cur_version) << c.version;
-    EXPECT_EQ(compose_.folder, u"");
-    EXPECT_TRUE(compose_.entries.empty());
-  }
 }
 
 TEST_F(DescCompose, OptionPairs) {
@@ -165,15 +151,6 @@ TEST_F(DescCompose, FailuresWithTheirCodesAndLogLines) {
   }
 }
 
-TEST_F(DescCompose, LoadsFromAnotherPathOnRequest) {
-  const std::u16string other = dir_.Join(u"new.out");
-  WriteDescription(other, std::string("[HaveSection]\nCore=F\n[F]\nz.dll=") + kLine + "\n");
-  ASSERT_EQ(compose_.LoadComposeFiles(other.c_str()), kOk);
-  ASSERT_EQ(compose_.entries.size(), 1u);
-  EXPECT_EQ(compose_.entries[0].compose_name, u"Core");
-  EXPECT_EQ(compose_.ini.Path(), other);
-}
-
 TEST_F(DescCompose, InstalledFolder) {
   const std::u16string installed = paths_.ComposeFilePath(u"Core", ComposeLocation::kInstalled);
   const struct {
@@ -189,7 +166,7 @@ TEST_F(DescCompose, InstalledFolder) {
       {"[Version]\nPath=..\\..\n", u"a.dll", u""},
   };
   for (const auto& c : cases) {
-    if (c.text) WriteDescription(installed, c.text);
+    if (c.text) WriteUtf16File(installed, c.text);
     EXPECT_EQ(U8(ComposeInstallDir(paths_, u"Core.x64", c.suffix)), U8(c.dir)) << (c.text ? c.text : "no file");
   }
 }

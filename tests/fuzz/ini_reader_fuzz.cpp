@@ -1,25 +1,22 @@
 // Arbitrary bytes through the key-value parser: every item within its limits, every lookup by an
 // item's own names answered, and Save writing exactly the items in the file format.
 #include <cstddef>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "app/ini_reader.h"
 #include "base/byte_writer.h"
+#include "fuzz_work_folder.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz_support::Check;
 
 // Serialises the reader the way Save does, into memory.
-std::string Render(const app::CIniReader& reader) {
+std::vector<uint8_t> Render(const app::CIniReader& reader) {
   base::ByteWriter out;
+  out.PutU8(0xFF);
+  out.PutU8(0xFE);
   for (size_t i = 0; i < reader.SectionCount(); ++i) {
     const app::IniSection* section = reader.SectionAt(i);
     out.PutUtf16(u"[" + section->Name() + u"]\r\n");
@@ -28,7 +25,7 @@ std::string Render(const app::CIniReader& reader) {
     }
     out.PutUtf16(u"\r\n");
   }
-  return std::string(out.Bytes().begin(), out.Bytes().end());
+  return out.Bytes();
 }
 
 }  // namespace
@@ -52,18 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   // Save writes exactly the byte-order mark and the rendered sections.
-  static const std::string path = "/tmp/ini_reader_fuzz." + std::to_string(getpid()) + ".ini";
-  const std::u16string wide_path(path.begin(), path.end());
-  Check(reader.SaveAs(wide_path));
-  const std::string expected = "\xFF\xFE" + Render(reader);
-  std::string written;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) written.append(buffer, got);
-    std::fclose(f);
-  }
-  std::remove(path.c_str());
-  Check(written == expected);
+  const std::u16string path = fuzz_support::WorkFolder("ini_reader_fuzz") + u"save.ini";
+  Check(reader.SaveAs(path));
+  uint32_t length = 0;
+  const std::unique_ptr<uint8_t[]> written = package::ReadWholeFile(path.c_str(), &length);
+  Check(written && std::vector<uint8_t>(written.get(), written.get() + length) == Render(reader));
   return 0;
 }

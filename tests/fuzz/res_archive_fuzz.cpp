@@ -1,35 +1,20 @@
 // Fuzzes the resource archive reader: counting the archives of a file, opening each, and
 // extracting every entry. Whatever the bytes, nothing may be written outside the destination
 // folder.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "base/strings.h"
-#include "package/file_utils.h"
+#include "fuzz_work_folder.h"
 #include "package/res_archive.h"
 #include "platform/fs.h"
-#include "platform/system.h"
 
-namespace {
-
-const std::u16string& WorkFolder() {
-  static const std::u16string folder = [] {
-    std::u16string f = platform::TempDirectory() + u"res_archive_fuzz-" + base::NumberToUtf16(getpid());
-    platform::CreateDirectoryOne(f);
-    return f + u"/";
-  }();
-  return folder;
-}
-
-}  // namespace
+using fuzz_support::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::u16string archive = WorkFolder() + u"input.dat";
-  const std::u16string inner = WorkFolder() + u"box/";
+  const std::u16string& folder = fuzz_support::WorkFolder("res_archive_fuzz");
+  const std::u16string archive = folder + u"input.dat";
+  const std::u16string inner = folder + u"box/";
   const std::u16string destination = inner + u"dest";
   if (!package::WriteWholeFile(archive.c_str(), data, static_cast<uint32_t>(size), false)) return 0;
   platform::CreateDirectoryOne(inner);
@@ -37,23 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<package::ResArchive> archives = package::ListResArchives(archive);
   uint64_t end = 0;
   for (const auto& a : archives) {
-    if (a.start != end || a.size == 0 || a.start + a.size > size) std::abort();
+    Check(a.start == end && a.size != 0 && a.start + a.size <= size);
     end = a.start + a.size;
   }
   const int count = package::ExtractArchiveFile(archive.c_str(), destination.c_str(), -1);
-  if (count != static_cast<int>(archives.size())) std::abort();
+  Check(count == static_cast<int>(archives.size()));
   if (count > 1) package::ExtractArchiveFile(archive.c_str(), destination.c_str(), 1);
 
   // Only the destination may have appeared beside the archive and inside "box".
   std::vector<platform::DirEntry> entries;
-  platform::ListDirectory(WorkFolder(), &entries);
-  for (const auto& e : entries) {
-    if (e.name != u"input.dat" && e.name != u"box") std::abort();
-  }
+  platform::ListDirectory(folder, &entries);
+  for (const auto& e : entries) Check(e.name == u"input.dat" || e.name == u"box");
   platform::ListDirectory(inner, &entries);
-  for (const auto& e : entries) {
-    if (e.name != u"dest") std::abort();
-  }
+  for (const auto& e : entries) Check(e.name == u"dest");
   package::DeleteTree(inner.c_str(), false);
   return 0;
 }

@@ -7,7 +7,6 @@
 #include "base/strings.h"
 #include "net/download_codes.h"
 #include "net/install_report.h"
-#include "net/machine_id.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "test_servers.h"
@@ -17,63 +16,51 @@ namespace {
 using net_test::ScriptServer;
 
 TEST(Placeholders, OnlyTextPlaceholdersAreFilledAndEveryOtherPercentStays) {
-  struct Case {
-    const char16_t* format;
-    const char16_t* expected;
-  };
-  const Case cases[] = {
-      {u"http://h/r?id=%s", u"http://h/r?id=ID"},
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
       {u"http://h/r?a=%20&id=%s&b=%d%x%n%%s%", u"http://h/r?a=%20&id=ID&b=%d%x%n%%s%"},
       {u"%s/%s/%S", u"ID/%s/%S"},  // one value: the second placeholder stays as written
-      {u"http://h/plain", u"http://h/plain"},
-      {u"", u""},
       {u"%", u"%"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(base::SubstitutePlaceholders(c.format, {u"ID"}), c.expected) << base::Utf16ToUtf8(c.format);
+  for (const auto& [format, expected] : cases) {
+    EXPECT_EQ(base::SubstitutePlaceholders(format, {u"ID"}), expected) << base::Utf16ToUtf8(format);
   }
   EXPECT_EQ(base::SubstitutePlaceholders(u"%s-%s-%s", {u"a", u"%s"}), u"a-%s-%s");
   EXPECT_EQ(base::SubstitutePlaceholders(u"x%sy", {}), u"x%sy");
 }
 
 TEST(ReportUrls, CarryTheIdentifierAndForTheSetupReportFileAndOem) {
-  EXPECT_EQ(net::ReportUrl(u"http://r/i.php?mid=%s", u"ABC0"), u"http://r/i.php?mid=ABC0");
-  EXPECT_EQ(net::SetupReportUrl(u"http://r/s.php?mid=%s", u"ABC0", u"Setup.exe", u"oem7"),
-            u"http://r/s.php?mid=ABC0&File=Setup.exe&OEM=oem7");
-  EXPECT_EQ(net::SetupReportUrl(u"http://r/s.php?mid=%s&p=100%", u"ABC0", u"Setup.exe", u""),
-            u"http://r/s.php?mid=ABC0&p=100%&File=Setup.exe&OEM=");
-  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 4294967295u), u"C:\\t\\HavenClient\\\\norv_-1.tmp");
-  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 1234), u"C:\\t\\HavenClient\\\\norv_1234.tmp");
+  EXPECT_EQ(net::SetupReportUrl(u"http://r/s.php?mid=%s&p=100%", u"ABC0", u"Setup.exe", u"oem7"),
+            u"http://r/s.php?mid=ABC0&p=100%&File=Setup.exe&OEM=oem7");
+  EXPECT_EQ(net::AlreadyInstalledResponseFile(u"C:\\t\\HavenClient\\", 4294967295u),
+            u"C:\\t\\HavenClient\\\\norv_-1.tmp");
   EXPECT_EQ(net::SetupResponseFile(u"C:\\t\\HavenClient\\"), u"C:\\t\\HavenClient\\\\seturl.tmp");
 }
 
 TEST(AlreadyInstalledReport, SendsTheIdentifierAndKeepsTheAnswerInTheWorkFolder) {
   testing_support::ScratchDir work;
   testing_support::LogTail log;
-  const std::u16string id = net::GetMachineId();
-  ScriptServer server("already-installed");
-  server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nthanks");
-  ASSERT_TRUE(server.Start());
+  ScriptServer server;
+  server.Serve({"HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nthanks"});
   // The address is configuration: "%41" and "%d" in it are no placeholders.
-  const std::u16string format = server.Url("/inst.php?mid=%s&c=%41%d");
-
-  EXPECT_EQ(net::SendAlreadyInstalledReport(format, id, work.path() + u"\\", 777), net::kDownOk);
-  ASSERT_TRUE(server.WaitDone());
-  const std::string id8 = base::Utf16ToUtf8(id);
-  EXPECT_NE(server.Request(1).find("GET /inst.php?mid=" + id8 + "&c=%41%d HTTP/1.1\r\n"), std::string::npos);
-  EXPECT_EQ(testing_support::ReadBytes(work.Join(u"norv_777.tmp")),
-            std::vector<unsigned char>({'t', 'h', 'a', 'n', 'k', 's'}));
-  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/inst.php?mid=")) +
-                            id8 + "&c=%41%d \r\n"),
+  EXPECT_EQ(net::SendAlreadyInstalledReport(server.Url("/inst.php?mid=%s&c=%41%d"), u"ID7", work.path() + u"\\", 777),
+            net::kDownOk);
+  server.WaitDone();
+  EXPECT_EQ(server.requests().at(0).substr(0, 40), "GET /inst.php?mid=ID7&c=%41%d HTTP/1.1\r\n");
+  EXPECT_EQ(testing_support::ReadText(work.Join(u"norv_777.tmp")), "thanks");
+  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/inst.php?mid=ID7")) +
+                            "&c=%41%d \r\n"),
             std::string::npos);
 }
 
 // An empty format is still attempted; a refusing server gives the download code.
 TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
   testing_support::ScratchDir work;
-  ScriptServer closed("closed");
-  ASSERT_TRUE(closed.Start(1));
-  ASSERT_TRUE(closed.WaitDone());
+  int port = 0;
+  {
+    ScriptServer closed;
+    port = closed.port();
+  }
+  const std::u16string refused = net_test::LocalUrl(port, "/x?id=");
   const struct {
     std::u16string format;
     uint32_t result;
@@ -81,13 +68,14 @@ TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
     const char* code_line;
   } cases[] = {
       {u"", net::kDownMissingArgument, "", "modCode : 2 \r\n"},
-      {closed.Url("/x?id=%s"), net::kDownSendFailed, base::Utf16ToUtf8(closed.Url("/x?id=ID")), "modCode : 3003 \r\n"},
+      {refused + u"%s", net::kDownSendFailed, base::Utf16ToUtf8(refused) + "ID", "modCode : 3003 \r\n"},
   };
   for (const auto& c : cases) {
     testing_support::LogTail log;
     EXPECT_EQ(net::SendAlreadyInstalledReport(c.format, u"ID", work.path() + u"\\", 1), c.result);
     const std::string added = log.Text();
-    EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"), std::string::npos) << added;
+    EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"), std::string::npos)
+        << added;
     EXPECT_NE(added.find(c.code_line), std::string::npos) << added;
   }
 }

@@ -6,11 +6,10 @@
 #include <string>
 
 #include "app/folders.h"
+#include "app/suite_key.h"
 #include "base/strings.h"
-#include "engine/local_install.h"
 #include "net/install_report.h"
 #include "net/machine_id.h"
-#include "platform/registry.h"
 #include "support/log_tail.h"
 #include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
@@ -19,69 +18,46 @@
 namespace {
 
 using net_test::ScriptServer;
+using testing_support::LogTail;
+using testing_support::SavedRegistryValue;
 
-constexpr char16_t kClientKey[] = u"Software\\NorvClient";
-
-// Sets (or with null removes) a value under the client key; the old one comes back at the end of
-// the scope. Other test programs may share the prefix, so a value is changed only for as long as
-// a test needs it.
-class ScopedClientValue : public testing_support::SavedRegistryValue {
- public:
-  ScopedClientValue(const char16_t* name, const char16_t* value) : SavedRegistryValue(kClientKey, name) {
-    if (value) {
-      Set(value);
-    } else {
-      Remove();
-    }
-  }
-};
-
-std::u16string WorkFolderResponse(const char16_t* name) {
-  std::filesystem::create_directories(std::filesystem::path(app::GetTempWorkDir()));
-  return app::GetTempWorkDir() + u"\\" + name;
-}
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find("\r\n")); }
 
 TEST(SetupReport, AppendsTheProgramFileAndTheOemText) {
-  struct Case {
-    const char16_t* oem;  // null: no value
-    std::string expected_tail;
-  };
   const std::string id = base::Utf16ToUtf8(net::GetMachineId());
-  for (const Case& c : {Case{u"partner 7", "&OEM=partner 7"}, Case{nullptr, "&OEM="}}) {
-    ScopedClientValue oem(u"OEM", c.oem);
-    const std::u16string response = WorkFolderResponse(u"seturl.tmp");
+  const std::u16string response = app::GetTempWorkDir() + u"\\seturl.tmp";
+  std::filesystem::create_directories(std::filesystem::path(app::GetTempWorkDir()));
+  for (const char16_t* oem : {u"partner 7", static_cast<const char16_t*>(nullptr)}) {
+    // Other test programs may share the prefix: the value is changed only while the test needs it.
+    const SavedRegistryValue saved(app::kSuiteKey, u"OEM");
+    if (oem) {
+      saved.Set(oem);
+    } else {
+      saved.Remove();
+    }
     std::filesystem::remove(std::filesystem::path(response));
-    ScriptServer server("setup-report");
-    server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
-    ASSERT_TRUE(server.Start());
-    testing_support::LogTail log;
-
+    ScriptServer server;
+    server.Serve({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"});
+    LogTail log;
     net::SendSetupReport(server.Url("/done.php?mid=%s").c_str());
-    ASSERT_TRUE(server.WaitDone());
+    server.WaitDone();
     // The OEM text goes into the request line as it stands, blank included.
-    const std::string path = "/done.php?mid=" + id + "&File=net_tests.exe" + c.expected_tail;
-    EXPECT_EQ(server.Request(1).substr(0, server.Request(1).find("\r\n")), "GET " + path + " HTTP/1.1");
-    EXPECT_EQ(testing_support::ReadBytes(response), std::vector<unsigned char>({'o', 'k'}));
-    EXPECT_NE(log.Text().find("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path +
-                                         " \r\n"),
+    const std::string path = "/done.php?mid=" + id + "&File=net_tests.exe&OEM=" + (oem ? "partner 7" : "");
+    EXPECT_EQ(FirstLine(server.requests().at(0)), "GET " + path + " HTTP/1.1");
+    EXPECT_EQ(testing_support::ReadText(response), "ok");
+    EXPECT_NE(log.Text().find("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path + " \r\n"),
               std::string::npos);
   }
 }
 
-TEST(SetupReport, AnEmptyFormatSendsNothingAndLogsNothing) {
-  testing_support::LogTail log;
+TEST(SetupReport, AnEmptyFormatSendsNothingAndAFailedTransferIsLoggedWithItsCode) {
+  LogTail log;
   net::SendSetupReport(u"");
   net::SendSetupReport(nullptr);
   EXPECT_EQ(log.Text(), "");
-}
-
-TEST(SetupReport, AFailedTransferIsLoggedWithItsCode) {
-  ScriptServer server("setup-404");
-  server.AddConnection().Send("HTTP/1.1 404 Not Found\r\n\r\n");
-  ASSERT_TRUE(server.Start());
-  testing_support::LogTail log;
+  ScriptServer server;
+  server.Serve({"HTTP/1.1 404 Not Found\r\n\r\n"});
   net::SendSetupReport(server.Url("/gone?mid=%s").c_str());
-  ASSERT_TRUE(server.WaitDone());
   const std::string added = log.Text();
   EXPECT_NE(added.find("setup call failed, url=" + base::Utf16ToUtf8(server.Url("/gone?mid="))), std::string::npos)
       << added;
@@ -91,27 +67,28 @@ TEST(SetupReport, AFailedTransferIsLoggedWithItsCode) {
 TEST(AlreadyInstalledReport, TakesUrl25FromTheInstalledInformationFile) {
   testing_support::ScratchDir install;
   std::filesystem::create_directories(std::filesystem::path(install.Join(u"ProgData")));
-  ScriptServer server("url25");
-  server.AddConnection().Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-  ASSERT_TRUE(server.Start());
+  ScriptServer server;
+  server.Serve({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"});
   testing_support::WriteText(install.Join(u"ProgData\\norvInfo.dat"),
                              "[Url]\r\nurl24=http://wrong/\r\nurl25 = " + base::Utf16ToUtf8(server.Url("/a.php?m=%s")) +
                                  "\r\n");
   {
     // The install folder is read once and cached; the registry value is put back at once.
-    ScopedClientValue path(u"InstallPath", install.path().c_str());
+    const SavedRegistryValue saved(app::kSuiteKey, u"InstallPath");
+    saved.Set(install.path());
     app::ResetInstallDirCacheForTesting();
     ASSERT_EQ(app::GetInstallDir(), install.path() + u"\\");
   }
-  WorkFolderResponse(u"");
-  testing_support::LogTail log;
+  std::filesystem::create_directories(std::filesystem::path(app::GetTempWorkDir()));
+  LogTail log;
   net::callAlreadyInstance();
   app::ResetInstallDirCacheForTesting();
-  ASSERT_TRUE(server.WaitDone());
-  const std::string url = base::Utf16ToUtf8(server.Url("/a.php?m=")) + base::Utf16ToUtf8(net::GetMachineId());
-  EXPECT_NE(server.Request(1).find("GET /a.php?m=" + base::Utf16ToUtf8(net::GetMachineId()) + " HTTP/1.1"),
+  server.WaitDone();
+  const std::string id = base::Utf16ToUtf8(net::GetMachineId());
+  EXPECT_EQ(FirstLine(server.requests().at(0)), "GET /a.php?m=" + id + " HTTP/1.1");
+  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/a.php?m=")) + id +
+                            " \r\n"),
             std::string::npos);
-  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + url + " \r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -6,22 +6,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/strings.h"
 #include "package/file_utils.h"
-#include "package/package_test_files.h"
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "support/message_box_recorder.h"
+#include "support/programs.h"
 #include "support/saved_registry_value.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
-using package_test::ReadText;
 using testing_support::Exists;
+using testing_support::ReadText;
 using testing_support::ScratchDir;
 using testing_support::WriteText;
 
@@ -31,51 +33,37 @@ constexpr char16_t kPendingValue[] = u"PendingFileRenameOperations";
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 std::u16string ShortName(const std::u16string& path) { return platform::ShortPathName(path); }
 
-struct PendingOperation {
-  std::u16string source;
-  std::u16string destination;  // empty for a deletion
-};
-
-// The value is a list of source/destination pairs of zero-terminated texts; an empty
-// destination is an empty text, so the list is split by the data's length, not by "\0\0".
-std::vector<PendingOperation> PendingOperations() {
+// The destination of the pending operation on path, without "\??\" and a replacing "!", in lower
+// case (empty for a deletion); "none" when there is none. The value is pairs of zero-terminated
+// texts; an empty destination is an empty text, so the list is split by the data's length.
+std::string PendingDestination(const std::u16string& path) {
   platform::RegKey key;
   platform::RegType type;
   std::vector<uint8_t> data;
   if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kSessionManager, platform::RegAccess::kRead, &key) !=
           platform::kRegOk ||
       key.ReadValue(kPendingValue, 1 << 20, &type, &data) != platform::kRegOk) {
-    return {};
+    return "none";
   }
-  std::vector<std::u16string> texts;
-  std::u16string text;
+  std::vector<std::u16string> texts(1);
   for (size_t i = 0; i + 1 < data.size(); i += 2) {
     const char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    if (c != u'\0') {
-      text.push_back(c);
+    if (c) {
+      texts.back().push_back(c);
     } else {
-      texts.push_back(text);
-      text.clear();
+      texts.emplace_back();
     }
   }
-  std::vector<PendingOperation> pairs;
-  for (size_t i = 0; i + 1 < texts.size(); i += 2) pairs.push_back({texts[i], texts[i + 1]});
-  return pairs;
-}
-
-// "\??\" + path, as the platform stores it; a replacing destination carries a leading "!".
-bool SamePendingPath(const std::u16string& stored, const std::u16string& path) {
-  std::u16string s = stored;
-  if (!s.empty() && s[0] == u'!') s.erase(0, 1);
-  return base::EqualsIgnoreAsciiCase(s, u"\\??\\" + path);
-}
-
-const PendingOperation* FindPending(const std::vector<PendingOperation>& ops, const std::u16string& source) {
-  for (const auto& op : ops) {
-    if (SamePendingPath(op.source, source)) return &op;
+  const auto plain = [](std::u16string s) {
+    if (!s.empty() && s[0] == u'!') s.erase(0, 1);
+    return base::Utf16ToUtf8(base::ToLowerAscii(s.rfind(u"\\??\\", 0) == 0 ? s.substr(4) : s));
+  };
+  for (size_t i = 0; i + 1 < texts.size(); i += 2) {
+    if (plain(texts[i]) == plain(path)) return plain(texts[i + 1]);
   }
-  return nullptr;
+  return "none";
 }
+std::string Lower(const std::u16string& path) { return base::Utf16ToUtf8(base::ToLowerAscii(path)); }
 
 class RestartReplacement : public ::testing::Test {
  protected:
@@ -99,10 +87,7 @@ TEST_F(RestartReplacement, TzRestartDeleteFileRenamesAndSchedulesTheDeletion) {
   EXPECT_FALSE(Exists(program));
   EXPECT_EQ(ReadText(program + u".ren"), "new");  // the older ".ren" was replaced
 
-  const auto ops = PendingOperations();
-  const PendingOperation* op = FindPending(ops, program + u".ren");
-  ASSERT_NE(op, nullptr) << "no pending deletion of " << base::Utf16ToUtf8(program) << ".ren";
-  EXPECT_TRUE(op->destination.empty());
+  EXPECT_EQ(PendingDestination(program + u".ren"), "");
 }
 
 TEST_F(RestartReplacement, SmartMoveOnOneDriveSchedulesTheShortSource) {
@@ -116,10 +101,7 @@ TEST_F(RestartReplacement, SmartMoveOnOneDriveSchedulesTheShortSource) {
   EXPECT_FALSE(Exists(target + u".tmp"));
   EXPECT_FALSE(Exists(target));  // nothing moves before the restart
 
-  const auto ops = PendingOperations();
-  const PendingOperation* op = FindPending(ops, ShortName(source_other_case));
-  ASSERT_NE(op, nullptr);
-  EXPECT_TRUE(SamePendingPath(op->destination, target)) << base::Utf16ToUtf8(op->destination);
+  EXPECT_EQ(PendingDestination(ShortName(source_other_case)), Lower(target));
 }
 
 TEST_F(RestartReplacement, SmartMoveAcrossDrivesCopiesNextToTheDestinationFirst) {
@@ -137,11 +119,8 @@ TEST_F(RestartReplacement, SmartMoveAcrossDrivesCopiesNextToTheDestinationFirst)
   EXPECT_EQ(ReadText(target + u".tmp"), "payload");
   EXPECT_EQ(ReadText(source), "payload");  // the original stays where it was
 
-  const auto ops = PendingOperations();
-  const PendingOperation* op = FindPending(ops, ShortName(target + u".tmp"));
-  ASSERT_NE(op, nullptr);
-  EXPECT_TRUE(SamePendingPath(op->destination, target));
-  EXPECT_EQ(FindPending(ops, ShortName(source)), nullptr);
+  EXPECT_EQ(PendingDestination(ShortName(target + u".tmp")), Lower(target));
+  EXPECT_EQ(PendingDestination(ShortName(source)), "none");
 
   // A copy that cannot be made fails the move and leaves no temporary file.
   const std::u16string second = dir_.Join(u"second.dll");
@@ -149,43 +128,10 @@ TEST_F(RestartReplacement, SmartMoveAcrossDrivesCopiesNextToTheDestinationFirst)
   EXPECT_FALSE(Exists(second + u".tmp"));
 }
 
-// Starts a Unix program of the host (Wine runs ELF programs named by their Z: path). Wine does
-// not wait for such a child, so callers poll for its effect.
-bool StartHostProgram(const std::wstring& program, const std::wstring& command_line) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::wstring line = command_line;
-  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
+// Runs a host program through Wine (which does not wait for it) until done() holds.
+bool RunHostProgram(const std::vector<std::string>& argv, const std::function<bool()>& done) {
+  return testing_support::StartHostProgram(argv) && testing_support::WaitFor(done);
 }
-
-template <typename Condition>
-bool WaitFor(Condition condition) {
-  for (int i = 0; i < 100; ++i) {
-    if (condition()) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-// The Unix path of a Windows path, through Wine's own export; empty outside Wine.
-std::string UnixPath(const std::u16string& path) {
-  using Function = char*(CDECL*)(LPCWSTR);
-  FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name");
-  if (!found) return "";
-  char* unix_path = reinterpret_cast<Function>(reinterpret_cast<void*>(found))(W(path));
-  if (!unix_path) return "";
-  std::string out = unix_path;
-  HeapFree(GetProcessHeap(), 0, unix_path);
-  return out;
-}
-
-std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 // A drive letter whose root is a scratch folder, so that a failing guard would only empty the
 // scratch folder. Wine keeps its drive letters as symbolic links in "<prefix>/dosdevices"
@@ -196,7 +142,7 @@ class DriveRootGuard : public ::testing::Test {
     CreateDirectoryW(W(dir_.Join(u"keep")), nullptr);
     WriteText(dir_.Join(u"keep\\file.txt"), "x");
     WriteText(dir_.Join(u"top.txt"), "y");
-    const std::string folder = UnixPath(dir_.path());
+    const std::string folder = testing_support::HostPath(dir_.path());
     char prefix[1024];
     const DWORD n = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
     if (folder.empty() || n == 0 || n >= sizeof(prefix)) GTEST_SKIP() << "needs Wine with WINEPREFIX set";
@@ -204,22 +150,20 @@ class DriveRootGuard : public ::testing::Test {
       const std::wstring root = {letter, L':', L'\\'};
       if (GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR) continue;  // in use
       const std::string link = std::string(prefix) + "/dosdevices/" + static_cast<char>(towlower(letter)) + ":";
-      // -f replaces a link left behind by an earlier run that was killed.
-      if (!StartHostProgram(L"Z:\\bin\\ln", L"ln -sfn \"" + Widen(folder) + L"\" \"" + Widen(link) + L"\"")) continue;
       const std::u16string drive = {static_cast<char16_t>(letter), u':'};
-      if (WaitFor([&] { return Exists(drive + u"\\top.txt"); })) {
+      // -f replaces a link left behind by an earlier run that was killed.
+      if (RunHostProgram({"/bin/ln", "-sfn", folder, link}, [&] { return Exists(drive + u"\\top.txt"); })) {
         drive_ = drive;
         link_ = link;
       } else {
-        StartHostProgram(L"Z:\\bin\\rm", L"rm -f \"" + Widen(link) + L"\"");
+        testing_support::StartHostProgram({"/bin/rm", "-f", link});
       }
     }
     if (drive_.empty()) GTEST_SKIP() << "no drive letter could be mapped";
   }
   void TearDown() override {
     if (link_.empty()) return;
-    StartHostProgram(L"Z:\\bin\\rm", L"rm -f \"" + Widen(link_) + L"\"");
-    WaitFor([&] { return !Exists(drive_ + u"\\top.txt"); });
+    RunHostProgram({"/bin/rm", "-f", link_}, [&] { return !Exists(drive_ + u"\\top.txt"); });
   }
 
   ScratchDir dir_;
@@ -268,12 +212,12 @@ TEST(DeleteTreeLinks, ReparsePointsAreRemovedNotFollowed) {
   WriteText(dir.Join(u"outside\\precious.txt"), "keep");
   CreateDirectoryW(W(dir.Join(u"work")), nullptr);
   CreateDirectoryW(W(dir.Join(u"tidy")), nullptr);
-  const std::string outside = UnixPath(dir.Join(u"outside"));
+  const std::string outside = testing_support::HostPath(dir.Join(u"outside"));
   if (outside.empty()) GTEST_SKIP() << "needs Wine";
   for (const char16_t* folder : {u"work", u"tidy"}) {
-    const std::string link = UnixPath(dir.Join(folder)) + "/link";
-    ASSERT_TRUE(StartHostProgram(L"Z:\\bin\\ln", L"ln -s \"" + Widen(outside) + L"\" \"" + Widen(link) + L"\""));
-    ASSERT_TRUE(WaitFor([&] { return Exists(dir.Join(std::u16string(folder) + u"\\link\\precious.txt")); }));
+    const std::string link = testing_support::HostPath(dir.Join(folder)) + "/link";
+    ASSERT_TRUE(RunHostProgram({"/bin/ln", "-s", outside, link},
+                               [&] { return Exists(dir.Join(std::u16string(folder) + u"\\link\\precious.txt")); }));
     const DWORD attributes = GetFileAttributesW(W(dir.Join(std::u16string(folder) + u"\\link")));
     ASSERT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
   }

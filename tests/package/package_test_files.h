@@ -1,6 +1,6 @@
 #pragma once
-// File-system helpers shared by the package tests: paths written with backslashes, listings of
-// what an extraction left on disk, and deterministic filler bytes.
+// File-system helpers shared by the package tests: listings of what an extraction left on disk,
+// and deterministic filler bytes.
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -12,21 +12,10 @@
 namespace package_test {
 
 using Buf = std::vector<uint8_t>;
+using testing_support::Native;
+using testing_support::ReadText;
 
 inline Buf Text(const std::string& s) { return Buf(s.begin(), s.end()); }
-
-inline std::string ReadText(const std::u16string& path) {
-  const auto bytes = testing_support::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// Backslashes are separators on Windows only; the host reads them as slashes.
-inline std::filesystem::path Native(std::u16string path) {
-#ifndef _WIN32
-  for (auto& c : path) c = c == u'\\' ? u'/' : c;
-#endif
-  return std::filesystem::path(path);
-}
 
 // Every file below a folder, as relative paths with "/".
 inline std::set<std::string> FilesBelow(const std::u16string& folder) {

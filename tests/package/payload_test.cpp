@@ -51,12 +51,11 @@ TEST(PayloadTable, ReadsAndWritesHighWordFirstValues) {
 }
 
 TEST(HasPackagePart, AnswersFromTheTable) {
-  struct Case {
+  const struct {
     const char* what;
     Buf file;
     bool expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"both part 2 fields set", ProgramHeader(64, true, {64, 10, 74, 10}), true},
       {"part 2 length 0 (download-type setup)", ProgramHeader(64, true, {64, 10, 74, 0}), false},
       {"part 2 offset 0", ProgramHeader(64, true, {64, 10, 0, 10}), false},
@@ -64,7 +63,7 @@ TEST(HasPackagePart, AnswersFromTheTable) {
       {"file shorter than a DOS header", Buf(10, 'M'), false},
   };
   ScratchDir dir;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     WriteBytes(dir.Join(u"setup.exe"), c.file);
     EXPECT_EQ(package::HasPackagePart(dir.Join(u"setup.exe")), c.expected) << c.what;
   }
@@ -93,23 +92,21 @@ TEST(ExtractPayloadPart, CopiesEachPartExactly) {
 }
 
 TEST(ExtractPayloadPart, FailsWithoutCreatingTheDestination) {
-  struct Case {
+  Buf truncated = ProgramWithParts(Noise(100, 1), Noise(100, 2));
+  truncated.resize(truncated.size() - 1);
+  const struct {
     const char* what;
     Buf file;
     int part;
-  };
-  Buf truncated = ProgramWithParts(Noise(100, 1), Noise(100, 2));
-  truncated.resize(truncated.size() - 1);
-  Buf offset_past_end = ProgramHeader(64, true, {64, 0, 0x10000, 5});
-  const Case cases[] = {
+  } cases[] = {
       {"no marker", ProgramHeader(300, false, {}), 1},
       {"part 2 cut short by one byte", truncated, 2},
-      {"part beyond the end of the file", offset_past_end, 2},
+      {"part beyond the end of the file", ProgramHeader(64, true, {64, 0, 0x10000, 5}), 2},
       {"part number 3", ProgramWithParts(Noise(10, 1), Noise(10, 2)), 3},
       {"part number 0", ProgramWithParts(Noise(10, 1), Noise(10, 2)), 0},
   };
   ScratchDir dir;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     WriteBytes(dir.Join(u"setup.exe"), c.file);
     EXPECT_FALSE(package::ExtractPayloadPart(dir.Join(u"setup.exe"), dir.Join(u"out"), c.part)) << c.what;
     EXPECT_FALSE(Exists(dir.Join(u"out"))) << c.what;
@@ -191,17 +188,16 @@ TEST_F(PrepareSkinPartTest, DamagedPartOneGivesEmptyResult) {
   const Buf container = Container(u"http://x/", 3, {{u"DIR-SetupSkinPart1|a.ini", Bytes("a")}});
   Buf bad_crc = PackedFile(container);
   bad_crc[bad_crc.size() - 5] ^= 0x40;  // the member's CRC
-  struct Case {
+  const struct {
     const char* what;
     Buf program;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"no payload table", ProgramHeader(100, false, {})},
       {"part 1 not a packed file", ProgramWithParts(container, {})},
       {"packed member with a wrong CRC", ProgramWithParts(bad_crc, {})},
       {"packed content not a container", ProgramWithParts(PackedFile(Bytes("plain text")), {})},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     WriteBytes(dir_.Join(u"setup.exe"), c.program);
     EXPECT_EQ(package::PrepareSkinPartFrom(dir_.Join(u"setup.exe"), dir_.Join(u"work"), &url_), u"") << c.what;
     EXPECT_EQ(url_, u"unset") << c.what;

@@ -1,42 +1,26 @@
 // A real setup-style executable, built by the tree, stamped by norvpack with a skin part and a
 // package: it still runs, and its parts come back out through the installer's readers, both from
 // this process and from the running stamped program itself.
-#include <process.h>
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <sstream>
 
-#include "base/path.h"
 #include "base/strings.h"
-#include "package/package_test_files.h"
 #include "package/payload.h"
 #include "package/payload_test_bytes.h"
 #include "platform/fs.h"
-#include "platform/system.h"
+#include "support/programs.h"
 #include "support/scratch_dir.h"
 
 namespace {
 using namespace payload_test;
-using package_test::Buf;
+using Buf = std::vector<uint8_t>;
 using testing_support::Exists;
 using testing_support::ReadBytes;
+using testing_support::RunProgram;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
-
-std::u16string TestsFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
-
-// Runs a program and waits; returns its exit code (-1 when it cannot be started).
-int RunProgram(const std::u16string& program, const std::vector<std::u16string>& args) {
-  std::vector<std::wstring> quoted;
-  quoted.push_back(L"\"" + std::wstring(program.begin(), program.end()) + L"\"");
-  for (const auto& a : args) quoted.push_back(L"\"" + std::wstring(a.begin(), a.end()) + L"\"");
-  std::vector<const wchar_t*> argv;
-  for (const auto& q : quoted) argv.push_back(q.c_str());
-  argv.push_back(nullptr);
-  return static_cast<int>(_wspawnv(_P_WAIT, reinterpret_cast<const wchar_t*>(program.c_str()), argv.data()));
-}
 
 // Runs the helper's "prepare" with a fresh temporary folder; gives the program's exit
 // code and its "key=value" lines.
@@ -44,7 +28,7 @@ int RunPrepare(const std::u16string& program, const std::u16string& temp, std::m
   const std::u16string result_file = temp + u".result";
   if (!platform::CreateDirectoryOne(temp)) return -1;
   const int code = RunProgram(program, {u"prepare", temp, result_file});
-  std::istringstream in(package_test::ReadText(result_file));
+  std::istringstream in(testing_support::ReadText(result_file));
   for (std::string line; std::getline(in, line);) {
     const size_t eq = line.find('=');
     if (eq != std::string::npos) (*result)[line.substr(0, eq)] = line.substr(eq + 1);
@@ -55,8 +39,8 @@ int RunPrepare(const std::u16string& program, const std::u16string& temp, std::m
 class StampedExecutable : public testing::Test {
  protected:
   void SetUp() override {
-    stub_ = base::JoinPath(TestsFolder(), u"payload_stub.exe");
-    norvpack_ = base::JoinPath(TestsFolder(), u"..\\tools\\norvpack\\norvpack.exe");
+    stub_ = testing_support::ProgramBeside(u"payload_stub");
+    norvpack_ = testing_support::ProgramBeside(u"..\\tools\\norvpack\\norvpack");
     ASSERT_TRUE(Exists(stub_));
     ASSERT_TRUE(Exists(norvpack_));
     skin_container_ = Container(u"http://127.0.0.1:8080/package.dat", 3,

@@ -23,13 +23,12 @@ TEST(WininitRename, LineNamesDestinationThenSource) {
 
 TEST(WininitRename, LineGoesIntoTheFirstRenameSection) {
   const std::string line = "NUL=C:\\A.REN\r\n";
-  struct Case {
+  const struct {
     const char* what;
     std::string before;
     std::string after;
     bool changed;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"empty file", "", "[rename]\r\n" + line, true},
       {"no section: one is put in front", "[boot]\r\nx=1\r\n", "[rename]\r\n" + line + "[boot]\r\nx=1\r\n", true},
       {"after the header, before older lines", "[rename]\r\nNUL=C:\\OLD.REN\r\n",
@@ -42,7 +41,7 @@ TEST(WininitRename, LineGoesIntoTheFirstRenameSection) {
        "[rename]\r\n" + line + "XNUL=C:\\A.REN\r\n", true},
       {"a header without CR LF is no header", "[rename]", "[rename]\r\n" + line + "[rename]", true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     bool changed = !c.changed;
     EXPECT_EQ(AddWininitRenameLine(c.before, line, &changed), c.after);

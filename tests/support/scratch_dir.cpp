@@ -2,23 +2,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 
 namespace testing_support {
 namespace fs = std::filesystem;
 
-namespace {
-fs::path ToPath(const std::u16string& p) {
-  std::u16string native = p;
+fs::path Native(std::u16string path) {
 #ifndef _WIN32
-  for (auto& c : native) {
+  for (auto& c : path) {
     if (c == u'\\') c = u'/';
   }
 #endif
-  return fs::path(native);
+  return fs::path(path);
 }
-}  // namespace
 
 ScratchDir::ScratchDir() {
   static std::atomic<unsigned> counter{0};
@@ -32,11 +28,11 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
   std::error_code ec;
   // Read-only files would stop remove_all on Windows.
-  for (auto it = fs::recursive_directory_iterator(ToPath(path_), ec); !ec && it != fs::recursive_directory_iterator();
+  for (auto it = fs::recursive_directory_iterator(Native(path_), ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
   }
-  fs::remove_all(ToPath(path_), ec);
+  fs::remove_all(Native(path_), ec);
 }
 
 std::u16string ScratchDir::Join(const std::u16string& name) const {
@@ -48,12 +44,17 @@ std::u16string ScratchDir::Join(const std::u16string& name) const {
 }
 
 std::vector<unsigned char> ReadBytes(const std::u16string& path) {
-  std::ifstream in(ToPath(path), std::ios::binary);
+  std::ifstream in(Native(path), std::ios::binary);
   return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::string ReadText(const std::u16string& path) {
+  const std::vector<unsigned char> bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 void WriteBytes(const std::u16string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(ToPath(path), std::ios::binary | std::ios::trunc);
+  std::ofstream out(Native(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
@@ -63,7 +64,17 @@ void WriteText(const std::u16string& path, const std::string& bytes) {
 
 bool Exists(const std::u16string& path) {
   std::error_code ec;
-  return fs::exists(ToPath(path), ec);
+  return fs::exists(Native(path), ec);
+}
+
+std::vector<unsigned char> Utf16Bytes(std::u16string_view text, bool bom) {
+  std::vector<unsigned char> out;
+  if (bom) out = {0xFF, 0xFE};
+  for (char16_t c : text) {
+    out.push_back(static_cast<unsigned char>(c & 0xFF));
+    out.push_back(static_cast<unsigned char>(c >> 8));
+  }
+  return out;
 }
 
 }  // namespace testing_support

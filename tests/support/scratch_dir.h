@@ -1,6 +1,9 @@
 #pragma once
-// A fresh, empty folder for one test, removed with everything in it when the test ends.
+// A fresh, empty folder for one test, removed with everything in it when the test ends, and
+// whole-file helpers for assertions on bytes on disk.
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testing_support {
@@ -21,10 +24,16 @@ class ScratchDir {
   std::u16string path_;
 };
 
-// Whole-file helpers for assertions on bytes on disk.
+// Backslashes are separators on Windows only; the host reads them as slashes.
+std::filesystem::path Native(std::u16string path);
+
 std::vector<unsigned char> ReadBytes(const std::u16string& path);
+std::string ReadText(const std::u16string& path);
 void WriteBytes(const std::u16string& path, const std::vector<unsigned char>& bytes);
 void WriteText(const std::u16string& path, const std::string& bytes);
 bool Exists(const std::u16string& path);
+
+// Text as UTF-16LE file bytes, after the byte-order mark FF FE when bom is set.
+std::vector<unsigned char> Utf16Bytes(std::u16string_view text, bool bom = true);
 
 }  // namespace testing_support

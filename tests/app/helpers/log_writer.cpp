@@ -1,10 +1,7 @@
 // Writes log entries as its command line asks, so that tests can watch a fresh process's log:
 //   --api N / --mod N     codes for the next entry (then back to 0)
-//   --text S              LogText
-//   --two A B             LogText2
-//   --three A B C         LogText3
-//   --narrow S            WriteLog
-//   --narrow3 A B C       WriteLog3
+//   --text S / --two A B / --three A B C     LogText, LogText2, LogText3
+//   --narrow S / --narrow3 A B C             WriteLog, WriteLog3
 //   --format              LogFormat with a fixed format and arguments
 //   --format-long N       LogFormat of a text of N 'x' characters
 //   --fill N              grows this program's own log file to N bytes with '.' characters
@@ -19,6 +16,7 @@
 #include <vector>
 
 #include "app/log.h"
+#include "base/path.h"
 #include "platform/fs.h"
 #include "platform/system.h"
 
@@ -26,7 +24,6 @@ namespace {
 
 bool IsNull(const char* arg) { return std::strcmp(arg, "<null>") == 0; }
 
-// "\uXXXX" (four hexadecimal digits) stands for one UTF-16 unit; everything else is taken as is.
 std::u16string Wide(const char* arg) {
   std::u16string out;
   for (size_t i = 0; arg[i];) {
@@ -40,12 +37,10 @@ std::u16string Wide(const char* arg) {
   return out;
 }
 
-// Keeps converted texts alive while a call uses them; null stays null.
+// Keeps a converted text alive while a call uses it.
 struct WideArg {
   explicit WideArg(const char* arg)
-      : null(IsNull(arg)),
-        resource(arg[0] == '#' ? std::strtoul(arg + 1, nullptr, 0) : 0),
-        text(null ? std::u16string() : Wide(arg)) {}
+      : null(IsNull(arg)), resource(arg[0] == '#' ? std::strtoul(arg + 1, nullptr, 0) : 0), text(Wide(arg)) {}
   const char16_t* get() const {
     if (resource) return reinterpret_cast<const char16_t*>(resource);
     return null ? nullptr : text.c_str();
@@ -56,19 +51,14 @@ struct WideArg {
 };
 const char* Narrow(const char* arg) { return IsNull(arg) ? nullptr : arg; }
 
-std::u16string OwnLogPath() {
-  const std::u16string module = platform::ModuleFilePath();
-  const size_t separator = module.find_last_of(u"\\/");
-  return platform::WindowsDirectory() + u"\\NorvLog\\" + module.substr(separator + 1) + u".log";
-}
-
 bool Fill(uint64_t target) {
-  platform::File file = platform::File::Open(OwnLogPath(), platform::FileAccess::kReadWrite,
-                                             platform::FileDisposition::kOpenAlways);
+  const std::u16string log = platform::WindowsDirectory() + u"\\NorvLog\\" +
+                             std::u16string(base::FileNamePart(platform::ModuleFilePath())) + u".log";
+  platform::File file =
+      platform::File::Open(log, platform::FileAccess::kReadWrite, platform::FileDisposition::kOpenAlways);
   uint64_t size = 0;
   if (!file.IsOpen() || !file.Size(&size) || !file.SeekToEnd()) return false;
-  if (size >= target) return true;
-  const std::string dots(static_cast<size_t>(target - size), '.');
+  const std::string dots(size < target ? static_cast<size_t>(target - size) : 0, '.');
   return file.Write(dots.data(), dots.size());
 }
 
@@ -89,6 +79,13 @@ void Race(int threads, const std::u16string& text) {
   for (auto& t : workers) t.join();
 }
 
+int Arguments(const std::string& op) {
+  if (op == "--format") return 0;
+  if (op == "--two" || op == "--race") return 2;
+  if (op == "--three" || op == "--narrow3") return 3;
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,55 +93,38 @@ int main(int argc, char** argv) {
   int32_t mod = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string op = argv[i];
-    auto need = [&](int n) {
-      if (i + n >= argc) std::exit(2);
-    };
+    const int needed = Arguments(op);
+    if (i + needed >= argc) return 2;
+    const char* a = argv[i + 1];
+    const char* b = needed > 1 ? argv[i + 2] : nullptr;
+    const char* c = needed > 2 ? argv[i + 3] : nullptr;
+    i += needed;
     if (op == "--api") {
-      need(1);
-      api = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
+      api = static_cast<uint32_t>(std::strtoul(a, nullptr, 0));
       continue;
     }
     if (op == "--mod") {
-      need(1);
-      mod = static_cast<int32_t>(std::strtol(argv[++i], nullptr, 0));
+      mod = static_cast<int32_t>(std::strtol(a, nullptr, 0));
       continue;
     }
     if (op == "--text") {
-      need(1);
-      WideArg a(argv[++i]);
-      app::LogText(a.get(), api, mod);
+      app::LogText(WideArg(a).get(), api, mod);
     } else if (op == "--two") {
-      need(2);
-      WideArg a(argv[i + 1]), b(argv[i + 2]);
-      i += 2;
-      app::LogText2(a.get(), b.get(), api, mod);
+      app::LogText2(WideArg(a).get(), WideArg(b).get(), api, mod);
     } else if (op == "--three") {
-      need(3);
-      WideArg a(argv[i + 1]), b(argv[i + 2]), c(argv[i + 3]);
-      i += 3;
-      app::LogText3(a.get(), b.get(), c.get());
+      app::LogText3(WideArg(a).get(), WideArg(b).get(), WideArg(c).get());
     } else if (op == "--narrow") {
-      need(1);
-      app::WriteLog(Narrow(argv[++i]), api, mod);
+      app::WriteLog(Narrow(a), api, mod);
     } else if (op == "--narrow3") {
-      need(3);
-      app::WriteLog3(Narrow(argv[i + 1]), Narrow(argv[i + 2]), Narrow(argv[i + 3]));
-      i += 3;
+      app::WriteLog3(Narrow(a), Narrow(b), Narrow(c));
     } else if (op == "--format") {
       app::LogFormat(u"msg,%s,%d,0x%08x,%hs,%5.1f", u"name", -7, 255u, "narrow");
     } else if (op == "--format-long") {
-      need(1);
-      const std::u16string text(std::strtoul(argv[++i], nullptr, 0), u'x');
-      app::LogFormat(u"%s", text.c_str());
+      app::LogFormat(u"%s", std::u16string(std::strtoul(a, nullptr, 0), u'x').c_str());
     } else if (op == "--fill") {
-      need(1);
-      if (!Fill(std::strtoull(argv[++i], nullptr, 0))) return 3;
+      if (!Fill(std::strtoull(a, nullptr, 0))) return 3;
     } else if (op == "--race") {
-      need(2);
-      const int threads = std::atoi(argv[i + 1]);
-      const std::u16string text = Wide(argv[i + 2]);
-      i += 2;
-      Race(threads, text);
+      Race(std::atoi(a), Wide(b));
     } else {
       return 2;
     }
