@@ -16,66 +16,24 @@
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "support/message_box_recorder.h"
+#include "support/pending_file_renames.h"
 #include "support/saved_registry_value.h"
 
 namespace {
 
 using package_test::ReadText;
 using testing_support::Exists;
+using testing_support::FindPending;
+using testing_support::kPendingValue;
+using testing_support::kSessionManager;
+using testing_support::PendingOperation;
+using testing_support::PendingOperations;
+using testing_support::SamePendingPath;
 using testing_support::ScratchDir;
 using testing_support::WriteText;
 
-constexpr char16_t kSessionManager[] = u"System\\CurrentControlSet\\Control\\Session Manager";
-constexpr char16_t kPendingValue[] = u"PendingFileRenameOperations";
-
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 std::u16string ShortName(const std::u16string& path) { return platform::ShortPathName(path); }
-
-struct PendingOperation {
-  std::u16string source;
-  std::u16string destination;  // empty for a deletion
-};
-
-// The value is a list of source/destination pairs of zero-terminated texts; an empty
-// destination is an empty text, so the list is split by the data's length, not by "\0\0".
-std::vector<PendingOperation> PendingOperations() {
-  platform::RegKey key;
-  platform::RegType type;
-  std::vector<uint8_t> data;
-  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kSessionManager, platform::RegAccess::kRead, &key) !=
-          platform::kRegOk ||
-      key.ReadValue(kPendingValue, 1 << 20, &type, &data) != platform::kRegOk) {
-    return {};
-  }
-  std::vector<std::u16string> texts;
-  std::u16string text;
-  for (size_t i = 0; i + 1 < data.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    if (c != u'\0') {
-      text.push_back(c);
-    } else {
-      texts.push_back(text);
-      text.clear();
-    }
-  }
-  std::vector<PendingOperation> pairs;
-  for (size_t i = 0; i + 1 < texts.size(); i += 2) pairs.push_back({texts[i], texts[i + 1]});
-  return pairs;
-}
-
-// "\??\" + path, as the platform stores it; a replacing destination carries a leading "!".
-bool SamePendingPath(const std::u16string& stored, const std::u16string& path) {
-  std::u16string s = stored;
-  if (!s.empty() && s[0] == u'!') s.erase(0, 1);
-  return base::EqualsIgnoreAsciiCase(s, u"\\??\\" + path);
-}
-
-const PendingOperation* FindPending(const std::vector<PendingOperation>& ops, const std::u16string& source) {
-  for (const auto& op : ops) {
-    if (SamePendingPath(op.source, source)) return &op;
-  }
-  return nullptr;
-}
 
 class RestartReplacement : public ::testing::Test {
  protected:

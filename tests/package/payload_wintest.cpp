@@ -1,8 +1,6 @@
 // A real setup-style executable, built by the tree, stamped by norvpack with a skin part and a
 // package: it still runs, and its parts come back out through the installer's readers, both from
 // this process and from the running stamped program itself.
-#include <process.h>
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -15,6 +13,7 @@
 #include "package/payload_test_bytes.h"
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "support/run_program.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -22,21 +21,9 @@ using namespace payload_test;
 using package_test::Buf;
 using testing_support::Exists;
 using testing_support::ReadBytes;
+using testing_support::RunProgram;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
-
-std::u16string TestsFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
-
-// Runs a program and waits; returns its exit code (-1 when it cannot be started).
-int RunProgram(const std::u16string& program, const std::vector<std::u16string>& args) {
-  std::vector<std::wstring> quoted;
-  quoted.push_back(L"\"" + std::wstring(program.begin(), program.end()) + L"\"");
-  for (const auto& a : args) quoted.push_back(L"\"" + std::wstring(a.begin(), a.end()) + L"\"");
-  std::vector<const wchar_t*> argv;
-  for (const auto& q : quoted) argv.push_back(q.c_str());
-  argv.push_back(nullptr);
-  return static_cast<int>(_wspawnv(_P_WAIT, reinterpret_cast<const wchar_t*>(program.c_str()), argv.data()));
-}
 
 // Runs the helper's "prepare" with a fresh temporary folder; gives the program's exit
 // code and its "key=value" lines.
@@ -55,8 +42,8 @@ int RunPrepare(const std::u16string& program, const std::u16string& temp, std::m
 class StampedExecutable : public testing::Test {
  protected:
   void SetUp() override {
-    stub_ = base::JoinPath(TestsFolder(), u"payload_stub.exe");
-    norvpack_ = base::JoinPath(TestsFolder(), u"..\\tools\\norvpack\\norvpack.exe");
+    stub_ = testing_support::HelperProgram(u"payload_stub");
+    norvpack_ = base::JoinPath(base::ParentPart(stub_), u"..\\tools\\norvpack\\norvpack.exe");
     ASSERT_TRUE(Exists(stub_));
     ASSERT_TRUE(Exists(norvpack_));
     skin_container_ = Container(u"http://127.0.0.1:8080/package.dat", 3,
