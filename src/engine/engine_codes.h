@@ -45,4 +45,11 @@ constexpr uint32_t kDataUnsafeName = 28;         // a file name from a descripti
                                                  // the Temp folder
 constexpr uint32_t kDataPackageMissing = 41;     // the package file does not exist
 
+// File placement (file_operator.h); when a packed file does not unpack, the unpacker's code
+// (package::kUnpack*) ends the run unchanged.
+constexpr uint32_t kNoFileList = 40;                // the file operator was given no file list
+constexpr uint32_t kPlaceSourceMissing = 106;       // the file to place is not there
+constexpr uint32_t kPlaceRestartMoveFailed = 110;   // a file in use could not be scheduled for
+                                                    // replacement at the next restart
+
 }  // namespace engine

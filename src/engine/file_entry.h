@@ -34,7 +34,8 @@ constexpr uint32_t kFileRunOnceUser = 0x020;        // current user's RunOnce ke
 constexpr uint32_t kFileFullChecksum = 0x100;       // checksum over the whole file
 constexpr uint32_t kFileRegisterOnly = 0x200;       // not unregistered in a partial run
 
-// Work flag bits of FileEntry::work_flags that the description layer defines.
+// Work flag bits of FileEntry::work_flags.
+constexpr uint32_t kWorkRegisterFailed = 0x10000;        // registering the placed file failed
 constexpr uint32_t kWorkInstalledCopyInvalid = 0x20000;
 
 // Widths of the text fields, in characters (without a terminator).

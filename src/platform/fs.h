@@ -90,6 +90,9 @@ bool SetNormalAttributes(std::u16string_view path);
 // All entries of a folder except "." and "..", in the platform's order.
 bool ListDirectory(std::u16string_view folder, std::vector<DirEntry>* entries);
 bool MoveFileReplacing(std::u16string_view from, std::u16string_view to);
+// Renames (or moves) a file; fails when `to` exists (MoveFileW). Host: the check for an existing
+// `to` and the rename are two steps.
+bool MoveFileKeeping(std::u16string_view from, std::u16string_view to);
 bool CopyFileOverwriting(std::u16string_view from, std::u16string_view to);
 // The platform's error code of the calling thread's last failed call.
 uint32_t LastErrorCode();

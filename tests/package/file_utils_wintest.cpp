@@ -16,6 +16,7 @@
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "support/message_box_recorder.h"
+#include "support/pending_file_renames.h"
 #include "support/programs.h"
 #include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
@@ -27,41 +28,19 @@ using testing_support::ReadText;
 using testing_support::ScratchDir;
 using testing_support::WriteText;
 
-constexpr char16_t kSessionManager[] = u"System\\CurrentControlSet\\Control\\Session Manager";
-constexpr char16_t kPendingValue[] = u"PendingFileRenameOperations";
-
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 std::u16string ShortName(const std::u16string& path) { return platform::ShortPathName(path); }
 
-// The destination of the pending operation on path, without "\??\" and a replacing "!", in lower
-// case (empty for a deletion); "none" when there is none. The value is pairs of zero-terminated
-// texts; an empty destination is an empty text, so the list is split by the data's length.
+// The destination scheduled for path, without "\\??\\" and a replacing "!", in lower case (empty
+// for a deletion); "none" when nothing is scheduled for it.
 std::string PendingDestination(const std::u16string& path) {
-  platform::RegKey key;
-  platform::RegType type;
-  std::vector<uint8_t> data;
-  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, kSessionManager, platform::RegAccess::kRead, &key) !=
-          platform::kRegOk ||
-      key.ReadValue(kPendingValue, 1 << 20, &type, &data) != platform::kRegOk) {
-    return "none";
-  }
-  std::vector<std::u16string> texts(1);
-  for (size_t i = 0; i + 1 < data.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    if (c) {
-      texts.back().push_back(c);
-    } else {
-      texts.emplace_back();
-    }
-  }
-  const auto plain = [](std::u16string s) {
-    if (!s.empty() && s[0] == u'!') s.erase(0, 1);
-    return base::Utf16ToUtf8(base::ToLowerAscii(s.rfind(u"\\??\\", 0) == 0 ? s.substr(4) : s));
-  };
-  for (size_t i = 0; i + 1 < texts.size(); i += 2) {
-    if (plain(texts[i]) == plain(path)) return plain(texts[i + 1]);
-  }
-  return "none";
+  const std::vector<testing_support::PendingOperation> ops = testing_support::PendingOperations();
+  const testing_support::PendingOperation* op = testing_support::FindPending(ops, path);
+  if (!op) return "none";
+  std::u16string destination = op->destination;
+  if (!destination.empty() && destination[0] == u'!') destination.erase(0, 1);
+  if (destination.rfind(u"\\??\\", 0) == 0) destination.erase(0, 4);
+  return base::Utf16ToUtf8(base::ToLowerAscii(destination));
 }
 std::string Lower(const std::u16string& path) { return base::Utf16ToUtf8(base::ToLowerAscii(path)); }
 
@@ -74,7 +53,7 @@ class RestartReplacement : public ::testing::Test {
     }
   }
 
-  testing_support::SavedRegistryValue pending_{kSessionManager, kPendingValue};
+  testing_support::SavedRegistryValue pending_{testing_support::kSessionManager, testing_support::kPendingValue};
   ScratchDir dir_;
   std::u16string other_drive_;
 };

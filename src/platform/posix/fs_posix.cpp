@@ -172,6 +172,16 @@ bool MoveFileReplacing(std::u16string_view from, std::u16string_view to) {
   return ::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0 || Fail();
 }
 
+bool MoveFileKeeping(std::u16string_view from, std::u16string_view to) {
+  const std::string target = NativePath(to);
+  struct stat st;
+  if (::lstat(target.c_str(), &st) == 0) {
+    g_last_error = EEXIST;
+    return false;
+  }
+  return ::rename(NativePath(from).c_str(), target.c_str()) == 0 || Fail();
+}
+
 bool CopyFileOverwriting(std::u16string_view from, std::u16string_view to) {
   File in = File::Open(from, FileAccess::kRead, FileDisposition::kOpenExisting);
   if (!in.IsOpen()) return false;

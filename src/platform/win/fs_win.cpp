@@ -146,6 +146,11 @@ bool MoveFileReplacing(std::u16string_view from, std::u16string_view to) {
   return MoveFileExW(as_wcstr(f), as_wcstr(t), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != FALSE;
 }
 
+bool MoveFileKeeping(std::u16string_view from, std::u16string_view to) {
+  const std::u16string f = Terminated(from), t = Terminated(to);
+  return MoveFileW(as_wcstr(f), as_wcstr(t)) != FALSE;
+}
+
 bool CopyFileOverwriting(std::u16string_view from, std::u16string_view to) {
   const std::u16string f = Terminated(from), t = Terminated(to);
   return CopyFileW(as_wcstr(f), as_wcstr(t), FALSE) != FALSE;

@@ -1,0 +1,31 @@
+#include "app/log.h"
+#include "engine/engine_codes.h"
+#include "engine/file_operator.h"
+#include "engine/local_install.h"
+#include "engine/run_keys.h"
+
+namespace engine {
+
+uint32_t FileOperator::ReplaceFiles(uint32_t weight) {
+  const uint32_t rc = PlaceFiles(weight);
+  if (rc != kOk) return rc;
+  return UpdateRunKeys(*FileList());
+}
+
+void FileOperator::MarkFilesInvalid() {
+  if (!FileList()) return;
+  for (const FileEntry& entry : *FileList()) {
+    SetInstallFileValid(entry.file_name.c_str(), entry.compose_name.c_str(), 0);
+  }
+}
+
+void FileOperator::MarkFilesValid() {
+  if (!FileList()) return;
+  for (const FileEntry& entry : *FileList()) {
+    const bool registered = (entry.work_flags & kWorkRegisterFailed) == 0;
+    if (!registered) app::LogText2(u"warning, file install invalid ! file=", entry.file_name.c_str());
+    SetInstallFileValid(entry.file_name.c_str(), entry.compose_name.c_str(), registered ? 1 : 0);
+  }
+}
+
+}  // namespace engine

@@ -1,0 +1,155 @@
+// File placement over real files: the order, and both passes with results, log lines and
+// progress. Files in use, and the running updater, are the Windows tests'.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/strings.h"
+#include "engine/engine_codes.h"
+#include "engine/file_operator.h"
+#include "engine/restart_needed.h"
+#include "package/package_test_files.h"
+#include "package/packed_file.h"
+#include "support/log_tail.h"
+#include "support/scratch_dir.h"
+
+namespace engine {
+namespace {
+
+using package_test::ReadText;
+using testing_support::Exists;
+using testing_support::WriteText;
+
+std::string U8(std::u16string_view text) { return base::Utf16ToUtf8(text); }
+std::string Name(const char16_t* path) { return U8(base::FileNamePart(path)); }
+
+TEST(SortFilesTest, ExchangeSortOnUnsignedField5) {
+  const uint32_t orders[] = {2, 1, 0xFFFFFFFF, 2, 1};
+  FileEntryList files(5);
+  for (size_t i = 0; i < files.size(); ++i) {
+    files[i].file_name = std::u16string(1, static_cast<char16_t>(u'a' + i));
+    files[i].order = orders[i];
+  }
+  SortFiles(files);
+  std::string names;
+  for (const auto& f : files) names += U8(f.file_name);
+  EXPECT_EQ(names, "bedac");  // a stable sort gives "beadc"
+}
+
+struct RecordingView : IUpdateView {
+  void Add(const std::string& call) { calls.push_back(call); }
+  static std::string Pair(uint32_t a, uint32_t b) { return std::to_string(a) + "," + std::to_string(b); }
+  uint32_t IsCancel() override { return 0; }
+  void StepIt(uint32_t) override {}
+  void BeginItem(uint32_t n) override { Add("BeginItem " + std::to_string(n)); }
+  void SetRange(uint16_t, uint16_t) override {}
+  void SetItemRange(uint32_t l, uint32_t h) override { Add("SetItemRange " + Pair(l, h)); }
+  uint32_t GetPos() override { return 100; }
+  uint16_t SetPos(uint32_t p) override { return Add("SetPos " + std::to_string(p)), 0; }
+  void SetFull() override {}
+  void EndItems() override {}
+  void SetStatus(uint32_t code) override { Add("SetStatus " + std::to_string(code)); }
+  void OnCopyFile(const char16_t* s, const char16_t* t) override { Add("OnCopyFile " + Name(s) + "," + Name(t)); }
+  void OnStart() override {}
+  void OnFinish(uint32_t, uint32_t) override {}
+  void OnDeleteFile(const char16_t* path) override { Add("OnDeleteFile " + Name(path)); }
+  void SetFileCount(uint32_t) override {}
+  void SetCurrentFile(uint32_t) override {}
+  std::vector<std::string> calls;
+};
+
+class PlaceFilesTest : public testing::Test {
+ protected:
+  PlaceFilesTest() {
+    for (const char16_t* folder : {u"Temp", u"app"}) {
+      std::filesystem::create_directory(package_test::Native(dir_.Join(folder)));
+    }
+  }
+  // An entry extracted (unless extracted is empty) to Temp\{name}.x and placed at app\{name}.
+  FileEntry& Add(const std::u16string& name, FileState state, uint32_t order, const std::string& extracted) {
+    FileEntry& e = files_.emplace_back();
+    e.file_name = name;
+    e.state = state;
+    e.order = order;
+    e.extracted_path = dir_.Join(u"Temp/" + name + u".x");
+    e.full_path = dir_.Join(u"app/" + name);
+    if (!extracted.empty()) WriteText(e.extracted_path, extracted);
+    return e;
+  }
+
+  testing_support::ScratchDir dir_;
+  FileEntryList files_;
+  FileOperator placer_{WorkPaths(dir_.path())};
+};
+
+TEST_F(PlaceFilesTest, PassesResultsAndLogLines) {
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(package::PackBytes(reinterpret_cast<const uint8_t*>("new"), 3, &bytes));
+  const std::string packed(bytes.begin(), bytes.end());
+  const struct {
+    FileState state;
+    uint32_t field2;
+    std::string extracted;  // empty: none
+    const char* old_target;  // null: none
+    uint32_t code;
+    const char* target_after;  // null: absent
+    const char* log;  // {T} the target, {S} the extracted file; empty: no "msg" line
+  } cases[] = {
+      {FileState::kRemoved, 0, "", "old", kOk, nullptr, "msg , delete file :{T} \r\n"},
+      {FileState::kRemoved, 0, "", nullptr, kOk, nullptr, ""},
+      {FileState::kUnchanged, 0, "new", "old", kOk, "old", ""},
+      {FileState::kChanged, 0, "new", "old", kOk, "new", "msg ,CopyFile tofile={T} fromfile={S} ok! \r\n"},
+      {FileState::kNew, 1, packed, nullptr, kOk, "new", "CopyFile tofile={T} fromfile="},
+      // The installed file stays when its replacement cannot be had.
+      {FileState::kChanged, 1, "new", "old", package::kUnpackNotPacked, "old",
+       "error,ZQP_UnPackFile file error,file name=f.dll from={S} to="},
+      {FileState::kChanged, 0, "", "old", kPlaceSourceMissing, "old", "not existing ,file={S} \r\n"},
+      {FileState::kNew, 2, "new", nullptr, kPlaceSourceMissing, nullptr, "not existing ,file= \r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log);
+    files_.clear();
+    FileEntry& e = Add(u"f.dll", c.state, 0, c.extracted);
+    e.packed = c.field2;
+    std::filesystem::remove(package_test::Native(e.full_path));
+    if (c.old_target) WriteText(e.full_path, c.old_target);
+    placer_.SetFileList(&files_);
+    const testing_support::LogTail log;
+    EXPECT_EQ(placer_.PlaceFiles(300), c.code);
+    EXPECT_EQ(Exists(e.full_path) ? ReadText(e.full_path) : "(none)", c.target_after ? c.target_after : "(none)");
+    // An extracted file stays only when nothing used it.
+    const bool kept = c.state == FileState::kUnchanged || c.field2 == 2;
+    EXPECT_EQ(package_test::FilesBelow(dir_.Join(u"Temp")).empty(), !kept);
+    std::string line = c.log;
+    for (const auto& [key, path] : {std::pair{"{T}", e.full_path}, std::pair{"{S}", e.extracted_path}}) {
+      if (line.find(key) != std::string::npos) line.replace(line.find(key), 3, U8(path));
+    }
+    const std::string text = log.Text();
+    EXPECT_TRUE(line.empty() ? text.find(" msg ,") == std::string::npos : text.find(line) != std::string::npos) << text;
+  }
+}
+
+TEST_F(PlaceFilesTest, RemovedFirstThenAscendingField5WithTheWeightSpread) {
+  Add(u"c.dll", FileState::kNew, 3, "c").needs_restart = 1;
+  Add(u"a.dll", FileState::kChanged, 1, "a");
+  Add(u"u.dll", FileState::kUnchanged, 0, "u");
+  Add(u"r.dll", FileState::kRemoved, 2, "");
+  RecordingView view;
+  const testing_support::LogTail log;
+  placer_.SetView(&view);
+  placer_.SetFileList(&files_);
+  ASSERT_EQ(placer_.PlaceFiles(50), kOk);
+  // 50 over 4 entries from position 100: 112.5, then 125.
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"SetStatus 128", "SetItemRange 0,4", "OnDeleteFile r.dll",
+                                                  "BeginItem 1", "OnCopyFile a.dll.x,a.dll", "SetPos 112",
+                                                  "BeginItem 1", "OnCopyFile c.dll.x,c.dll", "SetPos 125",
+                                                  "BeginItem 1"}));
+  const std::string restart = "msg ,need restart os ,becase file=" + U8(dir_.Join(u"app/c.dll")) + " changed and";
+  EXPECT_NE(log.Text().find(restart), std::string::npos) << log.Text();
+  EXPECT_EQ(RestartNeeded(), 1u);  // (nothing else in this program sets it)
+}
+
+}  // namespace
+}  // namespace engine
