@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/wizard_state.h"
 #include "base/strings.h"
@@ -237,6 +239,34 @@ TEST_F(ShortcutsTest, TitlesThatWouldLeaveTheirFolderAreRefused) {
   EXPECT_FALSE(Exists(Programs(u"Group")));
   EXPECT_TRUE(Exists(folders_.desktop));
   EXPECT_TRUE(Exists(folders_.programs));
+}
+
+TEST_F(ShortcutsTest, FailuresAreLoggedWithTheirLines) {
+  const std::u16string unsaved = scratch_.Join(u"no folder\\Link.lnk");
+  engine::ShortcutFolders no_programs = folders_;
+  no_programs.programs.clear();
+  engine::ShortcutFolders missing_programs = folders_;
+  missing_programs.programs = scratch_.Join(u"missing\\Programs");
+  const struct {
+    std::function<bool()> call;
+    std::string line;
+  } cases[] = {
+      {[&] { return engine::CreateShortcut(u"C:\\x.exe", {}, unsaved, {}, u"id", nullptr); },
+       "error, CreateShortcut file=" + base::Utf16ToUtf8(unsaved)},
+      {[&] { return engine::CreateShortcutFolder(no_programs, u"grp", {}, u"Group", install_); },
+       "error , GetProgramsDirectory error lpTitle=Group"},
+      {[&] { return engine::RemoveShortcutFolder(no_programs, u"grp", u"Group"); },
+       "error , GetProgramsDirectory error lpTitle=Group"},
+      {[&] { return engine::CreateShortcutFolder(missing_programs, u"grp", {}, u"Group", install_); },
+       "error,shortcut folder create directory :" + base::Utf16ToUtf8(missing_programs.programs) + "\\Group"},
+  };
+  for (const auto& c : cases) {
+    testing_support::LogTail log;
+    EXPECT_FALSE(c.call());
+    EXPECT_NE(log.Text().find(c.line), std::string::npos) << c.line;
+  }
+  EXPECT_FALSE(engine::CreateShortcut(nullptr, {}, Desktop(u"Null.lnk"), {}, u"id", nullptr));
+  EXPECT_FALSE(Exists(Desktop(u"Null.lnk")));
 }
 
 TEST_F(ShortcutsTest, ChineseFolderTitleRoundTripsThroughTheMap) {
