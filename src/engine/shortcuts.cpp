@@ -58,10 +58,9 @@ void RemoveMenuFolder(const std::u16string& folder) {
   package::DeleteTree(folder.c_str(), true);
 }
 
-bool LoadDescription(app::CIniReader* ini, const std::u16string& path) {
-  if (ini->LoadTzFile(path)) return true;
-  app::LogText2(u"warning, shortcuts: cannot load description ", path.c_str());
-  return false;
+// A description that cannot be loaded reads as one without shortcuts.
+void LoadDescription(app::CIniReader* ini, const std::u16string& path) {
+  if (!ini->LoadTzFile(path)) app::LogText2(u"warning, shortcuts: cannot load description ", path.c_str());
 }
 
 // Loads the description into *ini and deletes the links of its shortcuts where their positions
