@@ -18,3 +18,18 @@ std::u16string ReadProfileString(std::u16string_view file, std::u16string_view s
 }
 
 }  // namespace platform
+
+namespace platform {
+
+bool WriteProfileValue(std::u16string_view file, std::u16string_view section, std::u16string_view key,
+                        std::u16string_view value) {
+  const std::u16string f(file), s(section), k(key), v(value);
+  return WritePrivateProfileStringW(as_wcstr(s), as_wcstr(k), as_wcstr(v), as_wcstr(f)) != FALSE;
+}
+
+bool DeleteProfileKey(std::u16string_view file, std::u16string_view section, std::u16string_view key) {
+  const std::u16string f(file), s(section), k(key);
+  return WritePrivateProfileStringW(as_wcstr(s), as_wcstr(k), nullptr, as_wcstr(f)) != FALSE;
+}
+
+}  // namespace platform

@@ -52,4 +52,26 @@ struct SidTraits : KeepsLastError {
 };
 using UniqueSid = base::UniqueAny<SidTraits>;
 
+// A COM interface pointer of type T, released when the owner goes.
+template <typename T>
+struct ComTraits : KeepsLastError {
+  using Handle = T*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { h->Release(); }
+};
+template <typename T>
+using UniqueCom = base::UniqueAny<ComTraits<T>>;
+
+// Memory the shell or COM allocated for the caller with CoTaskMemAlloc (item id lists).
+template <typename T>
+struct CoTaskMemoryTraits : KeepsLastError {
+  using Handle = T*;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { CoTaskMemFree(h); }
+};
+template <typename T>
+using UniqueCoTaskMem = base::UniqueAny<CoTaskMemoryTraits<T>>;
+
 }  // namespace platform
