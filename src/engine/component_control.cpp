@@ -16,7 +16,8 @@ struct Reference {
 
 // Splits "file", "section:file" or "compose:section:file"; the holder supplies missing parts.
 bool ParseReference(std::u16string_view text, const FileEntry& holder, Reference* out) {
-  const std::vector<std::u16string_view> parts = base::SplitList(base::Cut(text, kMaxReference), u':', true);
+  const std::u16string reference = base::Cut(text, kMaxReference);
+  const std::vector<std::u16string_view> parts = base::SplitList(reference, u':', true);
   if (parts.empty() || parts.size() > 3) return false;
   const size_t n = parts.size();
   out->file = base::Cut(parts[n - 1], kMaxReferencePart);

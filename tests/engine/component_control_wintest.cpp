@@ -1,0 +1,311 @@
+// Registration and process control under Wine, against the stand-ins of the suite's programs:
+// real processes, the close handshake's event and atom, the service manager and the registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "base/strings.h"
+#include "engine/component_control.h"
+#include "engine/pe_machine.h"
+#include "package/file_utils.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "support/log_tail.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+using platform::RegAccess;
+using platform::RegKey;
+using platform::RegRoot;
+
+constexpr char16_t kMarksKey[] = u"Software\\NorvStandIns";
+constexpr char16_t kComClassKey[] = u"CLSID\\{6E6F7276-0001-4C00-8000-000000C0FFEE}";
+
+std::u16string TestProgramFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
+
+// A stand-in copied from beside the test program into the folder, under its name or another.
+std::u16string Place(const testing_support::ScratchDir& dir, const char16_t* standin, const char16_t* as = nullptr) {
+  const std::u16string to = dir.Join(as ? as : standin);
+  EXPECT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>((TestProgramFolder() + u"\\" + standin).c_str()),
+                        reinterpret_cast<const wchar_t*>(to.c_str()), FALSE));
+  return to;
+}
+
+std::u16string Mark(const std::u16string& name) {
+  RegKey key;
+  std::u16string value;
+  if (RegKey::Open(RegRoot::kCurrentUser, kMarksKey, RegAccess::kRead, &key) == platform::kRegOk) {
+    key.ReadString(name, 4096, platform::RegStringCheck::kAnyData, &value);
+  }
+  return value;
+}
+
+bool MarkExists(const std::u16string& name) {
+  RegKey key;
+  std::vector<uint8_t> data;
+  platform::RegType type;
+  return RegKey::Open(RegRoot::kCurrentUser, kMarksKey, RegAccess::kRead, &key) == platform::kRegOk &&
+         key.ReadValue(name, 4096, &type, &data) == platform::kRegOk;
+}
+
+bool WaitFor(bool (*condition)(const std::u16string&), const std::u16string& argument) {
+  for (int i = 0; i < 200; ++i) {
+    if (condition(argument)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+std::u16string ComServerPath() {
+  RegKey key;
+  std::u16string value;
+  if (RegKey::Open(RegRoot::kClassesRoot, std::u16string(kComClassKey) + u"\\InprocServer32", RegAccess::kRead,
+                   &key) == platform::kRegOk) {
+    key.ReadString(u"", 4096, platform::RegStringCheck::kStringType, &value);
+  }
+  return value;
+}
+
+class ControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::DeleteKeyTree(RegRoot::kCurrentUser, kMarksKey);
+    platform::DeleteKeyTree(RegRoot::kClassesRoot, kComClassKey);
+    folders_.install_dir = dir_.path() + u"\\";
+  }
+  void TearDown() override {
+    platform::DeleteKeyTree(RegRoot::kCurrentUser, kMarksKey);
+    platform::DeleteKeyTree(RegRoot::kClassesRoot, kComClassKey);
+  }
+  testing_support::ScratchDir dir_;
+  engine::TargetFolders folders_;
+};
+
+TEST_F(ControlTest, CloseHandshakeClosesTheRunningMainProgram) {
+  const std::u16string frame = Place(dir_, u"NorvFrame.exe");
+  engine::FileEntry entry;
+  entry.file_name = u"NorvFrame.exe";
+  bool closed = false;
+  // Nothing runs yet: the program is started with "-close" but cannot confirm.
+  EXPECT_EQ(engine::CloseProgram(frame, entry, &closed), 1u);
+  EXPECT_FALSE(closed);
+
+  ASSERT_EQ(engine::Execute(frame, u"", false, false, false, 0, 0), 1u);
+  ASSERT_TRUE(WaitFor(MarkExists, u"NorvFrame.exe.Pid"));
+  // The running program holds its file: it cannot be replaced now.
+  EXPECT_FALSE(DeleteFileW(reinterpret_cast<const wchar_t*>(frame.c_str())));
+
+  testing_support::LogTail log;
+  EXPECT_EQ(engine::CloseProgram(frame, entry, &closed), 1u);
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(MarkExists(u"NorvFrame.exe.Pid"));
+  EXPECT_EQ(GlobalFindAtomW(L"NorvFrame.exe"), 0) << "the confirmation atom is consumed";
+  EXPECT_NE(log.Text().find("execute : " + base::Utf16ToUtf8(frame) + " NorvFrame.exe -close   success"),
+            std::string::npos)
+      << log.Text();
+  EXPECT_TRUE(WaitFor([](const std::u16string& path) { return DeleteFileW(reinterpret_cast<const wchar_t*>(path.c_str())) != 0; },
+                      frame));
+}
+
+TEST_F(ControlTest, KindTwoProgramsAnswerTheirSwitches) {
+  const std::u16string agent = Place(dir_, u"NorvAgent.exe");
+  struct Case {
+    const char16_t* arguments;
+    bool path_first;
+    const char16_t* state;
+    bool registered;
+  } cases[] = {
+      {u"-Stop", true, u"stopped", false},
+      {u" -RegServer", false, u"stopped", true},  // the switch alone as the command line
+      {u"-Start", true, u"started", true},
+      {u" -UnRegServer", true, u"started", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(base::Utf16ToUtf8(c.arguments));
+    EXPECT_EQ(engine::Execute(agent, c.arguments, true, false, c.path_first, 0, engine::kProgramWaitMs), 1u);
+    EXPECT_EQ(Mark(u"NorvAgent.exe.State"), c.state);
+    EXPECT_EQ(MarkExists(u"NorvAgent.exe.Registered"), c.registered);
+  }
+  testing_support::LogTail log;
+  EXPECT_EQ(engine::Execute(dir_.Join(u"missing.exe"), u"-Start", true, false, true, 12, 1000), 0u);
+  EXPECT_NE(log.Text().find("execute : OrderID=000012 "), std::string::npos);
+  EXPECT_NE(log.Text().find("missing.exe -Start   failed"), std::string::npos);
+}
+
+uint32_t ServiceState() {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = manager ? OpenServiceW(manager, L"NorvService", SERVICE_QUERY_STATUS) : nullptr;
+  SERVICE_STATUS status = {};
+  const bool known = service && QueryServiceStatus(service, &status);
+  if (service) CloseServiceHandle(service);
+  if (manager) CloseServiceHandle(manager);
+  return known ? status.dwCurrentState : 0;
+}
+
+bool ServiceIs(uint32_t state) {
+  for (int i = 0; i < 300; ++i) {
+    if (ServiceState() == state) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+TEST_F(ControlTest, ServiceIsInstalledStoppedAndRemoved) {
+  engine::ServiceController controller;
+  EXPECT_EQ(controller.StopService(), 0u) << "nothing to stop before the run found the program";
+  engine::FileEntry program;
+  program.file_name = u"norvserv.EXE";
+  program.compose_folder = u"Svc";
+  ASSERT_TRUE(controller.SetUpFromRun({program}, folders_));
+  EXPECT_EQ(controller.ProgramPath(), dir_.Join(u"Svc\\norvserv.EXE"));
+
+  package::CreatePath((dir_.path() + u"\\Svc\\").c_str());
+  controller.SetUp(Place(dir_, u"NorvServ.exe", u"Svc\\NorvServ.exe"));
+  EXPECT_EQ(controller.RunServiceProgram(u"/Install", 0), 1u);
+  ASSERT_TRUE(ServiceIs(SERVICE_RUNNING));
+  EXPECT_EQ(controller.StopService(), 0u);
+  EXPECT_EQ(ServiceState(), static_cast<uint32_t>(SERVICE_STOPPED)) << "stopped before StopService returns";
+  EXPECT_FALSE(controller.MayStop());
+
+  controller.SetUp(controller.ProgramPath());
+  EXPECT_EQ(controller.StopService(), 8u) << "a stopped service refuses the stop";
+  EXPECT_EQ(engine::Execute(controller.ProgramPath(), u"/Uninstall", true, false, true, 0, engine::kProgramWaitMs), 1u);
+  EXPECT_TRUE(ServiceIs(0));
+  controller.SetUp(controller.ProgramPath());
+  EXPECT_EQ(controller.StopService(), 7u);
+}
+
+TEST_F(ControlTest, RegistrationWritesAndRemovesTheClassEntry) {
+  const std::u16string dll = Place(dir_, u"NorvCom.dll");
+  testing_support::LogTail log;
+  EXPECT_EQ(engine::RegisterDll(folders_, dll, true, 7), 1u);
+  EXPECT_EQ(ComServerPath(), dll);
+  EXPECT_EQ(engine::RegisterDll(folders_, dll, false, 7), 1u);
+  EXPECT_EQ(ComServerPath(), u"");
+  EXPECT_EQ(engine::RegisterDll(folders_, dir_.Join(u"none.dll"), true, 3), 0u);
+  const std::string text = log.Text();
+  EXPECT_NE(text.find("msg ,DllRegisterServer OrderID=000007 file " + base::Utf16ToUtf8(dll) + " !"), std::string::npos);
+  EXPECT_NE(text.find("msg ,DllUnregisterServer OrderID=000007 file "), std::string::npos);
+  EXPECT_NE(text.find("msg ,DllRegisterServer OrderID=000003 file not found: "), std::string::npos);
+  EXPECT_EQ(text.find("winexec"), std::string::npos) << "no fallback after success";
+
+  // Outside the install and system folders nothing is loaded.
+  testing_support::ScratchDir elsewhere;
+  const std::u16string stray = Place(elsewhere, u"NorvCom.dll");
+  EXPECT_EQ(engine::RegisterDll(folders_, stray, true, 1), 0u);
+  EXPECT_EQ(ComServerPath(), u"");
+}
+
+TEST_F(ControlTest, AFaultInsideTheEntryPointDoesNotEndTheRun) {
+  const std::u16string dll = Place(dir_, u"NorvFault.dll");
+  for (bool reg : {true, false, true}) {
+    testing_support::LogTail log;
+    EXPECT_EQ(engine::RegisterDll(folders_, dll, reg, 1), 0u);
+    EXPECT_NE(log.Text().find("catch error regeister com " + base::Utf16ToUtf8(dll)), std::string::npos);
+    EXPECT_NE(log.Text().find("winexec regsvr32.exe /s "), std::string::npos);
+  }
+  // The process still loads and calls a sound DLL afterwards.
+  EXPECT_EQ(engine::RegisterDll(folders_, Place(dir_, u"NorvCom.dll"), true, 1), 1u);
+}
+
+TEST_F(ControlTest, APlantedRegsvr32IsNeverStarted) {
+  const std::u16string beside_test = TestProgramFolder() + u"\\regsvr32.exe";
+  Place(dir_, u"NorvAgent.exe", u"regsvr32.exe");
+  ASSERT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>((TestProgramFolder() + u"\\NorvAgent.exe").c_str()),
+                        reinterpret_cast<const wchar_t*>(beside_test.c_str()), FALSE));
+  // A 32-bit image goes to regsvr32 without being loaded here.
+  const std::u16string x86 = Place(dir_, u"NorvCom.dll", u"NorvCom32.dll");
+  std::vector<unsigned char> bytes = testing_support::ReadBytes(x86);
+  const uint32_t pe = bytes[0x3C] | (bytes[0x3D] << 8);
+  bytes[pe + 4] = static_cast<unsigned char>(engine::kPeMachineX86);
+  bytes[pe + 5] = static_cast<unsigned char>(engine::kPeMachineX86 >> 8);
+  testing_support::WriteBytes(x86, bytes);
+
+  const wchar_t* previous_folder = nullptr;
+  wchar_t saved[MAX_PATH] = {};
+  if (GetCurrentDirectoryW(MAX_PATH, saved)) previous_folder = saved;
+  SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(dir_.path().c_str()));
+  testing_support::LogTail log;
+  EXPECT_EQ(engine::RegisterDll(folders_, x86, true, 1), 0u);
+  EXPECT_EQ(engine::RegisterDll(folders_, Place(dir_, u"NorvFault.dll"), true, 1), 0u);
+  if (previous_folder) SetCurrentDirectoryW(previous_folder);
+  DeleteFileW(reinterpret_cast<const wchar_t*>(beside_test.c_str()));
+
+  EXPECT_FALSE(MarkExists(u"regsvr32.exe.LastCommand"));
+  EXPECT_EQ(ComServerPath(), u"");
+  EXPECT_EQ(log.Text().find("LoadLibraryEx error"), std::string::npos) << "the 32-bit image is not loaded";
+  EXPECT_NE(log.Text().find("winexec regsvr32.exe /s  \"" + base::Utf16ToUtf8(x86) + "\" ret="), std::string::npos);
+}
+
+// Records the progress calls of the walks.
+class ProgressLog : public engine::ControlProgress {
+ public:
+  void SetStatus(uint32_t) override {}
+  uint32_t GetPos() override { return position; }
+  void SetPos(uint32_t value) override { position = value; }
+  void SetItemRange(uint32_t, uint32_t) override {}
+  void BeginItem(uint32_t count) override { items += count; }
+  void StepIt(uint32_t step) override { position += step; }
+  uint32_t position = 0;
+  uint32_t items = 0;
+};
+
+engine::FileEntry RunEntry(const char16_t* file, uint32_t kind, engine::FileState state, const char16_t* registers,
+                           const char16_t* programs) {
+  engine::FileEntry entry;
+  entry.compose_name = u"Core";
+  entry.section_name = u"Bin";
+  entry.file_name = file;
+  entry.kind = kind;
+  entry.state = state;
+  entry.register_refs = registers;
+  entry.program_refs = programs;
+  return entry;
+}
+
+TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {
+  Place(dir_, u"NorvAgent.exe");
+  Place(dir_, u"NorvCom.dll");
+  Place(dir_, u"NorvFault.dll");
+  for (bool restart_needed : {false, true}) {
+    SCOPED_TRACE(restart_needed);
+    engine::FileEntryList run = {
+        RunEntry(u"NorvAgent.exe", 2, engine::FileState::kChanged, u"NorvAgent.exe|NorvCom.dll", u"NorvAgent.exe"),
+        RunEntry(u"NorvCom.dll", 1, engine::FileState::kNew, u"", u""),
+        RunEntry(u"NorvFault.dll", 1, engine::FileState::kNew, u"NorvFault.dll", u""),
+    };
+    int invalid_marks = 0, valid_marks = 0;
+    engine::PlacementSteps steps;
+    steps.mark_files_invalid = [&] { ++invalid_marks; };
+    steps.mark_files_valid = [&] { ++valid_marks; };
+    ProgressLog progress;
+    engine::ComponentControl control(&run, folders_, steps, &progress);
+
+    ASSERT_EQ(control.StopAndUnregister(100), 0u);
+    EXPECT_EQ(Mark(u"NorvAgent.exe.State"), u"stopped");
+    EXPECT_EQ(invalid_marks, 1);
+    EXPECT_EQ(control.RegisterList().size(), 3u);
+    EXPECT_EQ(progress.items, 3u) << "one program stopped, the program and the COM DLL unregistered";
+    // Each walk's part is shared among all entries of its list, handled or not: 10 + 45 + 30.
+    EXPECT_EQ(progress.position, 85u);
+
+    ASSERT_EQ(control.RegisterAndStart(100, restart_needed), 0u);
+    EXPECT_EQ(valid_marks, 1);
+    EXPECT_TRUE(MarkExists(u"NorvAgent.exe.Registered"));
+    EXPECT_EQ(ComServerPath(), dir_.Join(u"NorvCom.dll"));
+    EXPECT_EQ(Mark(u"NorvAgent.exe.State"), restart_needed ? u"stopped" : u"started");
+    // The failed registration marks the entry whose field 10 named the DLL.
+    EXPECT_EQ(run[2].work_flags & engine::kWorkRegisterFailed, engine::kWorkRegisterFailed);
+    EXPECT_EQ(run[0].work_flags & engine::kWorkRegisterFailed, 0u);
+    EXPECT_EQ(progress.items, restart_needed ? 6u : 7u);
+    EXPECT_EQ(progress.position, restart_needed ? 155u : 185u);
+    platform::DeleteKeyTree(RegRoot::kClassesRoot, kComClassKey);
+  }
+}
+
+}  // namespace
