@@ -19,8 +19,6 @@
 
 namespace engine {
 
-class Compose;
-
 // Work flag bits of FileEntry::work_flags set here.
 constexpr uint32_t kWorkRegister = 0x1;
 constexpr uint32_t kWorkUnregister = 0x2;
@@ -162,9 +160,22 @@ class ServiceController {
   bool may_stop_ = false;
 };
 
-// Calls the entry points of the compose's "Uninstall" section (DLL file name = entry point,
-// "UnInstall" when empty). A non-zero result sets *restart_needed. A 32-bit DLL cannot be loaded
-// by this program and is passed over with a log line.
-void UninstallComposeDll(const Compose& compose, const TargetFolders& folders, bool* restart_needed);
+// The machine type of the image at path (pe_machine.h); 0 when it cannot be read.
+uint16_t ReadFileMachine(const std::u16string& path);
+
+// True when path is a full path inside the install folder or a system folder of folders: the
+// only places a DLL named by a description is loaded from.
+bool IsInTrustedFolder(const std::u16string& path, const TargetFolders& folders);
+
+enum class LibraryCall {
+  kReturned,    // *result holds the entry point's value
+  kLoadFailed,  // *error holds the platform's error of the load
+  kNoEntry,     // the library has no such entry point
+  kFaulted,     // a fault ended the call; *error holds its exception code
+};
+
+// Loads the library at path (a full path, with the altered search path), calls the entry point
+// of that name (no arguments, a 32-bit result) with faults contained, and unloads it.
+LibraryCall CallLibraryEntry(const std::u16string& path, const char* entry_name, int32_t* result, uint32_t* error);
 
 }  // namespace engine

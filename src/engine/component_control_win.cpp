@@ -46,50 +46,25 @@ bool StartProcess(const std::u16string& path, const std::u16string& command_line
   return true;
 }
 
-// The machine type of the image at path; 0 when it cannot be read or is not an image.
-uint16_t ReadFileMachine(const std::u16string& path) {
-  platform::UniqueHandle file(CreateFileW(as_wcstr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-  if (!file) return 0;
-  std::vector<uint8_t> head(kPeHeaderProbeBytes);
-  DWORD read = 0;
-  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) return 0;
-  return ReadPeMachine(head.data(), read);
-}
-
-// True when path is a full path inside one of the folders (the install folder, the system folders).
-bool IsInTrustedFolder(const std::u16string& path, const TargetFolders& folders) {
-  if (path.size() < 3 || path[1] != u':' || !base::IsSeparator(path[2])) return false;
-  for (const std::u16string* folder : {&folders.install_dir, &folders.system, &folders.system_for64}) {
-    if (folder->empty()) continue;
-    std::u16string prefix = *folder;
-    base::AddBackslash(prefix);
-    if (base::StartsWithIgnoreAsciiCase(path, prefix) && base::IsContainedFilePath(path.substr(prefix.size()))) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // DllRegisterServer or DllUnregisterServer of a 64-bit DLL called in this process; true when it
 // returned 0.
 bool CallRegistrationEntry(const std::u16string& path, const char16_t* operation, uint32_t order) {
-  platform::UniqueModule module(LoadLibraryExW(as_wcstr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  if (!module) {
-    app::LogText(base::Format(kMaxLogText, u"error, %s OrderID=%06u %s LoadLibraryEx error!", operation, order,
-                              path.c_str())
-                     .c_str(),
-                 GetLastError());
-    return false;
-  }
-  const std::string entry_name = base::Utf16ToUtf8(operation);
-  const FARPROC entry = GetProcAddress(module.get(), entry_name.c_str());
-  if (!entry) return false;
   int32_t result = 0;
-  uint32_t fault = 0;
-  if (!platform::CallContainingFaults(reinterpret_cast<const void*>(entry), &result, &fault)) {
-    app::LogText2(u"catch error regeister com ", path.c_str(), fault);
-    return false;
+  uint32_t error = 0;
+  switch (CallLibraryEntry(path, base::Utf16ToUtf8(operation).c_str(), &result, &error)) {
+    case LibraryCall::kLoadFailed:
+      app::LogText(base::Format(kMaxLogText, u"error, %s OrderID=%06u %s LoadLibraryEx error!", operation, order,
+                                path.c_str())
+                       .c_str(),
+                   error);
+      return false;
+    case LibraryCall::kNoEntry:
+      return false;
+    case LibraryCall::kFaulted:
+      app::LogText2(u"catch error regeister com ", path.c_str(), error);
+      return false;
+    case LibraryCall::kReturned:
+      break;
   }
   if (result != 0) {
     app::LogFormat(u"error ,%s OrderID=%06u file %s hr=%u error!", operation, order, path.c_str(),
@@ -117,6 +92,41 @@ bool RunSystemRegsvr32(const std::u16string& path, bool reg) {
 }
 
 }  // namespace
+
+uint16_t ReadFileMachine(const std::u16string& path) {
+  platform::UniqueHandle file(CreateFileW(as_wcstr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+  if (!file) return 0;
+  std::vector<uint8_t> head(kPeHeaderProbeBytes);
+  DWORD read = 0;
+  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) return 0;
+  return ReadPeMachine(head.data(), read);
+}
+
+bool IsInTrustedFolder(const std::u16string& path, const TargetFolders& folders) {
+  if (path.size() < 3 || path[1] != u':' || !base::IsSeparator(path[2])) return false;
+  for (const std::u16string* folder : {&folders.install_dir, &folders.system, &folders.system_for64}) {
+    if (folder->empty()) continue;
+    std::u16string prefix = *folder;
+    base::AddBackslash(prefix);
+    if (base::StartsWithIgnoreAsciiCase(path, prefix) && base::IsContainedFilePath(path.substr(prefix.size()))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+LibraryCall CallLibraryEntry(const std::u16string& path, const char* entry_name, int32_t* result, uint32_t* error) {
+  platform::UniqueModule module(LoadLibraryExW(as_wcstr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (!module) {
+    *error = GetLastError();
+    return LibraryCall::kLoadFailed;
+  }
+  const FARPROC entry = GetProcAddress(module.get(), entry_name);
+  if (!entry) return LibraryCall::kNoEntry;
+  return platform::CallContainingFaults(reinterpret_cast<const void*>(entry), result, error) ? LibraryCall::kReturned
+                                                                                             : LibraryCall::kFaulted;
+}
 
 uint32_t Execute(const std::u16string& path, std::u16string_view arguments, bool wait, bool show, bool path_first,
                  uint32_t order, uint32_t timeout_ms) {

@@ -1,0 +1,81 @@
+// The uninstall entry points of a compose's DLLs under Wine, with the stand-in COM DLL (whose
+// UnInstall asks for a restart) and the faulting DLL.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "engine/compose_removal.h"
+#include "engine/pe_machine.h"
+#include "platform/system.h"
+#include "support/log_tail.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+void CopyStandin(const char16_t* standin, const std::u16string& to) {
+  const std::u16string from = std::u16string(base::ParentPart(platform::ModuleFilePath())) + u"\\" + standin;
+  ASSERT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>(from.c_str()), reinterpret_cast<const wchar_t*>(to.c_str()),
+                        FALSE));
+}
+
+class UninstallComposeDllTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folders_.install_dir = dir_.path() + u"\\";
+    CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir_.Join(u"CoreDir").c_str()), nullptr);
+    CopyStandin(u"NorvCom.dll", dir_.Join(u"CoreDir\\NorvCom.dll"));
+    CopyStandin(u"NorvFault.dll", dir_.Join(u"CoreDir\\NorvFault.dll"));
+    CopyStandin(u"NorvCom.dll", dir_.Join(u"CoreDir\\NorvCom32.dll"));
+    // The same image marked as 32-bit.
+    const std::u16string x86 = dir_.Join(u"CoreDir\\NorvCom32.dll");
+    std::vector<unsigned char> bytes = testing_support::ReadBytes(x86);
+    const uint32_t pe = bytes[0x3C] | (bytes[0x3D] << 8);
+    bytes[pe + 4] = static_cast<unsigned char>(engine::kPeMachineX86 & 0xFF);
+    bytes[pe + 5] = static_cast<unsigned char>(engine::kPeMachineX86 >> 8);
+    testing_support::WriteBytes(x86, bytes);
+    compose_.name = u"Core";
+    compose_.folder = u"CoreDir";
+  }
+  void Describe(const std::string& uninstall_section) {
+    const std::string text = "[Version]\r\nPath=CoreDir\r\n" + uninstall_section;
+    std::vector<unsigned char> bytes = {0xFF, 0xFE};
+    for (char c : text) bytes.insert(bytes.end(), {static_cast<unsigned char>(c), 0});
+    ASSERT_TRUE(compose_.ini.ParseBuffer(bytes.data(), bytes.size()));
+  }
+  testing_support::ScratchDir dir_;
+  engine::TargetFolders folders_;
+  engine::Compose compose_{engine::WorkPaths(dir_.path())};
+};
+
+TEST_F(UninstallComposeDllTest, EntryPointsAreCalledInOrderAndFailuresPassedOver) {
+  struct Case {
+    const char* section;
+    bool restart;
+    std::vector<std::string> log_lines;
+  } cases[] = {
+      {"", false, {}},
+      {"[Uninstall]\r\nmissing.dll=\r\nNorvCom.dll=\r\n", true,
+       {"waring: uninstall compose dll ", "missing.dll LoadLibraryEx error!", "NorvCom.dll ok,restart=1 "}},
+      {"[Uninstall]\r\nNorvFault.dll=\r\nNorvCom.dll=Nowhere\r\n", false,
+       {"catch error UninstallDll", "GetProcAddress is null, function name=Nowhere "}},
+      {"[Uninstall]\r\nNorvCom32.dll=\r\n", false, {"NorvCom32.dll is a 32-bit dll, passed over"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section);
+    Describe(c.section);
+    testing_support::LogTail log;
+    bool restart = false;
+    engine::UninstallComposeDll(compose_, folders_, &restart);
+    EXPECT_EQ(restart, c.restart);
+    for (const std::string& line : c.log_lines) EXPECT_NE(log.Text().find(line), std::string::npos) << line;
+    if (c.log_lines.empty()) {
+      EXPECT_EQ(log.Text().find("uninstall compose dll"), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
