@@ -17,15 +17,7 @@ using engine::FileState;
 
 FileEntry Entry(const char16_t* compose, const char16_t* section, const char16_t* file, FileState state,
                 const char16_t* registers = u"", const char16_t* programs = u"", uint32_t flags = 0) {
-  FileEntry entry;
-  entry.compose_name = compose;
-  entry.section_name = section;
-  entry.file_name = file;
-  entry.state = state;
-  entry.register_refs = registers;
-  entry.program_refs = programs;
-  entry.flags = flags;
-  return entry;
+  return engine_test::RunEntry(compose, section, file, state, registers, programs, 0, flags);
 }
 
 struct Expected {

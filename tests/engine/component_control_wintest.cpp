@@ -16,6 +16,7 @@
 #include "platform/system.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
+#include "engine_test_util.h"
 
 namespace {
 
@@ -28,11 +29,10 @@ constexpr char16_t kComClassKey[] = u"CLSID\\{6E6F7276-0001-4C00-8000-000000C0FF
 
 std::u16string TestProgramFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
 
-// A stand-in copied from beside the test program into the folder, under its name or another.
+// A stand-in copied into the folder, under its name or another.
 std::u16string Place(const testing_support::ScratchDir& dir, const char16_t* standin, const char16_t* as = nullptr) {
   const std::u16string to = dir.Join(as ? as : standin);
-  EXPECT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>((TestProgramFolder() + u"\\" + standin).c_str()),
-                        reinterpret_cast<const wchar_t*>(to.c_str()), FALSE));
+  EXPECT_TRUE(engine_test::PlaceStandin(standin, to));
   return to;
 }
 
@@ -216,15 +216,10 @@ TEST_F(ControlTest, AFaultInsideTheEntryPointDoesNotEndTheRun) {
 TEST_F(ControlTest, APlantedRegsvr32IsNeverStarted) {
   const std::u16string beside_test = TestProgramFolder() + u"\\regsvr32.exe";
   Place(dir_, u"NorvAgent.exe", u"regsvr32.exe");
-  ASSERT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>((TestProgramFolder() + u"\\NorvAgent.exe").c_str()),
-                        reinterpret_cast<const wchar_t*>(beside_test.c_str()), FALSE));
+  ASSERT_TRUE(engine_test::PlaceStandin(u"NorvAgent.exe", beside_test));
   // A 32-bit image goes to regsvr32 without being loaded here.
   const std::u16string x86 = Place(dir_, u"NorvCom.dll", u"NorvCom32.dll");
-  std::vector<unsigned char> bytes = testing_support::ReadBytes(x86);
-  const uint32_t pe = bytes[0x3C] | (bytes[0x3D] << 8);
-  bytes[pe + 4] = static_cast<unsigned char>(engine::kPeMachineX86);
-  bytes[pe + 5] = static_cast<unsigned char>(engine::kPeMachineX86 >> 8);
-  testing_support::WriteBytes(x86, bytes);
+  engine_test::MarkImageAs32Bit(x86);
 
   const wchar_t* previous_folder = nullptr;
   wchar_t saved[MAX_PATH] = {};
@@ -257,15 +252,7 @@ class ProgressLog : public engine::ControlProgress {
 
 engine::FileEntry RunEntry(const char16_t* file, uint32_t kind, engine::FileState state, const char16_t* registers,
                            const char16_t* programs) {
-  engine::FileEntry entry;
-  entry.compose_name = u"Core";
-  entry.section_name = u"Bin";
-  entry.file_name = file;
-  entry.kind = kind;
-  entry.state = state;
-  entry.register_refs = registers;
-  entry.program_refs = programs;
-  return entry;
+  return engine_test::RunEntry(u"Core", u"Bin", file, state, registers, programs, kind);
 }
 
 TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {

@@ -13,30 +13,19 @@
 #include "platform/system.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
+#include "engine_test_util.h"
 
 namespace {
-
-void CopyStandin(const char16_t* standin, const std::u16string& to) {
-  const std::u16string from = std::u16string(base::ParentPart(platform::ModuleFilePath())) + u"\\" + standin;
-  ASSERT_TRUE(CopyFileW(reinterpret_cast<const wchar_t*>(from.c_str()), reinterpret_cast<const wchar_t*>(to.c_str()),
-                        FALSE));
-}
 
 class UninstallComposeDllTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folders_.install_dir = dir_.path() + u"\\";
     CreateDirectoryW(reinterpret_cast<const wchar_t*>(dir_.Join(u"CoreDir").c_str()), nullptr);
-    CopyStandin(u"NorvCom.dll", dir_.Join(u"CoreDir\\NorvCom.dll"));
-    CopyStandin(u"NorvFault.dll", dir_.Join(u"CoreDir\\NorvFault.dll"));
-    CopyStandin(u"NorvCom.dll", dir_.Join(u"CoreDir\\NorvCom32.dll"));
-    // The same image marked as 32-bit.
-    const std::u16string x86 = dir_.Join(u"CoreDir\\NorvCom32.dll");
-    std::vector<unsigned char> bytes = testing_support::ReadBytes(x86);
-    const uint32_t pe = bytes[0x3C] | (bytes[0x3D] << 8);
-    bytes[pe + 4] = static_cast<unsigned char>(engine::kPeMachineX86 & 0xFF);
-    bytes[pe + 5] = static_cast<unsigned char>(engine::kPeMachineX86 >> 8);
-    testing_support::WriteBytes(x86, bytes);
+    ASSERT_TRUE(engine_test::PlaceStandin(u"NorvCom.dll", dir_.Join(u"CoreDir\\NorvCom.dll")));
+    ASSERT_TRUE(engine_test::PlaceStandin(u"NorvFault.dll", dir_.Join(u"CoreDir\\NorvFault.dll")));
+    ASSERT_TRUE(engine_test::PlaceStandin(u"NorvCom.dll", dir_.Join(u"CoreDir\\NorvCom32.dll")));
+    engine_test::MarkImageAs32Bit(dir_.Join(u"CoreDir\\NorvCom32.dll"));
     compose_.name = u"Core";
     compose_.folder = u"CoreDir";
   }
