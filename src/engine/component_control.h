@@ -155,8 +155,6 @@ class ServiceController {
 
  private:
   std::u16string program_path_;
-  uint32_t start_type_ = 2;
-  bool initialised_ = false;
   bool may_stop_ = false;
 };
 

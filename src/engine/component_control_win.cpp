@@ -185,8 +185,11 @@ uint32_t RegisterDll(const TargetFolders& folders, const std::u16string& path, b
     return 0;
   }
   // This 64-bit process cannot load a 32-bit DLL: regsvr32 hands it to its 32-bit twin.
-  const bool in_process = ReadFileMachine(path) != kPeMachineX86;
-  if (in_process && CallRegistrationEntry(path, operation, order)) return 1;
+  if (ReadFileMachine(path) == kPeMachineX86) {
+    app::LogFormat(u"msg ,%s OrderID=%06u %s is a 32-bit dll, so regsvr32 registers it", operation, order, path.c_str());
+  } else if (CallRegistrationEntry(path, operation, order)) {
+    return 1;
+  }
   return RunSystemRegsvr32(path, reg) ? 1 : 0;
 }
 
@@ -225,7 +228,6 @@ bool ServiceController::SetUpFromRun(const FileEntryList& run_files, const Targe
 
 void ServiceController::SetUp(std::u16string program_path) {
   program_path_ = std::move(program_path);
-  initialised_ = true;
   may_stop_ = true;
 }
 
