@@ -86,6 +86,24 @@ class ControlTest : public ::testing::Test {
   engine::TargetFolders folders_;
 };
 
+// Records the progress calls of the walks.
+class ProgressLog : public engine::ControlProgress {
+ public:
+  void SetStatus(uint32_t) override {}
+  uint32_t GetPos() override { return position; }
+  void SetPos(uint32_t value) override { position = value; }
+  void SetItemRange(uint32_t, uint32_t) override {}
+  void BeginItem(uint32_t count) override { items += count; }
+  void StepIt(uint32_t step) override { position += step; }
+  uint32_t position = 0;
+  uint32_t items = 0;
+};
+
+engine::FileEntry RunEntry(const char16_t* file, uint32_t kind, engine::FileState state, const char16_t* registers,
+                           const char16_t* programs) {
+  return engine_test::RunEntry(u"Core", u"Bin", file, state, registers, programs, kind);
+}
+
 TEST_F(ControlTest, CloseHandshakeClosesTheRunningMainProgram) {
   const std::u16string frame = Place(dir_, u"NorvFrame.exe");
   engine::FileEntry entry;
@@ -201,6 +219,38 @@ TEST_F(ControlTest, RegistrationWritesAndRemovesTheClassEntry) {
   EXPECT_EQ(ComServerPath(), u"");
 }
 
+TEST_F(ControlTest, SixtyFourBitSystemFilesGoToTheSystemRegsvr32) {
+  const std::u16string dll = Place(dir_, u"NorvCom.dll");
+  testing_support::LogTail log;
+  EXPECT_EQ(engine::RegisterCom64(dll, true, 4), 1u);
+  // Started, not waited for: the class entry appears once regsvr32 has called the DLL.
+  EXPECT_TRUE(WaitFor([](const std::u16string& path) { return ComServerPath() == path; }, dll));
+  EXPECT_NE(log.Text().find("msg, RegisterCom64 winexec "), std::string::npos);
+  EXPECT_NE(log.Text().find("regsvr32.exe /s  \"" + base::Utf16ToUtf8(dll) + "\" ok! ret="), std::string::npos);
+  EXPECT_EQ(engine::RegisterCom64(dll, false, 4), 1u);
+  EXPECT_TRUE(WaitFor([](const std::u16string&) { return ComServerPath().empty(); }, dll));
+}
+
+TEST_F(ControlTest, ADeferredFileIsRegisteredAtTheNextStartAndCountsAsFailed) {
+  engine::FileEntryList run = {RunEntry(u"NorvAgent.exe", 2, engine::FileState::kNew, u"NorvAgent.exe|NorvCom.dll", u""),
+                               RunEntry(u"NorvCom.dll", 1, engine::FileState::kNew, u"", u"")};
+  run[0].deferred = 1;
+  run[1].deferred = 1;
+  std::vector<std::u16string> run_once;
+  engine::PlacementSteps steps;
+  steps.write_run_once = [&](const std::u16string& name, const std::u16string& text) { run_once.push_back(name + u"=" + text); };
+  engine::ComponentControl control(&run, folders_, steps);
+  testing_support::LogTail log;
+  ASSERT_EQ(control.StopAndUnregister(100), 0u);
+  ASSERT_EQ(control.RegisterAndStart(100, false), 0u);
+  const std::u16string agent = dir_.Join(u"NorvAgent.exe"), com = dir_.Join(u"NorvCom.dll");
+  EXPECT_EQ(run_once, (std::vector<std::u16string>{u"NorvAgent.exe=\"" + agent + u"\" -RegServer",
+                                                   u"NorvCom.dll=regsvr32 /s \"" + com + u"\" "}));
+  EXPECT_NE(log.Text().find("msg,AddRunOnceItem value=regsvr32 /s \""), std::string::npos);
+  EXPECT_EQ(run[0].work_flags & engine::kWorkRegisterFailed, engine::kWorkRegisterFailed);
+  EXPECT_FALSE(MarkExists(u"NorvAgent.exe.LastCommand")) << "nothing was started now";
+}
+
 TEST_F(ControlTest, AFaultInsideTheEntryPointDoesNotEndTheRun) {
   const std::u16string dll = Place(dir_, u"NorvFault.dll");
   for (bool reg : {true, false, true}) {
@@ -235,24 +285,6 @@ TEST_F(ControlTest, APlantedRegsvr32IsNeverStarted) {
   EXPECT_EQ(ComServerPath(), u"");
   EXPECT_EQ(log.Text().find("LoadLibraryEx error"), std::string::npos) << "the 32-bit image is not loaded";
   EXPECT_NE(log.Text().find("winexec regsvr32.exe /s  \"" + base::Utf16ToUtf8(x86) + "\" ret="), std::string::npos);
-}
-
-// Records the progress calls of the walks.
-class ProgressLog : public engine::ControlProgress {
- public:
-  void SetStatus(uint32_t) override {}
-  uint32_t GetPos() override { return position; }
-  void SetPos(uint32_t value) override { position = value; }
-  void SetItemRange(uint32_t, uint32_t) override {}
-  void BeginItem(uint32_t count) override { items += count; }
-  void StepIt(uint32_t step) override { position += step; }
-  uint32_t position = 0;
-  uint32_t items = 0;
-};
-
-engine::FileEntry RunEntry(const char16_t* file, uint32_t kind, engine::FileState state, const char16_t* registers,
-                           const char16_t* programs) {
-  return engine_test::RunEntry(u"Core", u"Bin", file, state, registers, programs, kind);
 }
 
 TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {
