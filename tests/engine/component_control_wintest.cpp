@@ -10,7 +10,6 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "engine/component_control.h"
-#include "engine/pe_machine.h"
 #include "package/file_utils.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -27,8 +26,6 @@ using platform::RegRoot;
 constexpr char16_t kMarksKey[] = u"Software\\NorvStandIns";
 constexpr char16_t kComClassKey[] = u"CLSID\\{6E6F7276-0001-4C00-8000-000000C0FFEE}";
 
-std::u16string TestProgramFolder() { return std::u16string(base::ParentPart(platform::ModuleFilePath())); }
-
 // A stand-in copied into the folder, under its name or another.
 std::u16string Place(const testing_support::ScratchDir& dir, const char16_t* standin, const char16_t* as = nullptr) {
   const std::u16string to = dir.Join(as ? as : standin);
@@ -36,39 +33,30 @@ std::u16string Place(const testing_support::ScratchDir& dir, const char16_t* sta
   return to;
 }
 
-std::u16string Mark(const std::u16string& name) {
+// A string value of the real registry; false when it is missing.
+bool ReadValue(RegRoot root, const std::u16string& key_name, const char16_t* name, std::u16string* value = nullptr) {
   RegKey key;
+  std::u16string text;
+  const bool found = RegKey::Open(root, key_name, RegAccess::kRead, &key) == platform::kRegOk &&
+                     key.ReadString(name, 4096, platform::RegStringCheck::kAnyData, &text) == platform::kRegOk;
+  if (value) *value = text;
+  return found;
+}
+bool MarkExists(const std::u16string& name) { return ReadValue(RegRoot::kCurrentUser, kMarksKey, name.c_str()); }
+std::u16string Mark(const char16_t* name) {
   std::u16string value;
-  if (RegKey::Open(RegRoot::kCurrentUser, kMarksKey, RegAccess::kRead, &key) == platform::kRegOk) {
-    key.ReadString(name, 4096, platform::RegStringCheck::kAnyData, &value);
-  }
+  ReadValue(RegRoot::kCurrentUser, kMarksKey, name, &value);
   return value;
 }
-
-bool MarkExists(const std::u16string& name) {
-  RegKey key;
-  std::vector<uint8_t> data;
-  platform::RegType type;
-  return RegKey::Open(RegRoot::kCurrentUser, kMarksKey, RegAccess::kRead, &key) == platform::kRegOk &&
-         key.ReadValue(name, 4096, &type, &data) == platform::kRegOk;
+std::u16string ComServerPath() {
+  std::u16string value;
+  ReadValue(RegRoot::kClassesRoot, std::u16string(kComClassKey) + u"\\InprocServer32", u"", &value);
+  return value;
 }
 
 bool WaitFor(bool (*condition)(const std::u16string&), const std::u16string& argument) {
-  for (int i = 0; i < 200; ++i) {
-    if (condition(argument)) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-std::u16string ComServerPath() {
-  RegKey key;
-  std::u16string value;
-  if (RegKey::Open(RegRoot::kClassesRoot, std::u16string(kComClassKey) + u"\\InprocServer32", RegAccess::kRead,
-                   &key) == platform::kRegOk) {
-    key.ReadString(u"", 4096, platform::RegStringCheck::kStringType, &value);
-  }
-  return value;
+  for (int i = 0; i < 200 && !condition(argument); ++i) Sleep(50);
+  return condition(argument);
 }
 
 class ControlTest : public ::testing::Test {
@@ -100,7 +88,7 @@ class ProgressLog : public engine::ControlProgress {
 };
 
 engine::FileEntry RunEntry(const char16_t* file, uint32_t kind, engine::FileState state, const char16_t* registers,
-                           const char16_t* programs) {
+                           const char16_t* programs = u"") {
   return engine_test::RunEntry(u"Core", u"Bin", file, state, registers, programs, kind);
 }
 
@@ -124,10 +112,8 @@ TEST_F(ControlTest, CloseHandshakeClosesTheRunningMainProgram) {
   EXPECT_FALSE(MarkExists(u"NorvFrame.exe.Pid"));
   EXPECT_EQ(GlobalFindAtomW(L"NorvFrame.exe"), 0) << "the confirmation atom is consumed";
   EXPECT_NE(log.Text().find("execute : " + base::Utf16ToUtf8(frame) + " NorvFrame.exe -close   success"),
-            std::string::npos)
-      << log.Text();
-  EXPECT_TRUE(WaitFor([](const std::u16string& path) { return DeleteFileW(reinterpret_cast<const wchar_t*>(path.c_str())) != 0; },
-                      frame));
+            std::string::npos);
+  EXPECT_TRUE(DeleteFileW(reinterpret_cast<const wchar_t*>(frame.c_str()))) << "the program is gone";
 }
 
 TEST_F(ControlTest, KindTwoProgramsAnswerTheirSwitches) {
@@ -166,11 +152,8 @@ uint32_t ServiceState() {
 }
 
 bool ServiceIs(uint32_t state) {
-  for (int i = 0; i < 300; ++i) {
-    if (ServiceState() == state) return true;
-    Sleep(100);
-  }
-  return false;
+  for (int i = 0; i < 300 && ServiceState() != state; ++i) Sleep(100);
+  return ServiceState() == state;
 }
 
 TEST_F(ControlTest, ServiceIsInstalledStoppedAndRemoved) {
@@ -232,8 +215,8 @@ TEST_F(ControlTest, SixtyFourBitSystemFilesGoToTheSystemRegsvr32) {
 }
 
 TEST_F(ControlTest, ADeferredFileIsRegisteredAtTheNextStartAndCountsAsFailed) {
-  engine::FileEntryList run = {RunEntry(u"NorvAgent.exe", 2, engine::FileState::kNew, u"NorvAgent.exe|NorvCom.dll", u""),
-                               RunEntry(u"NorvCom.dll", 1, engine::FileState::kNew, u"", u"")};
+  engine::FileEntryList run = {RunEntry(u"NorvAgent.exe", 2, engine::FileState::kNew, u"NorvAgent.exe|NorvCom.dll"),
+                               RunEntry(u"NorvCom.dll", 1, engine::FileState::kNew, u"")};
   run[0].deferred = 1;
   run[1].deferred = 1;
   std::vector<std::u16string> run_once;
@@ -251,52 +234,43 @@ TEST_F(ControlTest, ADeferredFileIsRegisteredAtTheNextStartAndCountsAsFailed) {
   EXPECT_FALSE(MarkExists(u"NorvAgent.exe.LastCommand")) << "nothing was started now";
 }
 
-TEST_F(ControlTest, AFaultInsideTheEntryPointDoesNotEndTheRun) {
-  const std::u16string dll = Place(dir_, u"NorvFault.dll");
-  for (bool reg : {true, false, true}) {
-    testing_support::LogTail log;
-    EXPECT_EQ(engine::RegisterDll(folders_, dll, reg, 1), 0u);
-    EXPECT_NE(log.Text().find("catch error regeister com " + base::Utf16ToUtf8(dll)), std::string::npos);
-    EXPECT_NE(log.Text().find("winexec regsvr32.exe /s "), std::string::npos);
-  }
-  // The process still loads and calls a sound DLL afterwards.
+// A fault inside an entry point is contained; a failed or 32-bit registration goes to the
+// system's regsvr32, never to one planted beside the test program or in the current folder.
+TEST_F(ControlTest, FaultsAndX86DllsEndInTheSystemRegsvr32) {
+  const std::u16string beside_test = std::u16string(base::ParentPart(platform::ModuleFilePath())) + u"\\regsvr32.exe";
+  ASSERT_TRUE(engine_test::PlaceStandin(u"NorvAgent.exe", beside_test));
+  Place(dir_, u"NorvAgent.exe", u"regsvr32.exe");
+  const std::u16string x86 = Place(dir_, u"NorvCom.dll", u"NorvCom32.dll");
+  engine_test::MarkImageAs32Bit(x86);
+  const std::u16string fault = Place(dir_, u"NorvFault.dll");
+  wchar_t saved[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(dir_.path().c_str()));
+  testing_support::LogTail log;
+  for (bool reg : {true, false}) EXPECT_EQ(engine::RegisterDll(folders_, fault, reg, 1), 0u);
+  EXPECT_EQ(engine::RegisterDll(folders_, x86, true, 1), 0u);
+  SetCurrentDirectoryW(saved);
+  DeleteFileW(reinterpret_cast<const wchar_t*>(beside_test.c_str()));
+
+  const std::string text = log.Text();
+  EXPECT_NE(text.find("catch error regeister com " + base::Utf16ToUtf8(fault)), std::string::npos);
+  EXPECT_NE(text.find("winexec regsvr32.exe /s /u \"" + base::Utf16ToUtf8(fault) + "\" ret="), std::string::npos);
+  EXPECT_EQ(text.find("NorvCom32.dll LoadLibraryEx error"), std::string::npos) << "the 32-bit image is not loaded";
+  EXPECT_NE(text.find("winexec regsvr32.exe /s  \"" + base::Utf16ToUtf8(x86) + "\" ret="), std::string::npos);
+  EXPECT_FALSE(MarkExists(u"regsvr32.exe.LastCommand"));
+  EXPECT_EQ(ComServerPath(), u"");
+  // The process goes on loading and calling sound DLLs.
   EXPECT_EQ(engine::RegisterDll(folders_, Place(dir_, u"NorvCom.dll"), true, 1), 1u);
 }
 
-TEST_F(ControlTest, APlantedRegsvr32IsNeverStarted) {
-  const std::u16string beside_test = TestProgramFolder() + u"\\regsvr32.exe";
-  Place(dir_, u"NorvAgent.exe", u"regsvr32.exe");
-  ASSERT_TRUE(engine_test::PlaceStandin(u"NorvAgent.exe", beside_test));
-  // A 32-bit image goes to regsvr32 without being loaded here.
-  const std::u16string x86 = Place(dir_, u"NorvCom.dll", u"NorvCom32.dll");
-  engine_test::MarkImageAs32Bit(x86);
-
-  const wchar_t* previous_folder = nullptr;
-  wchar_t saved[MAX_PATH] = {};
-  if (GetCurrentDirectoryW(MAX_PATH, saved)) previous_folder = saved;
-  SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(dir_.path().c_str()));
-  testing_support::LogTail log;
-  EXPECT_EQ(engine::RegisterDll(folders_, x86, true, 1), 0u);
-  EXPECT_EQ(engine::RegisterDll(folders_, Place(dir_, u"NorvFault.dll"), true, 1), 0u);
-  if (previous_folder) SetCurrentDirectoryW(previous_folder);
-  DeleteFileW(reinterpret_cast<const wchar_t*>(beside_test.c_str()));
-
-  EXPECT_FALSE(MarkExists(u"regsvr32.exe.LastCommand"));
-  EXPECT_EQ(ComServerPath(), u"");
-  EXPECT_EQ(log.Text().find("LoadLibraryEx error"), std::string::npos) << "the 32-bit image is not loaded";
-  EXPECT_NE(log.Text().find("winexec regsvr32.exe /s  \"" + base::Utf16ToUtf8(x86) + "\" ret="), std::string::npos);
-}
-
 TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {
-  Place(dir_, u"NorvAgent.exe");
-  Place(dir_, u"NorvCom.dll");
-  Place(dir_, u"NorvFault.dll");
+  for (const char16_t* standin : {u"NorvAgent.exe", u"NorvCom.dll", u"NorvFault.dll"}) Place(dir_, standin);
   for (bool restart_needed : {false, true}) {
     SCOPED_TRACE(restart_needed);
     engine::FileEntryList run = {
         RunEntry(u"NorvAgent.exe", 2, engine::FileState::kChanged, u"NorvAgent.exe|NorvCom.dll", u"NorvAgent.exe"),
-        RunEntry(u"NorvCom.dll", 1, engine::FileState::kNew, u"", u""),
-        RunEntry(u"NorvFault.dll", 1, engine::FileState::kNew, u"NorvFault.dll", u""),
+        RunEntry(u"NorvCom.dll", 1, engine::FileState::kNew, u""),
+        RunEntry(u"NorvFault.dll", 1, engine::FileState::kNew, u"NorvFault.dll"),
     };
     int invalid_marks = 0, valid_marks = 0;
     engine::PlacementSteps steps;

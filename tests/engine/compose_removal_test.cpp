@@ -15,13 +15,15 @@ using testing_support::Exists;
 TEST(RemoveComposeStateTest, DeletesOnlyAFolderStrictlyInsideTheInstallFolder) {
   struct Case {
     const char* path_line;  // the description's [Version] Path line
-    const char16_t* gone;  // the folder deleted, if any; its parents stay
+    const char16_t* gone;   // the folder deleted, if any; its parents stay
+    bool null_name = false;  // then nothing at all changes
   } cases[] = {
       {"Path=CoreDir\n", u"CoreDir"},
       {"Path=CoreDir\\Sub\n", u"CoreDir\\Sub"},
       {"Path=\n", nullptr},             // the compose's folder is the install folder itself
       {"Path=..\\Outside\n", nullptr},  // leads out: no folder is known
       {"", nullptr},                    // no Path at all
+      {"Path=CoreDir\n", nullptr, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path_line);
@@ -35,30 +37,16 @@ TEST(RemoveComposeStateTest, DeletesOnlyAFolderStrictlyInsideTheInstallFolder) {
     store->AddInstalledCompose(u"Core");
     store->AddInstalledCompose(u"Other");
 
-    engine::RemoveComposeState(store.get(), paths, u"Core");
+    engine::RemoveComposeState(store.get(), paths, c.null_name ? nullptr : u"Core");
     if (c.gone) {
       EXPECT_FALSE(Exists(paths.InstallDir(c.gone)));
     }
     EXPECT_EQ(Exists(paths.InstallDir(u"CoreDir\\Sub\\a.txt")), c.gone == nullptr);
     EXPECT_TRUE(Exists(paths.InstallDir(u"kept.txt")));
-    EXPECT_FALSE(Exists(description));
-    EXPECT_FALSE(engine::IsComposeInstalled(paths, u"Core"));
+    EXPECT_EQ(Exists(description), c.null_name);
+    EXPECT_EQ(engine::IsComposeInstalled(paths, u"Core"), c.null_name);
     EXPECT_TRUE(engine::IsComposeInstalled(paths, u"Other"));
   }
-}
-
-TEST(RemoveComposeStateTest, ANullNameChangesNothing) {
-  testing_support::ScratchDir dir;
-  const engine::WorkPaths paths(dir.path());
-  const std::u16string description = paths.ComposeFilePath(u"Core", engine::ComposeLocation::kInstalled);
-  engine_test::WriteDescription(description, "[Version]\nPath=CoreDir\n");
-  engine_test::WriteUtf16File(paths.InstallDir(u"CoreDir\\a.txt"), "a");
-  engine::LocalInstallPtr store(engine::CreateLocalInstall(paths));
-  store->AddInstalledCompose(u"Core");
-  engine::RemoveComposeState(store.get(), paths, nullptr);
-  EXPECT_TRUE(Exists(description));
-  EXPECT_TRUE(Exists(paths.InstallDir(u"CoreDir\\a.txt")));
-  EXPECT_TRUE(engine::IsComposeInstalled(paths, u"Core"));
 }
 
 }  // namespace
