@@ -1,12 +1,9 @@
-// The work lists of the control phases, built from fields 10 and 11 of a run's entries, and the
-// machine type read from an image before a DLL is loaded.
+// The work lists of the control phases, built from fields 10 and 11 of a run's entries.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "engine/component_control.h"
-#include "engine/pe_machine.h"
 #include "engine_test_util.h"
 #include "support/scratch_dir.h"
 
@@ -81,26 +78,6 @@ TEST_F(WorkListTest, TwoHoldersOfOneProgramGiveOneEntryWithTheUnionOfFlags) {
       engine_test::RunEntry(u"Core", u"Bin", u"agent.exe", FileState::kChanged, u"", u"agent.exe||"),
   };
   EXPECT_EQ(Render(Build(run, WorkListField::kStartStop)), "Core:Bin:agent.exe/48/0;");
-}
-
-TEST(PeMachineTest, ReadsTheMachineOnlyFromAWellFormedHeader) {
-  // "MZ", the PE header's offset at 0x3C, "PE\0\0" and the machine there.
-  auto image = [](uint32_t at, size_t size) {
-    std::vector<uint8_t> bytes(size, 0);
-    bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = static_cast<uint8_t>(at), bytes[0x3D] = static_cast<uint8_t>(at >> 8);
-    if (at + 6 <= size) bytes[at] = 'P', bytes[at + 1] = 'E', bytes[at + 4] = 0x4C, bytes[at + 5] = 0x01;
-    return bytes;
-  };
-  const struct {
-    std::vector<uint8_t> bytes;
-    uint16_t machine;
-  } cases[] = {
-      {image(0x80, 0x200), engine::kPeMachineX86},
-      {image(0x1FC, 0x200), 0},  // header cut short
-      {image(0x300, 0x200), 0},  // offset beyond the data
-      {std::vector<uint8_t>(0x200, 0), 0},
-  };
-  for (const auto& c : cases) EXPECT_EQ(engine::ReadPeMachine(c.bytes.data(), c.bytes.size()), c.machine);
 }
 
 }  // namespace

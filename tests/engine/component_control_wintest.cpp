@@ -62,8 +62,7 @@ bool WaitFor(bool (*condition)(const std::u16string&), const std::u16string& arg
 class ControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::DeleteKeyTree(RegRoot::kCurrentUser, kMarksKey);
-    platform::DeleteKeyTree(RegRoot::kClassesRoot, kComClassKey);
+    TearDown();
     folders_.install_dir = dir_.path() + u"\\";
   }
   void TearDown() override {
@@ -200,18 +199,6 @@ TEST_F(ControlTest, RegistrationWritesAndRemovesTheClassEntry) {
   const std::u16string stray = Place(elsewhere, u"NorvCom.dll");
   EXPECT_EQ(engine::RegisterDll(folders_, stray, true, 1), 0u);
   EXPECT_EQ(ComServerPath(), u"");
-}
-
-TEST_F(ControlTest, SixtyFourBitSystemFilesGoToTheSystemRegsvr32) {
-  const std::u16string dll = Place(dir_, u"NorvCom.dll");
-  testing_support::LogTail log;
-  EXPECT_EQ(engine::RegisterCom64(dll, true, 4), 1u);
-  // Started, not waited for: the class entry appears once regsvr32 has called the DLL.
-  EXPECT_TRUE(WaitFor([](const std::u16string& path) { return ComServerPath() == path; }, dll));
-  EXPECT_NE(log.Text().find("msg, RegisterCom64 winexec "), std::string::npos);
-  EXPECT_NE(log.Text().find("regsvr32.exe /s  \"" + base::Utf16ToUtf8(dll) + "\" ok! ret="), std::string::npos);
-  EXPECT_EQ(engine::RegisterCom64(dll, false, 4), 1u);
-  EXPECT_TRUE(WaitFor([](const std::u16string&) { return ComServerPath().empty(); }, dll));
 }
 
 TEST_F(ControlTest, ADeferredFileIsRegisteredAtTheNextStartAndCountsAsFailed) {

@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/path.h"
 #include "engine/compose_removal.h"
-#include "engine/pe_machine.h"
-#include "platform/system.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 #include "engine_test_util.h"
@@ -30,9 +27,7 @@ class UninstallComposeDllTest : public ::testing::Test {
     compose_.folder = u"CoreDir";
   }
   void Describe(const std::string& uninstall_section) {
-    const std::string text = "[Version]\r\nPath=CoreDir\r\n" + uninstall_section;
-    std::vector<unsigned char> bytes = {0xFF, 0xFE};
-    for (char c : text) bytes.insert(bytes.end(), {static_cast<unsigned char>(c), 0});
+    const std::vector<unsigned char> bytes = engine_test::Utf16FileBytes("[Version]\nPath=CoreDir\n" + uninstall_section, true);
     ASSERT_TRUE(compose_.ini.ParseBuffer(bytes.data(), bytes.size()));
   }
   testing_support::ScratchDir dir_;
@@ -47,11 +42,11 @@ TEST_F(UninstallComposeDllTest, EntryPointsAreCalledInOrderAndFailuresPassedOver
     std::vector<std::string> log_lines;
   } cases[] = {
       {"", false, {}},
-      {"[Uninstall]\r\nmissing.dll=\r\nNorvCom.dll=\r\n", true,
+      {"[Uninstall]\nmissing.dll=\nNorvCom.dll=\n", true,
        {"waring: uninstall compose dll ", "missing.dll LoadLibraryEx error!", "NorvCom.dll ok,restart=1 "}},
-      {"[Uninstall]\r\nNorvFault.dll=\r\nNorvCom.dll=Nowhere\r\n", false,
+      {"[Uninstall]\nNorvFault.dll=\nNorvCom.dll=Nowhere\n", false,
        {"catch error UninstallDll", "GetProcAddress is null, function name=Nowhere "}},
-      {"[Uninstall]\r\nNorvCom32.dll=\r\n", false, {"NorvCom32.dll is a 32-bit dll, passed over"}},
+      {"[Uninstall]\nNorvCom32.dll=\n", false, {"NorvCom32.dll is a 32-bit dll, passed over"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.section);
