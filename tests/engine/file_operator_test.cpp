@@ -10,6 +10,7 @@
 #include "engine/engine_codes.h"
 #include "engine/file_operator.h"
 #include "engine/restart_needed.h"
+#include "null_view.h"
 #include "package/package_test_files.h"
 #include "package/packed_file.h"
 #include "support/log_tail.h"
@@ -38,25 +39,16 @@ TEST(SortFilesTest, ExchangeSortOnUnsignedField5) {
   EXPECT_EQ(names, "bedac");  // a stable sort gives "beadc"
 }
 
-struct RecordingView : IUpdateView {
+struct RecordingView : engine_test::NullView {
   void Add(const std::string& call) { calls.push_back(call); }
   static std::string Pair(uint32_t a, uint32_t b) { return std::to_string(a) + "," + std::to_string(b); }
-  uint32_t IsCancel() override { return 0; }
-  void StepIt(uint32_t) override {}
   void BeginItem(uint32_t n) override { Add("BeginItem " + std::to_string(n)); }
-  void SetRange(uint16_t, uint16_t) override {}
   void SetItemRange(uint32_t l, uint32_t h) override { Add("SetItemRange " + Pair(l, h)); }
   uint32_t GetPos() override { return 100; }
   uint16_t SetPos(uint32_t p) override { return Add("SetPos " + std::to_string(p)), 0; }
-  void SetFull() override {}
-  void EndItems() override {}
   void SetStatus(uint32_t code) override { Add("SetStatus " + std::to_string(code)); }
   void OnCopyFile(const char16_t* s, const char16_t* t) override { Add("OnCopyFile " + Name(s) + "," + Name(t)); }
-  void OnStart() override {}
-  void OnFinish(uint32_t, uint32_t) override {}
   void OnDeleteFile(const char16_t* path) override { Add("OnDeleteFile " + Name(path)); }
-  void SetFileCount(uint32_t) override {}
-  void SetCurrentFile(uint32_t) override {}
   std::vector<std::string> calls;
 };
 

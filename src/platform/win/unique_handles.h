@@ -31,6 +31,23 @@ struct RegKeyTraits : KeepsLastError {
 };
 using UniqueRegKey = base::UniqueAny<RegKeyTraits>;
 
+struct ModuleTraits : KeepsLastError {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { FreeLibrary(h); }
+};
+using UniqueModule = base::UniqueAny<ModuleTraits>;  // LoadLibraryExW
+
+// Service manager and service handles (OpenSCManagerW, OpenServiceW, CreateServiceW).
+struct ServiceHandleTraits : KeepsLastError {
+  using Handle = SC_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { CloseServiceHandle(h); }
+};
+using UniqueService = base::UniqueAny<ServiceHandleTraits>;
+
 // Memory the system allocated for the caller with LocalAlloc (FormatMessage, SetEntriesInAcl),
 // as a pointer to T.
 template <typename T>
