@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the installer's libraries and the packaging tool, packages the example
 # suite into a setup file with norvpack (on Linux and, under Wine, with the Windows build), and
-# shows what the setup file carries.
+# shows what the setup file carries. The suite's main program and core DLL are the stand-ins the
+# Windows build makes (a real windowed NorvFrame.exe, a real COM DLL), copied over the committed
+# placeholder bytes in a staged copy of the suite.
 # Until the installer's wizard exists, the stub that receives the payload is a built Windows
 # program (norvpack.exe itself); the demo will install the suite under Wine once Setup.exe exists.
 set -euo pipefail
@@ -16,16 +18,21 @@ stub="$out/windows/src/Setup.exe"
 demo="$out/demo"
 mkdir -p "$demo"
 
+suite="$demo/suite"
+rm -rf "$suite"
+cp -r "$root/examples/suite" "$suite"
+cp "$out/windows/tests/NorvFrame.exe" "$suite/files/Main/bin/NorvFrame.exe"
+cp "$out/windows/tests/NorvCom.dll" "$suite/files/Main/bin/NorvCore.dll"
+
 echo
-echo "== packaging examples/suite with $stub as the stub"
-"$norvpack" build "$root/examples/suite" -o "$demo/Setup-example.exe" --stub "$stub" \
-  --package-out "$demo/NorvClient.pkg"
-"$norvpack" build "$root/examples/suite" -o "$demo/Setup-example-download.exe" --stub "$stub" --download-only
+echo "== packaging examples/suite (with the stand-in programs) with $stub as the stub"
+"$norvpack" build "$suite" -o "$demo/Setup-example.exe" --stub "$stub" --package-out "$demo/NorvClient.pkg"
+"$norvpack" build "$suite" -o "$demo/Setup-example-download.exe" --stub "$stub" --download-only
 
 echo
 echo "== the same build by norvpack.exe under Wine"
 (cd "$out/windows" && "$root/scripts/wine-run.sh" tools/norvpack/norvpack.exe build \
-  "Z:$root/examples/suite" -o "Z:$demo/Setup-example-wine.exe" --stub "Z:$stub")
+  "Z:$suite" -o "Z:$demo/Setup-example-wine.exe" --stub "Z:$stub")
 if cmp -s "$demo/Setup-example.exe" "$demo/Setup-example-wine.exe"; then
   echo "identical to the Linux build"
 else
