@@ -139,6 +139,9 @@ std::vector<BrokenSuite> Cases() {
       {"description not UTF-8",
        [](const std::u16string& s) { Replace(s, "composes/Main.out", "CurVersion=1", "CurVersion=1\xC3"); },
        "composes/Main.out", "", "neither UTF-16 nor well-formed UTF-8"},
+      {"skin key-value file not UTF-8",
+       [](const std::u16string& s) { Replace(s, "skin/wizard/Draw.dat", "[WelcomeDlg]", "[WelcomeDlg]\xB0"); },
+       "skin/wizard/Draw.dat", "", "neither UTF-16 nor well-formed UTF-8"},
       {"end marker asked but [End] not last",
        [](const std::u16string& s) {
          Replace(s, "products/NorvClient.out", "[HaveCompose]", "[End]\nCheckString=CheckFileOKEnd\n\n[HaveCompose]");
