@@ -18,6 +18,7 @@
 #include "base/strings.h"
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "support/programs.h"
 #include "support/scratch_dir.h"
 #include "suite_build.h"
 
@@ -96,11 +97,10 @@ inline norvpack::SuiteBuildOptions Options(const std::u16string& suite) {
 
 // The built norvpack next to the test programs (norvpack.exe in the Windows tree).
 inline std::u16string NorvpackProgram() {
-  const std::u16string tests(base::ParentPart(platform::ModuleFilePath()));
 #ifdef _WIN32
-  return tests + u"\\..\\tools\\norvpack\\norvpack.exe";
+  return testing_support::ProgramBeside(u"..\\tools\\norvpack\\norvpack");
 #else
-  return tests + u"/../tools/norvpack/norvpack";
+  return testing_support::ProgramBeside(u"../tools/norvpack/norvpack");
 #endif
 }
 
