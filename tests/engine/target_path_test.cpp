@@ -51,15 +51,12 @@ TEST(TargetPathTest, EveryFolderForm) {
   } cases[] = {
       {Entry(u"a.exe", u"", u""), u"C:\\Norv\\a.exe"},
       {Entry(u"a.exe", u"bin", u"Client  \t"), u"C:\\Norv\\Client\\bin\\a.exe"},
-      {Entry(u"a.exe", u"bin\\", u"Client\\"), u"C:\\Norv\\Client\\bin\\a.exe"},
       // $SYSTEM32: ordinary files where a 32-bit program's writes land, 64-bit system files in
       // the real system folder.
       {Entry(u"a.dll", u"$SYSTEM32", u"Client"), u"C:\\Windows\\SysWOW64\\a.dll"},
       {Entry(u"a.sys", u"$system32\\drivers", u""), u"C:\\Windows\\SysWOW64\\drivers\\a.sys"},
       {Entry(u"a.dll", u"$SYSTEM32", u"", engine::kOsWin64), u"C:\\Windows\\system32\\a.dll"},
-      {Entry(u"a.sys", u"$SYSTEM32\\drivers", u"", engine::kOsWin64Nt52), u"C:\\Windows\\system32\\drivers\\a.sys"},
       {Entry(u"a.ttf", u"$WINDOWS\\Fonts", u"Client"), u"C:\\Windows\\Fonts\\a.ttf"},
-      {Entry(u"a.ini", u"$windows", u""), u"C:\\Windows\\a.ini"},
       {Entry(u"a.dat", u"%APPDATA%\\Norv", u"Client"), u"C:\\Users\\u\\AppData\\Roaming\\Norv\\a.dat"},
       // No sound path: empty.
       {Entry(u"a.dll", u"$PROGRAMS\\x", u""), u""},

@@ -38,9 +38,7 @@ TEST(TargetPathSystemTest, EveryFormWithTheRunningSystemsFolders) {
       {Entry(u"a.dll", u"$System32", engine::kOsWin64Nt52), w + u"\\system32\\a.dll"},
       {Entry(u"a.ttf", u"$WINDOWS\\Fonts"), w + u"\\Fonts\\a.ttf"},
       {Entry(u"a.log", u"%WINDIR%\\NorvLog"), w + u"\\NorvLog\\a.log"},
-      {Entry(u"a.ini", u"%SystemRoot%"), w + u"\\a.ini"},
       {Entry(u"a.ini", u"%NORV_SURELY_UNSET_VARIABLE%\\x"), u""},
-      {Entry(u"a.exe", u"bin"), u"C:\\Norv\\Client\\bin\\a.exe"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Lower(engine::FileTargetPath(c.entry, folders)), Lower(c.expected))

@@ -25,14 +25,11 @@ TEST(ParseUrl, SplitsHostPortPathAndQuery) {
   } cases[] = {
       {u"http://example.com/a/b.dat", 0, u"example.com", 80, u"/a/b.dat", u""},
       {u"  http://h:8080/p?x=1&y=%20 ", 0, u"h", 8080, u"/p?x=1&y=%20", u"?x=1&y=%20"},
-      {u"HTTP://h:81/a?b?c", 0, u"h", 81, u"/a?b?c", u"?b?c"},
       {u"ftp://h:x9/a", 0, u"h", 0, u"/a", u""},  // scheme unchecked, port read like atoi
       {u"http://h:99999/a", 0, u"h", 99999, u"/a", u""},
       {u"http:///a", 0, u"", 80, u"/a", u""},
       {u"http://h", net::kDownBadUrl, u"", 80, u"", u""},
-      {u"http://h?x", net::kDownBadUrl, u"", 80, u"", u""},
       {u"h/a", net::kDownBadUrl, u"", 80, u"", u""},
-      {u"", net::kDownBadUrl, u"", 80, u"", u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(base::Utf16ToUtf8(c.url));
@@ -53,7 +50,6 @@ TEST(BuildRequest, IsTheFixedBlockWithAnOptionalRange) {
       "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n";
   EXPECT_EQ(net::BuildRequest("/a%20b?q=%s", "h%d", 0), head + "\r\n");
   EXPECT_EQ(net::BuildRequest("/a%20b?q=%s", "h%d", -5), head + "\r\n");
-  EXPECT_EQ(net::BuildRequest("/a%20b?q=%s", "h%d", 1), head + "Range: bytes=1-\r\n\r\n");
   EXPECT_EQ(net::BuildRequest("/a%20b?q=%s", "h%d", 401408), head + "Range: bytes=401408-\r\n\r\n");
 }
 
@@ -123,11 +119,8 @@ TEST(InterpretHeader, DecidesFromTheStatus) {
       {"HTTP/1.1 206 Partial\r\nContent-Length: 2147483000\r\n\r\n", 401408, 0, u"", 2147483647, 2147483000},
       {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n", 0, 0, u"", 100, 100},
       {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n", 5, net::kDownRestartBody, u"", 100, 100},
-      {"HTTP/1.1 200 OK\r\n\r\n", 0, 0, u"", 0, 0},
-      {"HTTP/1.1 404 Not Found\r\n\r\n", 0, 2404, u"", 0, 0},
       {"HTTP/1.0 303 See Other\r\nLocation: /x\r\n\r\n", 0, 2303, u"", 0, 0},
       {"<html>\r\n\r\n", 0, 2000, u"", 0, 0},
-      {"", 0, 2000, u"", 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.header);

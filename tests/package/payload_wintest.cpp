@@ -73,18 +73,9 @@ TEST_F(StampedExecutable, RunsAndGivesBackBothParts) {
   const Buf stub = ReadBytes(stub_);
   const Buf stamped = ReadBytes(setup);
   ASSERT_EQ(stamped.size(), stub.size() + skin_part_.size() + package_.size());
-  EXPECT_EQ(stamped[0x28], 0x5A);
-  EXPECT_EQ(stamped[0x29], 0x57);
 
   // The stamped file is still a program that runs.
   EXPECT_EQ(RunProgram(setup, {}), 7);
-
-  // This process reads the parts with the installer's readers.
-  EXPECT_TRUE(package::HasPackagePart(setup));
-  ASSERT_TRUE(package::ExtractPayloadPart(setup, dir_.Join(u"part1"), 1));
-  ASSERT_TRUE(package::ExtractPayloadPart(setup, dir_.Join(u"part2"), 2));
-  EXPECT_EQ(ReadBytes(dir_.Join(u"part1")), skin_part_);
-  EXPECT_EQ(ReadBytes(dir_.Join(u"part2")), package_);
 
   // The running program takes its own payload out of its own file.
   const std::u16string temp = dir_.Join(u"temp");
@@ -107,16 +98,13 @@ TEST_F(StampedExecutable, DownloadTypeSetupHasNoPackagePart) {
   ASSERT_EQ(Stamp(false, setup), 0);
   EXPECT_EQ(ReadBytes(setup).size(), ReadBytes(stub_).size() + skin_part_.size());
   EXPECT_EQ(RunProgram(setup, {}), 7);
-  EXPECT_FALSE(package::HasPackagePart(setup));
 
   std::map<std::string, std::string> got;
   ASSERT_EQ(RunPrepare(setup, dir_.Join(u"temp"), &got), 0);
   EXPECT_EQ(got["has_package"], "0");
   EXPECT_EQ(got["url"], "http://127.0.0.1:8080/package.dat");
 
-  // The unstamped program has no table at all: no part comes out of it.
-  EXPECT_FALSE(package::HasPackagePart(stub_));
-  EXPECT_FALSE(package::ExtractPayloadPart(stub_, dir_.Join(u"p1"), 1));
+  // The unstamped program has no table at all.
   EXPECT_EQ(RunPrepare(stub_, dir_.Join(u"temp2"), &got), 1);
 }
 

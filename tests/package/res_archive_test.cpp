@@ -142,39 +142,26 @@ TEST_F(ResArchiveTest, FilesWithoutArchivesGiveZero) {
   EXPECT_TRUE(Exists(out(u"a.txt")));
 }
 
-TEST_F(ResArchiveTest, WriterOutputMatchesTheLayoutAndRoundTrips) {
+TEST_F(ResArchiveTest, WriterOutputMatchesTheHandMadeLayout) {
   const std::vector<package::ResArchiveWriter::Entry> entries = {
       {u"copy.htm", Bytes("<html/>"), 1234567890},
       {u"img\\b.bmp", Noise(3000, 9), 42},
       {u"empty", {}, 7},
   };
-  Buf built, again;
+  Buf built;
   std::string error;
   ASSERT_TRUE(package::ResArchiveWriter::Build(entries, {}, &built, &error)) << error;
-  ASSERT_TRUE(package::ResArchiveWriter::Build(entries, {}, &again, &error));
-  EXPECT_EQ(built, again);
 
   // Byte for byte the layout the hand-made writer gives, with and without a program stub.
   std::vector<HandEntry> hand;
   for (const auto& e : entries) hand.push_back({e.name, e.data, e.modified});
   EXPECT_EQ(built, HandArchive(hand));
 
-  Write(archive(), built);
-  EXPECT_EQ(package::ExtractArchiveFile(archive().c_str(), dest().c_str(), -1), 1);
-  EXPECT_EQ(Read(out(u"img/b.bmp")), Noise(3000, 9));
-  EXPECT_TRUE(Read(out(u"empty")).empty());
-  EXPECT_EQ(ModifiedTime(out(u"copy.htm")), 1234567890);
-
   ASSERT_TRUE(package::ResArchiveWriter::Build(entries, MinimalStub(), &built, &error)) << error;
   Buf expected = HandArchive(hand, MinimalStub());
   ASSERT_EQ(built.size(), expected.size());
   std::copy(built.begin() + 0x7C, built.begin() + 0x80, expected.begin() + 0x7C);  // unread word after T
   EXPECT_EQ(built, expected);
-  Write(archive(), built);
-  const auto archives = package::ListResArchives(archive());
-  ASSERT_EQ(archives.size(), 1u);
-  EXPECT_TRUE(archives[0].has_program_stub);
-  EXPECT_EQ(archives[0].entries.size(), 3u);
 }
 
 TEST(ResArchiveWriter, RefusesWhatTheReaderCouldNotTakeSafely) {

@@ -36,7 +36,6 @@ TEST(WininitRename, LineGoesIntoTheFirstRenameSection) {
       {"the first of two sections", "[x]\r\n[rename]\r\n[rename]\r\n", "[x]\r\n[rename]\r\n" + line + "[rename]\r\n",
        true},
       {"already there: unchanged", "[rename]\r\nA=B\r\n" + line, "[rename]\r\nA=B\r\n" + line, false},
-      {"already first in the file", line, line, false},
       {"a longer line ending alike is another operation", "[rename]\r\nXNUL=C:\\A.REN\r\n",
        "[rename]\r\n" + line + "XNUL=C:\\A.REN\r\n", true},
       {"a header without CR LF is no header", "[rename]", "[rename]\r\n" + line + "[rename]", true},

@@ -18,6 +18,7 @@
 #include "base/strings.h"
 #include "platform/fs.h"
 #include "platform/system.h"
+#include "support/programs.h"
 #include "support/scratch_dir.h"
 #include "suite_build.h"
 
@@ -55,14 +56,8 @@ inline std::u16string ExampleSuite(const char* name = "suite") { return HostPath
 
 inline std::u16string Join(const std::u16string& a, const std::u16string& b) { return base::JoinPath(a, b); }
 
-inline std::vector<uint8_t> ReadAll(const std::u16string& path) {
-  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-inline void WriteAll(const std::u16string& path, const std::vector<uint8_t>& bytes) {
-  testing_support::WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
-}
+inline std::vector<uint8_t> ReadAll(const std::u16string& path) { return testing_support::ReadBytes(path); }
+inline void WriteAll(const std::u16string& path, const std::vector<uint8_t>& bytes) { testing_support::WriteBytes(path, bytes); }
 
 // UTF-16 text of a file written by the build (FF FE, then little-endian units).
 inline std::u16string ReadUtf16File(const std::u16string& path) {
@@ -102,11 +97,10 @@ inline norvpack::SuiteBuildOptions Options(const std::u16string& suite) {
 
 // The built norvpack next to the test programs (norvpack.exe in the Windows tree).
 inline std::u16string NorvpackProgram() {
-  const std::u16string tests(base::ParentPart(platform::ModuleFilePath()));
 #ifdef _WIN32
-  return tests + u"\\..\\tools\\norvpack\\norvpack.exe";
+  return testing_support::ProgramBeside(u"..\\tools\\norvpack\\norvpack");
 #else
-  return tests + u"/../tools/norvpack/norvpack";
+  return testing_support::ProgramBeside(u"../tools/norvpack/norvpack");
 #endif
 }
 
