@@ -10,6 +10,7 @@
 #include "base/strings.h"
 #include "engine/change_detect.h"
 #include "engine/engine_codes.h"
+#include "engine/file_operator.h"
 #include "engine/local_install.h"
 #include "engine_test_util.h"
 #include "support/saved_registry_value.h"
@@ -41,6 +42,26 @@ TEST(LocalInstallRegistryTest, MarksAreDwordsAndOnlyZeroIsInvalid) {
   for (const char16_t* file : {u"5.dll", u"text.dll", u"absent.dll"}) {
     EXPECT_TRUE(engine::IsInstallFileValid(file, u"NorvTestCore")) << base::Utf16ToUtf8(file);
   }
+}
+
+// Every file of a run is marked invalid before programs stop; afterwards a file whose
+// registration failed stays invalid, so the next run places it again.
+TEST(LocalInstallRegistryTest, RunMarksEndInvalidOnlyWhereRegistrationFailed) {
+  const SavedRegistryValue ok(app::kFileValidKey, u"NorvTestCore-ok.dll");
+  const SavedRegistryValue failed(app::kFileValidKey, u"NorvTestCore-failed.dll");
+  testing_support::ScratchDir dir;
+  engine::FileEntryList run(2);
+  run[0].file_name = u"ok.dll";
+  run[1].file_name = u"failed.dll";
+  for (engine::FileEntry& e : run) e.compose_name = u"NorvTestCore";
+  run[1].work_flags |= engine::kWorkRegisterFailed;
+  engine::FileOperator files{engine::WorkPaths(dir.path())};
+  files.SetFileList(&run);
+  files.MarkFilesInvalid();
+  EXPECT_FALSE(engine::IsInstallFileValid(u"ok.dll", u"NorvTestCore"));
+  files.MarkFilesValid();
+  EXPECT_TRUE(engine::IsInstallFileValid(u"ok.dll", u"NorvTestCore"));
+  EXPECT_FALSE(engine::IsInstallFileValid(u"failed.dll", u"NorvTestCore"));
 }
 
 TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
