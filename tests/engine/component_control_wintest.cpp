@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "support/log_tail.h"
+#include "support/programs.h"
 #include "support/scratch_dir.h"
 #include "engine_test_util.h"
 #include "null_view.h"
@@ -53,11 +54,6 @@ std::u16string ComServerPath() {
   std::u16string value;
   ReadValue(RegRoot::kClassesRoot, std::u16string(kComClassKey) + u"\\InprocServer32", u"", &value);
   return value;
-}
-
-bool WaitFor(bool (*condition)(const std::u16string&), const std::u16string& argument) {
-  for (int i = 0; i < 200 && !condition(argument); ++i) Sleep(50);
-  return condition(argument);
 }
 
 class ControlTest : public ::testing::Test {
@@ -100,7 +96,7 @@ TEST_F(ControlTest, CloseHandshakeClosesTheRunningMainProgram) {
   EXPECT_FALSE(closed);
 
   ASSERT_EQ(engine::Execute(frame, u"", false, false, false, 0, 0), 1u);
-  ASSERT_TRUE(WaitFor(MarkExists, u"NorvFrame.exe.Pid"));
+  ASSERT_TRUE(testing_support::WaitFor([] { return MarkExists(u"NorvFrame.exe.Pid"); }, 10));
   // The running program holds its file: it cannot be replaced now.
   EXPECT_FALSE(DeleteFileW(reinterpret_cast<const wchar_t*>(frame.c_str())));
 
@@ -111,7 +107,9 @@ TEST_F(ControlTest, CloseHandshakeClosesTheRunningMainProgram) {
   EXPECT_EQ(GlobalFindAtomW(L"NorvFrame.exe"), 0) << "the confirmation atom is consumed";
   EXPECT_NE(log.Text().find("execute : " + base::Utf16ToUtf8(frame) + " NorvFrame.exe -close   success"),
             std::string::npos);
-  EXPECT_TRUE(DeleteFileW(reinterpret_cast<const wchar_t*>(frame.c_str()))) << "the program is gone";
+  // The program exits right after confirming; its image is released a moment later.
+  EXPECT_TRUE(testing_support::WaitFor([&] { return DeleteFileW(reinterpret_cast<const wchar_t*>(frame.c_str())); }))
+      << "the program is gone";
 }
 
 TEST_F(ControlTest, KindTwoProgramsAnswerTheirSwitches) {
