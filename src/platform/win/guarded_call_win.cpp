@@ -30,7 +30,12 @@ LONG CALLBACK ResumeAfterFault(EXCEPTION_POINTERS* info) {
 
 // Not inlined: the frame that RtlCaptureContext saves must stay alive until the handler has
 // resumed in it.
-__attribute__((noinline)) DWORD CallGuarded(EntryPoint entry, int32_t* result) {
+#if defined(_MSC_VER)
+#define NORV_NOINLINE __declspec(noinline)
+#else
+#define NORV_NOINLINE __attribute__((noinline))
+#endif
+NORV_NOINLINE DWORD CallGuarded(EntryPoint entry, int32_t* result) {
   GuardFrame frame;
   GuardFrame* volatile previous = t_frame;
   t_frame = &frame;
