@@ -42,6 +42,7 @@ struct BrokenSuite {
   std::string marker;  // text on the line it names; empty: no line
   std::string message;
   bool download_only = false;
+  const char16_t* packet_composes = u"";  // builds a compose packet of these
 };
 
 const std::string kLong60(60, 'x');
@@ -161,6 +162,10 @@ std::vector<BrokenSuite> Cases() {
          Replace(s, "suite.ini", "DownloadUrl=http://127.0.0.1:8080/NorvClient.pkg", "DownloadUrl=");
        },
        "suite.ini", "", "a download-only setup file needs [Suite] DownloadUrl (or --url)", true},
+      {"packet of an unknown compose", [](const std::u16string&) {}, "", "",
+       "compose 'PluginB' is not a compose of the suite's products", false, u"Main,PluginB"},
+      {"packet of a grouping compose", [](const std::u16string&) {}, "", "",
+       "compose 'Extras' is a grouping compose (Type 2): it has nothing a packet could carry", false, u"Extras"},
   };
 }
 
@@ -172,6 +177,7 @@ TEST(BuildErrors, EachBrokenSuiteStopsTheBuildWithFileAndLine) {
     ASSERT_NO_FATAL_FAILURE(c.change(suite));
     norvpack::SuiteBuildOptions options = Options(suite);
     options.download_only = c.download_only;
+    options.packet_composes = c.packet_composes;
     norvpack::SuiteBuildOutput output;
     norvpack::SuiteError error;
     ASSERT_FALSE(norvpack::BuildSuite(options, &output, &error));

@@ -213,6 +213,41 @@ TEST_F(BuiltSuite, EveryComposeFileReadsBackAsTheOriginalWithItsMeasures) {
   EXPECT_EQ(carried, output_.file_count);
 }
 
+// A compose packet: its list in the header, the listed composes (not Main's resource Runtime),
+// no product.
+TEST(BuildSuite, ComposePacketCarriesTheListedComposesOnly) {
+  ScratchDir scratch;
+  norvpack::SuiteBuildOptions options = Options(ExampleSuite());
+  options.packet_composes = u"pluginA,Main";
+  norvpack::SuiteBuildOutput output;
+  norvpack::SuiteError error;
+  ASSERT_TRUE(norvpack::BuildSuite(options, &output, &error)) << error.Text();
+  const std::u16string packet = scratch.Join(u"packet.pkg"), out = scratch.Join(u"x.out");
+  WriteAll(packet, output.package);
+  const engine::WorkPaths paths(scratch.path());
+  engine::CInstallDataObtain source(paths);
+  ASSERT_EQ(source.LoadBigFile(packet.c_str()), engine::kDataOk);
+  EXPECT_EQ(source.IsComposePacket(), package::kDeedBoxKindComposePacket);
+  EXPECT_EQ(source.ObtainProductIni(u"NorvClient", out.c_str()), engine::kDataProductIniMissing);
+  EXPECT_EQ(source.ObtainComposeIni(u"Runtime", out.c_str()), engine::kDataComposeIniMissing);
+  package::CDeedBox box;
+  ASSERT_TRUE(box.Open(packet.c_str()));
+  EXPECT_EQ(box.GetComposeList(), u"PluginA,Main");  // spelled as the product spells them
+  for (const char16_t* name : {u"Main", u"PluginA"}) {
+    engine::Compose compose(paths);
+    compose.name = name;
+    ASSERT_EQ(source.ObtainComposeIni(name, out.c_str()), engine::kOk);
+    ASSERT_EQ(compose.LoadComposeFiles(out.c_str()), engine::kOk);
+    engine::FileEntry& entry = compose.entries.at(1);  // NorvCore.dll, plugin-readme.txt: not packed
+    std::u16string extracted;
+    ASSERT_EQ(source.ObtainFile(&entry, &extracted), engine::kDataOk);
+    const std::u16string original = OriginalOf(ExampleSuite(), entry);
+    ASSERT_FALSE(original.empty()) << base::Utf16ToUtf8(entry.file_name);
+    EXPECT_EQ(ReadAll(extracted), ReadAll(original));
+  }
+  EXPECT_EQ(output.file_count, ExampleFiles().at(u"Main").size() + ExampleFiles().at(u"PluginA").size());
+}
+
 // A copy of the suite, with fresh file times, builds to the same bytes.
 TEST(BuildSuite, SameSuiteGivesTheSameBytes) {
   ScratchDir scratch;

@@ -12,7 +12,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: norvpack build SUITE_DIR -o SETUP.EXE [--stub PROGRAM] [--download-only]\n"
-    "                      [--package-out PACKAGE] [--url URL]\n"
+    "                      [--package-out PACKAGE] [--url URL] [--composes NAME[,NAME...]]\n"
     "\n"
     "Turns a suite folder into a finished setup file: the setup program (the stub) with the skin\n"
     "part and, unless --download-only, the package appended and the payload table written.\n"
@@ -22,6 +22,12 @@ constexpr char kUsage[] =
     "  --download-only        leave the package out: the wizard downloads it from the address\n"
     "  --package-out FILE     also write the package container alone (what the address serves)\n"
     "  --url URL              the package download address, instead of suite.ini's DownloadUrl\n"
+    "  --composes LIST        make the package a compose packet (kind 1) of the listed composes:\n"
+    "                         the header's compose list names exactly those; no product\n"
+    "                         descriptions; the descriptions and files of the listed composes\n"
+    "                         only (parents and resources are not added: name them too); group\n"
+    "                         \"SetupSkinPart2\" as in a product package. Unknown names, names\n"
+    "                         listed twice and grouping (Type 2) composes are refused\n"
     "\n"
     "Suite folder (every description may be written in UTF-8 or UTF-16; the setup file carries\n"
     "them as UTF-16):\n"
@@ -63,7 +69,7 @@ std::u16string DefaultStub() {
 }
 
 int Run(const Args& args) {
-  ArgParser parser(args, {"-o", "--output", "--stub", "--package-out", "--url"}, {"--download-only"});
+  ArgParser parser(args, {"-o", "--output", "--stub", "--package-out", "--url", "--composes"}, {"--download-only"});
   if (!parser.ok()) return UsageError("build", parser.error());
   if (parser.Positionals().size() != 1) return UsageError("build", "needs one SUITE_DIR");
   const std::u16string output = parser.Value("--output", parser.Value("-o"));
@@ -75,6 +81,8 @@ int Run(const Args& args) {
   options.suite_dir = parser.Positionals()[0];
   options.download_only = parser.Has("--download-only");
   options.download_url = parser.Value("--url");
+  options.packet_composes = parser.Value("--composes");
+  if (parser.Has("--composes") && options.packet_composes.empty()) return UsageError("build", "--composes needs a list");
   options.report = [](const std::string& line) { std::fprintf(stderr, "build: %s\n", line.c_str()); };
   std::string error;
   if (!ReadFileBytes(stub_path, &options.stub, &error)) return Fail(error);
@@ -100,6 +108,7 @@ int Run(const Args& args) {
   }
   std::printf("%s: %zu bytes, %zu files%s\n", Narrow(output).c_str(), result.setup_file.size(), result.file_count,
               options.download_only ? ", download-only" : "");
+  if (!options.packet_composes.empty()) std::printf("compose packet: %s\n", Narrow(options.packet_composes).c_str());
   return kExitOk;
 }
 

@@ -34,17 +34,26 @@ class SuiteBuilder {
     if (options_.download_only && url_.empty()) {
       return Fail(kSuiteSettingsFile, 0, "a download-only setup file needs [Suite] DownloadUrl (or --url)");
     }
+    const bool packet = !options_.packet_composes.empty();
+    std::vector<SuiteCompose*> composes;
+    std::u16string compose_list = suite_.compose_list;
+    if (packet) {
+      if (!PacketComposes(&composes, &compose_list)) return false;
+    } else {
+      for (auto& compose : suite_.composes) composes.push_back(compose.get());
+    }
     Bytes& package = output_->package;
-    if (!package::StartDeedBox(suite_.product_list, suite_.compose_list, package::kDeedBoxKindProduct, &package)) {
+    if (!package::StartDeedBox(packet ? u"" : suite_.product_list, compose_list,
+                               packet ? package::kDeedBoxKindComposePacket : package::kDeedBoxKindProduct, &package)) {
       return Fail("", 0, "the product or compose list does not fit the package header");
     }
     for (auto& product : suite_.products) {
-      if (!AddProduct(product.get())) return false;
+      if (!packet && !AddProduct(product.get())) return false;
     }
-    for (auto& compose : suite_.composes) {
-      if (!AddCompose(compose.get())) return false;
+    for (SuiteCompose* compose : composes) {
+      if (!AddCompose(compose)) return false;
     }
-    Report("composes: " + std::to_string(suite_.composes.size()) + ", files: " + std::to_string(output_->file_count));
+    Report("composes: " + std::to_string(composes.size()) + ", files: " + std::to_string(output_->file_count));
     if (!AddSkin(package::kSkinGroupPart2, &package)) return false;
     Report("package: " + std::to_string(records_) + " records, " + std::to_string(package.size()) + " bytes");
     if (!WriteSkinPart()) return false;
@@ -71,6 +80,34 @@ class SuiteBuilder {
       return Fail("", 0, "record " + Quoted(name) + " does not fit the container (4 GiB at most)");
     }
     ++records_;
+    return true;
+  }
+
+  // The composes a packet names, each once, with their header list spelled as the products
+  // spell them. A grouping compose has no files or description of its own to carry.
+  bool PacketComposes(std::vector<SuiteCompose*>* composes, std::u16string* list) {
+    list->clear();
+    std::vector<std::u16string> seen;
+    for (const std::u16string& name : SplitList(options_.packet_composes, u',', false)) {
+      SuiteCompose* compose = suite_.FindComposeByName(name);
+      bool grouping = false;
+      for (const auto& product : suite_.products) grouping = grouping || ContainsName(product->composes, name);
+      if (!compose) {
+        return Fail("", 0, "compose " + Quoted(name) +
+                               (grouping ? " is a grouping compose (Type 2): it has nothing a packet could carry"
+                                         : " is not a compose of the suite's products"));
+      }
+      if (ContainsName(seen, name)) return Fail("", 0, "compose " + Quoted(name) + " is listed twice");
+      seen.push_back(name);
+      for (const auto& spelled : compose->names) {
+        if (base::EqualsIgnoreAsciiCase(spelled, name)) *list += (list->empty() ? u"" : u",") + spelled;
+      }
+      // Composes sharing a prefix share one description and its files.
+      bool carried = false;
+      for (SuiteCompose* c : *composes) carried = carried || c == compose;
+      if (!carried) composes->push_back(compose);
+    }
+    if (list->empty()) return Fail("", 0, "the compose packet lists no compose");
     return true;
   }
 
