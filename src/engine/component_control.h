@@ -143,9 +143,6 @@ class ServiceController {
   bool may_stop_ = false;
 };
 
-// The machine type of the image at path (pe_machine.h); 0 when it cannot be read.
-uint16_t ReadFileMachine(const std::u16string& path);
-
 // True when path is a full path inside the install folder or a system folder of folders: the
 // only places a DLL named by a description is loaded from.
 bool IsInTrustedFolder(const std::u16string& path, const TargetFolders& folders);

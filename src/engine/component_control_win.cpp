@@ -93,16 +93,6 @@ bool RunSystemRegsvr32(const std::u16string& path, bool reg) {
 
 }  // namespace
 
-uint16_t ReadFileMachine(const std::u16string& path) {
-  platform::UniqueHandle file(CreateFileW(as_wcstr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-  if (!file) return 0;
-  std::vector<uint8_t> head(kPeHeaderProbeBytes);
-  DWORD read = 0;
-  if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) return 0;
-  return ReadPeMachine(head.data(), read);
-}
-
 bool IsInTrustedFolder(const std::u16string& path, const TargetFolders& folders) {
   if (path.size() < 3 || path[1] != u':' || !base::IsSeparator(path[2])) return false;
   for (const std::u16string* folder : {&folders.install_dir, &folders.system, &folders.system_for64}) {
@@ -131,14 +121,12 @@ LibraryCall CallLibraryEntry(const std::u16string& path, const char* entry_name,
 uint32_t Execute(const std::u16string& path, std::u16string_view arguments, bool wait, bool show, bool path_first,
                  uint32_t order, uint32_t timeout_ms) {
   const std::u16string args(arguments);
-  std::u16string text;
-  if (!args.empty()) {
-    text = order != 0 ? base::Format(kMaxLogText, u"execute : OrderID=%06d %s %s ", order, path.c_str(), args.c_str())
-                      : base::Format(kMaxLogText, u"execute : %s %s ", path.c_str(), args.c_str());
-  } else {
-    text = order != 0 ? base::Format(kMaxLogText, u"execute : OrderID=%06d %s ", order, path.c_str())
-                      : base::Format(kMaxLogText, u"execute : %s ", path.c_str());
-  }
+  // "execute : [OrderID=nnnnnn ]<path> [<arguments> ]"
+  std::u16string text = u"execute : ";
+  if (order != 0) text += base::Format(32, u"OrderID=%06d ", order);
+  text += path + u" ";
+  if (!args.empty()) text += args + u" ";
+  text = base::Cut(text, kMaxLogText);
   const std::u16string command = base::Cut(path_first ? path + u" " + args : args, kMaxCommandLine);
   platform::UniqueHandle process;
   if (!StartProcess(path, command, show, &process)) {

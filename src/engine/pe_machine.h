@@ -3,6 +3,7 @@
 // 64-bit process can load only a 64-bit DLL.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace engine {
 
@@ -16,5 +17,8 @@ constexpr size_t kPeHeaderProbeBytes = 4096;
 // The COFF machine field of the image whose first bytes are data; 0 when the bytes are not a
 // PE image ("MZ", a PE header offset inside the data, "PE\0\0").
 uint16_t ReadPeMachine(const uint8_t* data, size_t size);
+
+// The machine type of the image at path; 0 when it cannot be read or is no PE image.
+uint16_t ReadFileMachine(std::u16string_view path);
 
 }  // namespace engine

@@ -2,6 +2,7 @@
 
 #include "app/log.h"
 #include "app/wizard_state.h"
+#include "base/format.h"
 #include "base/path.h"
 #include "base/strings.h"
 #include "engine/os_mask.h"
@@ -85,10 +86,7 @@ uint32_t ShortcutPositionBits(std::u16string_view position) {
 }
 
 std::u16string ShortcutTitleKey(std::u16string_view id, uint16_t language) {
-  static constexpr char16_t kHex[] = u"0123456789abcdef";
-  std::u16string key(id);
-  for (int shift = 12; shift >= 0; shift -= 4) key.push_back(kHex[(language >> shift) & 0xF]);
-  return key;
+  return std::u16string(id) + base::Format(8, u"%04x", static_cast<uint32_t>(language));
 }
 
 std::vector<ShortcutEntry> ReadShortcutEntries(const app::CIniReader& description, uint16_t language) {
