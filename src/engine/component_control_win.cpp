@@ -2,7 +2,6 @@
 #include <shellapi.h>
 
 #include <string>
-#include <vector>
 
 #include "app/log.h"
 #include "base/format.h"
