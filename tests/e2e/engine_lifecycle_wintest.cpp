@@ -294,6 +294,25 @@ TEST_F(EngineLifecycle, ComposePacketInstallsItsComposes) {
   engine::CUpdateCore core{engine::WorkPaths(install_)};
   const std::u16string full = BuildPackage(suite, scratch_.Join(u"full.pkg"));
   EXPECT_EQ(core.Setup(full.c_str(), u"Other", u""), engine::kEmptyProductList);
+
+  // A compose list keeps the named composes only.
+  install_ = scratch_.Join(u"filtered") + u"\\";
+  RecordingView filtered;
+  ASSERT_EQ(Install(full, &filtered, u"Updater"), 0u);
+  EXPECT_EQ(filtered.copied, (std::multiset<std::u16string>{u"NorvUpdate.exe", u"update.cfg"}));
+
+  // A damaged package ends the run with the container's code and leaves nothing beside the
+  // install folder.
+  std::vector<uint8_t> bytes = build_test::ReadAll(full);
+  bytes.resize(bytes.size() / 2);
+  const std::u16string cut = scratch_.Join(u"cut.pkg");
+  build_test::WriteAll(cut, bytes);
+  install_ = scratch_.Join(u"damaged") + u"\\";
+  RecordingView damaged;
+  EXPECT_NE(Install(cut, &damaged), 0u);
+  ASSERT_EQ(damaged.finish.size(), 1u);
+  EXPECT_NE(damaged.finish[0], 0u);
+  EXPECT_FALSE(testing_support::Exists(install_ + u"NorvFrame.exe"));
 }
 
 }  // namespace
