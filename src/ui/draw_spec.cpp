@@ -171,10 +171,12 @@ bool DrawFile::HasSection(std::u16string_view section) const { return reader_.Fi
 
 // ---- window section ----
 
-void LoadWindowSection(const DrawFile& file, std::u16string_view section, WindowSkin* skin) {
-  skin->section = std::u16string(section);
+void LoadWindowSection(const DrawFile& file, std::u16string_view section_view, WindowSkin* skin) {
+  // A copy first: the caller may pass a view of skin->section itself.
+  const std::u16string section(section_view);
+  skin->section = section;
   skin->background = file.Get(section, u"background");
-  if (skin->background.empty()) skin->background = std::u16string(section) + u".bmp";
+  if (skin->background.empty()) skin->background = section + u".bmp";
   skin->corner_ellipse = ParseSize(file.Get(section, u"CornerEllipse"));
   skin->erase_rects.clear();
   for (int i = 1; i <= kMaxEraseRects; ++i) {

@@ -108,7 +108,7 @@ TEST(DrawSpecWindow, Table1Keys) {
       "[Page]\nCornerEllipse=10,12\nEraseRect1=0,0,10,10\nEraseRect3=1,1,2,2\n"
       "LeftTopEraseRect1=1,2,3,4\nRightBottomEraseRect1=5,6,7,8\nRightBottomEraseRect2=1,2\n"
       "PaintType=tile\nStretchRect=1,1,1\n"
-      "[Short]\nEraseRect1=1,2\nStretchRect=1,1\nbackground=bg\\x.bmp\n");
+      "[ShortListsNamedLongEnoughForTheHeap]\nEraseRect1=1,2\nStretchRect=1,1\nbackground=bg\\x.bmp\n");
   WindowSkin skin;
   LoadWindowSection(*file, u"Page", &skin);
   EXPECT_EQ(skin.background, u"Page.bmp");
@@ -120,7 +120,8 @@ TEST(DrawSpecWindow, Table1Keys) {
   EXPECT_EQ(skin.paint_type, 1);
   EXPECT_EQ(skin.stretch_margins, (Rect{1, 1, 1, 0}));  // five characters count
 
-  LoadWindowSection(*file, u"Short", &skin);  // 3 characters end the list; 1,1 keeps the margins
+  skin.section = u"ShortListsNamedLongEnoughForTheHeap";  // a view of its own field (regression)
+  LoadWindowSection(*file, skin.section, &skin);  // 3 characters end the list; 1,1 keeps the margins
   EXPECT_TRUE(skin.erase_rects.empty());
   EXPECT_TRUE(skin.corner_erases.empty());
   EXPECT_EQ(skin.paint_type, 1);
