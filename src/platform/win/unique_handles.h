@@ -104,6 +104,12 @@ struct WindowTraits : NullHandleTraits<HWND> {
 };
 using UniqueWindow = base::UniqueAny<WindowTraits>;
 
+// A menu from CreatePopupMenu that no window owns.
+struct MenuTraits : NullHandleTraits<HMENU> {
+  static void Close(Handle h) { DestroyMenu(h); }
+};
+using UniqueMenu = base::UniqueAny<MenuTraits>;
+
 // The common device context of a window (GetDC), released to that window.
 class WindowDc {
  public:
