@@ -184,6 +184,9 @@ class XSession:
                         WINEDEBUG=os.environ.get("WINEDEBUG", "-all"),
                         WINEDLLOVERRIDES=os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml="))
         self.env.pop("XAUTHORITY", None)
+        if "UTF-8" not in (self.env.get("LC_ALL") or self.env.get("LANG") or "").upper().replace("UTF8", "UTF-8"):
+            # Wine turns the command line into UTF-16 by the Unix locale's character set
+            self.env["LC_ALL"] = "C.UTF-8"
         self._x(["xsetroot", "-solid", "#%02x%02x%02x" % self.root])
 
     def stop(self):
@@ -321,6 +324,11 @@ class XSession:
                 return now
             last = now
         return last
+
+
+def winpath(path):
+    """The Windows path of a host path in the prefix's Z: drive."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def wait_until(condition, timeout=10, step=0.1):
