@@ -285,7 +285,7 @@ int wmain(int argc, wchar_t** argv) {
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
+  wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = PageProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
