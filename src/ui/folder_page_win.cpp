@@ -31,11 +31,8 @@ const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const 
 }  // namespace
 
 std::u16string DefaultInstallFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  std::u16string folder;
-  if (SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_PROGRAM_FILES, FALSE)) {
-    folder = reinterpret_cast<const char16_t*>(buffer);
-  }
+  // The 32-bit program-files folder: the suite's programs are 32-bit, as they have always been.
+  std::u16string folder = platform::ProgramFilesFolder();
   if (folder.empty()) folder = u"C:\\Program Files";
   return folder + u"\\KestrelClient\\";
 }

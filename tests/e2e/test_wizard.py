@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""The real Setup.exe under Wine on a private Xvfb display, clicked through like a person would:
+a full install, a custom folder, the already-installed refusal, a download, and a damaged
+package. Pages are recognised by their pixels; results are read from the prefix's disk and
+registry.
+
+    test_wizard.py BUILD_ROOT       (ctest: e2e_wizard; WINEPREFIX names the prefix)
+"""
+import http.server
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
+import wizard  # noqa: E402
+import xwine  # noqa: E402
+
+BUILD = None
+PREFIX = None
+SKIN = os.path.join(HERE, "..", "..", "examples", "suite", "skin", "wizard")
+
+
+class Recorder(http.server.BaseHTTPRequestHandler):
+    """Serves files of one folder (no ranges) and records every request path."""
+    folder = None
+    requests = []
+
+    def do_GET(self):
+        Recorder.requests.append(self.path)
+        path = os.path.join(Recorder.folder or "", self.path.split("?")[0].lstrip("/"))
+        if Recorder.folder and os.path.isfile(path):
+            with open(path, "rb") as f:
+                body = f.read()
+            self.send_response(200)
+        else:
+            body = b"ok"
+            self.send_response(200 if "report" in self.path else 404)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+class WizardTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Recorder)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        cls.port = cls.server.server_address[1]
+        cls.work = tempfile.mkdtemp(prefix="wizard-e2e-")
+        cls.suite = wizard.stage_suite(cls.work, BUILD, cls.port)
+        cls.x = xwine.XSession(PREFIX)
+        cls.x.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        wizard.forget_install(cls.x)
+        cls.x.stop()
+        cls.server.shutdown()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def setUp(self):
+        wizard.forget_install(self.x)
+        Recorder.requests = []
+        Recorder.folder = None
+
+    def tearDown(self):
+        wizard.end_programs(self.x)
+
+    def setup_file(self, name, **kwargs):
+        return wizard.build_setup(BUILD, self.suite, os.path.join(self.work, name), **kwargs)
+
+    def test_full_install_clicks_through_every_page(self):
+        w = wizard.Wizard(self.x, self.setup_file("Setup.exe"), SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2004)
+        w.wait_page("CopyDlg", share=0.4)
+        w.wait_page("FinishDlg")
+        w.click(2007)
+        self.assertEqual(w.wait_exit(), 0)
+        folder = wizard.default_folder(PREFIX)
+        for name in ("NorvFrame.exe", os.path.join("doc", "readme.txt"), os.path.join("Update", "NorvUpdate.exe"),
+                     os.path.join("Install", "Setup.ini"), os.path.join("Install", "Product", "NorvClient.out")):
+            self.assertTrue(os.path.isfile(os.path.join(folder, name)), name)
+        self.assertIn("KestrelClient", wizard.reg(self.x, "query", wizard.SUITE_KEY, "/v", "InstallPath"))
+        self.assertIn("NorvFrame.exe", wizard.reg(self.x, "query", wizard.SUITE_KEY + r"\Setup", "/v", "MainProgram"))
+        run = wizard.reg(self.x, "query", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run", "/v", "NorvFrame")
+        self.assertIn("/delay", run)
+        # The finish page started the FinishRun program and sent the report.
+        self.assertTrue(xwine.wait_until(lambda: "NorvFrame.exe.Pid" in wizard.reg(
+            self.x, "query", r"HKCU\Software\NorvStandIns"), timeout=20))
+        self.assertTrue(any(r.startswith("/report") for r in Recorder.requests), Recorder.requests)
+
+    def test_already_installed_refusal_reports_and_shows_no_page(self):
+        folder = wizard.default_folder(PREFIX)
+        os.makedirs(os.path.join(folder, "ProgData"), exist_ok=True)
+        open(os.path.join(folder, "norvFrame.exe"), "wb").close()
+        with open(os.path.join(folder, "ProgData", "norvInfo.dat"), "w") as f:
+            f.write("[Url]\nurl25=http://127.0.0.1:%d/already?mid=%%s\n" % self.port)
+        wizard.reg(self.x, "add", wizard.SUITE_KEY, "/v", "InstallPath", "/t", "REG_SZ", "/d",
+                   "C:\\Program Files (x86)\\KestrelClient\\", "/f")
+        w = wizard.Wizard(self.x, self.setup_file("Setup.exe"), SKIN).start()
+        box = w.wait_window_titled("安装提示")
+        self.assertIsNotNone(box, "no refusal message")
+        self.x.key("Return", box)
+        self.assertEqual(w.wait_exit(), 0)
+        self.assertTrue(any(r.startswith("/already?mid=") and len(r) > len("/already?mid=") for r in Recorder.requests),
+                        Recorder.requests)
+
+    def test_custom_folder_without_desktop_link(self):
+        target = "C:\\Norv Custom\\"
+        w = wizard.Wizard(self.x, self.setup_file("Setup.exe"), SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2002)
+        w.wait_page("FolderDlg")
+        w.click_at(60, 110)  # into the folder box
+        w.key("ctrl+a")
+        w.type_text(target)
+        w.click(2012)  # desktop link off
+        w.click(2010)
+        w.wait_page("FinishDlg")
+        w.click(2006)
+        self.assertEqual(w.wait_exit(), 0)
+        folder = os.path.join(PREFIX, "drive_c", "Norv Custom")
+        try:
+            self.assertTrue(os.path.isfile(os.path.join(folder, "NorvFrame.exe")))
+            desktop = os.path.join(PREFIX, "drive_c", "users", os.environ.get("USER", "root"), "Desktop")
+            links = [n for n in os.listdir(desktop) if n.endswith(".lnk")] if os.path.isdir(desktop) else []
+            self.assertEqual(links, [])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_download_type_setup_fetches_and_installs_the_package(self):
+        served = os.path.join(self.work, "served")
+        os.makedirs(served, exist_ok=True)
+        setup = self.setup_file("Setup-download.exe", download_only=True,
+                                package_out=os.path.join(served, "NorvClient.pkg"))
+        Recorder.folder = served
+        w = wizard.Wizard(self.x, setup, SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2004)
+        w.wait_page("FinishDlg")
+        w.click(2006)
+        self.assertEqual(w.wait_exit(), 0)
+        self.assertIn("/NorvClient.pkg", Recorder.requests)
+        self.assertTrue(os.path.isfile(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+
+    def test_damaged_package_fails_with_the_message_and_installs_nothing(self):
+        package = os.path.join(self.work, "damaged.pkg")
+        setup = self.setup_file("Setup-damaged.exe", package_out=package)
+        # Bytes in the middle of the main program's packed data: the package still opens and its
+        # descriptions check out, but that file does not unpack.
+        listing = subprocess.run([os.path.join(BUILD, "host", "tools", "norvpack", "norvpack"), "container", "list",
+                                  package], stdout=subprocess.PIPE, check=True).stdout.decode()
+        offset, length = next((int(f[0]), int(f[1])) for f in (line.split() for line in listing.splitlines())
+                              if len(f) == 3 and f[2] == "COM-Main_bin__NorvFrame.exe")
+        with open(setup, "r+b") as f:
+            start = f.seek(0, 2) - os.path.getsize(package)
+            f.seek(start + offset + length // 2)
+            f.write(b"\x55" * 64)
+        w = wizard.Wizard(self.x, setup, SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2004)
+        box = w.wait_window_titled("安装提示信息", timeout=90)
+        self.assertIsNotNone(box, "no failure message")
+        self.x.key("Return", box)
+        self.assertEqual(w.wait_exit(), 0)
+        self.assertFalse(os.path.exists(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+
+if __name__ == "__main__":
+    BUILD = os.path.abspath(sys.argv.pop(1))
+    PREFIX = os.environ.get("WINEPREFIX") or os.path.join(BUILD, "windows", "wineprefix")
+    unittest.main()
