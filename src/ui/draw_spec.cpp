@@ -369,16 +369,20 @@ std::vector<BlitPiece> BorderStretchPieces(int32_t W, int32_t H, const Rect& des
   return pieces;
 }
 
-bool ReadBmpSize(const uint8_t* data, size_t size, Size* out) {
+bool ReadBmpSize(const uint8_t* data, size_t size, Size* out, uint64_t file_size) {
   if (!data || size < 26 || data[0] != 'B' || data[1] != 'M') return false;
   const uint32_t header = LoadU32(data + 14);
   int64_t width = 0, height = 0;
+  uint32_t bits = 0, compression = 0;
   if (header == 12) {
     width = LoadU16(data + 18);
     height = LoadU16(data + 20);
-  } else if (header >= 40 && size >= 26) {
+    bits = LoadU16(data + 24);
+  } else if (header >= 40 && size >= 34) {
     width = static_cast<int32_t>(LoadU32(data + 18));
     height = static_cast<int32_t>(LoadU32(data + 22));
+    bits = LoadU16(data + 28);
+    compression = LoadU32(data + 30);
   } else {
     return false;
   }
@@ -386,6 +390,13 @@ bool ReadBmpSize(const uint8_t* data, size_t size, Size* out) {
   if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
       width * height > kMaxBitmapPixels) {
     return false;
+  }
+  // Uncompressed rows (BI_RGB, BI_BITFIELDS): each padded to 4 bytes, all inside the file.
+  if (file_size != 0 && (compression == 0 || compression == 3)) {
+    if (bits == 0 || bits > 32) return false;
+    const uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
+    const uint64_t offset = LoadU32(data + 10);
+    if (offset + stride * static_cast<uint64_t>(height) > file_size) return false;
   }
   *out = Size{static_cast<int32_t>(width), static_cast<int32_t>(height)};
   return true;

@@ -190,6 +190,8 @@ std::vector<BlitPiece> BorderStretchPieces(int32_t W, int32_t H, const Rect& des
 // file is never handed to the platform's loader.
 constexpr int32_t kMaxBitmapSide = 8192;
 constexpr int64_t kMaxBitmapPixels = int64_t{4096} * 4096;
-bool ReadBmpSize(const uint8_t* data, size_t size, Size* out);
+// With file_size given (not 0), an uncompressed bitmap whose pixel rows would reach past the end
+// of the file is refused as well: loaders read those rows without checking.
+bool ReadBmpSize(const uint8_t* data, size_t size, Size* out, uint64_t file_size = 0);
 
 }  // namespace ui

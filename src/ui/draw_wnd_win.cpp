@@ -21,6 +21,14 @@ constexpr DWORD kClickDebounceMs = 300;
 
 RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
+// A coordinate at the clamp limit came from an absurd number in the skin.
+bool AtLimit(const Rect& r) {
+  for (int32_t v : {r.left, r.top, r.right, r.bottom}) {
+    if (v == kCoordLimit || v == -kCoordLimit) return true;
+  }
+  return false;
+}
+
 void LogSkin(const char16_t* what, const std::u16string& detail) { app::LogText2(what, detail.c_str()); }
 
 // Copies a bitmap of w x h into dest (logical coordinates of dc): tiled, border-preserving or
@@ -54,6 +62,20 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, const Size& size, const Rect& dest, int3
   }
 }
 
+// The number of pixels in a region.
+int64_t RegionArea(HRGN region) {
+  const DWORD bytes = GetRegionData(region, 0, nullptr);
+  if (bytes < sizeof(RGNDATAHEADER)) return 0;
+  std::vector<uint8_t> buffer(bytes);
+  auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+  if (GetRegionData(region, bytes, data) != bytes) return 0;
+  const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+  const DWORD count = std::min<DWORD>(data->rdh.nCount, (bytes - sizeof(RGNDATAHEADER)) / sizeof(RECT));
+  int64_t area = 0;
+  for (DWORD i = 0; i < count; ++i) area += int64_t{rects[i].right - rects[i].left} * (rects[i].bottom - rects[i].top);
+  return area;
+}
+
 }  // namespace
 
 HBITMAP LoadSkinBitmap(const std::u16string& path, Size* size) {
@@ -63,11 +85,13 @@ HBITMAP LoadSkinBitmap(const std::u16string& path, Size* size) {
   if (!file.IsOpen()) return nullptr;  // a missing state bitmap is normal
   uint8_t header[64] = {};
   size_t got = 0;
+  uint64_t file_size = 0;
+  file.Size(&file_size);
   file.Read(header, sizeof header, &got);
   file.Close();
   Size declared;
-  if (!ReadBmpSize(header, got, &declared)) {
-    LogSkin(u"skin: not a usable bitmap (no BMP, or larger than 8192 pixels a side): ", path);
+  if (!ReadBmpSize(header, got, &declared, file_size == 0 ? 1 : file_size)) {
+    LogSkin(u"skin: not a usable bitmap (no BMP, cut short, or larger than 8192 pixels a side): ", path);
     return nullptr;
   }
   auto* bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, W(path), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
@@ -170,6 +194,7 @@ bool CDrawItem::SetState(int state, bool erase) {
 void CDrawItem::SetName(std::u16string_view section) {
   LoadItemSection(owner_->file_, section, owner_->lang_, &skin_);
   if (skin_.redirect_cut) LogSkin(u"skin: redirect chain cut (a loop, or too long) at section ", skin_.section);
+  if (AtLimit(skin_.rect)) LogSkin(u"skin: an absurd item rectangle was clamped in section ", skin_.section);
   for (int n = 0; n < kStateCount; ++n) {
     if (skin_.styles[n].font.empty()) continue;
     HFONT font = owner_->fonts_.Get(skin_.styles[n].font, owner_->window_);
@@ -352,6 +377,9 @@ bool CDrawWnd::LoadWindowSkin(std::u16string_view section) {
   if (skin_.section.empty()) return true;
   if (!file_.HasSection(skin_.section)) LogSkin(u"skin: Draw.dat has no section ", skin_.section);
   LoadWindowSection(file_, skin_.section, &skin_);
+  for (const Rect& r : skin_.erase_rects) {
+    if (AtLimit(r)) LogSkin(u"skin: an absurd erase rectangle was clamped in section ", skin_.section);
+  }
   background_.reset();
   background_size_ = Size{};
   std::u16string path;
@@ -443,10 +471,12 @@ void CDrawWnd::RebuildOutline() {
   for (const Rect& r : skin_.erase_rects) remove(r);
   const Rect client_rect{client.left, client.top, client.right, client.bottom};
   for (const CornerErase& c : skin_.corner_erases) remove(CornerEraseRect(c, client_rect));
-  RECT box;
-  if (GetRgnBox(region.get(), &box) == NULLREGION) {
+  // Exclusive-or with areas outside the window adds those areas: only the window's part counts.
+  platform::UniqueRegion inside(CreateRectRgn(client.left, client.top, client.right, client.bottom));
+  if (inside) CombineRgn(region.get(), region.get(), inside.get(), RGN_AND);
+  if (RegionArea(region.get()) * 4 < int64_t{client.right - client.left} * (client.bottom - client.top)) {
     // A skin that erases everything would leave an invisible window: keep the plain outline.
-    app::LogText(u"skin: the outline erases the whole window; the window keeps its rectangle");
+    app::LogText(u"skin: the outline erases the whole window (or most of it); the window keeps its rectangle");
     SetWindowRgn(window_, nullptr, TRUE);
     return;
   }

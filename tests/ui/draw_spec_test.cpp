@@ -267,6 +267,13 @@ TEST(DrawSpecGeometry, BmpHeaderSizes) {
                    header(10, INT32_MIN)}) {
     EXPECT_FALSE(ReadBmpSize(bad.data(), bad.size(), &size));
   }
+  // Pixel rows that would reach past the end of the file: 640 x 480 x 24 bits needs 921654 bytes.
+  ok[28] = 24;
+  ok[10] = 54;  // where the rows begin
+  EXPECT_TRUE(ReadBmpSize(ok.data(), ok.size(), &size, 54 + 640 * 3 * 480));
+  EXPECT_FALSE(ReadBmpSize(ok.data(), ok.size(), &size, 54 + 640 * 3 * 480 - 1));
+  ok[30] = 1;  // RLE8: the loader decodes within the file
+  EXPECT_TRUE(ReadBmpSize(ok.data(), ok.size(), &size, 200));
   const uint8_t text[] = "[Main]\nnot a bitmap at all";
   EXPECT_FALSE(ReadBmpSize(text, sizeof text, &size));
 }

@@ -224,7 +224,8 @@ LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-HWND CreatePage(Page* page) {
+// Creates the page window at its place; shown unless hidden is set.
+HWND CreatePage(Page* page, bool hidden = false) {
   HWND window = CreateWindowExW(WS_EX_APPWINDOW, kClassName, reinterpret_cast<const wchar_t*>(g_options.section.c_str()),
                                 WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, 400, 300, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), page);
@@ -236,8 +237,10 @@ HWND CreatePage(Page* page) {
   if (!g_options.has_x) x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   if (!g_options.has_y) y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ShowWindow(window, SW_SHOW);
-  UpdateWindow(window);
+  if (!hidden) {
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+  }
   return window;
 }
 
@@ -250,10 +253,31 @@ void PumpPending() {
 }
 
 int RunCycles() {
+  // Each cycle builds the whole page (skin, outline, items, fonts, tooltip), paints it in
+  // every item state the skin has bitmaps for, and destroys it. The window stays hidden: showing
+  // and hiding a window under Wine waits on the X server for about two seconds, and the GDI work
+  // is the same either way (the paints are driven by hand).
   auto one = []() {
     Page page;
-    HWND window = CreatePage(&page);
+    HWND window = CreatePage(&page, true);
     if (!window) return false;
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, 64, 64);
+    HGDIOBJ old = SelectObject(memory, canvas);
+    for (int state = 0; state < ui::kStateCount; ++state) {
+      for (int id : g_options.items) {
+        if (ui::CDrawItem* item = page.draw.FindItem(id)) item->SetState(state);
+      }
+      SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+      InvalidateRect(window, nullptr, FALSE);
+      SendMessageW(window, WM_PAINT, 0, 0);
+      SendMessageW(window, WM_SIZE, 0, 0);
+    }
+    SelectObject(memory, old);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
     PumpPending();
     DestroyWindow(window);
     PumpPending();
@@ -285,7 +309,7 @@ int wmain(int argc, wchar_t** argv) {
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
+  wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = PageProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
