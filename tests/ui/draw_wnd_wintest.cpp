@@ -6,16 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <cctype>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/wizard_state.h"
 #include "support/log_tail.h"
 #include "support/programs.h"
 #include "ui/draw_wnd_win.h"
+#include "ui/skin_folder.h"
 #include "ui/skin_test_files.h"
 
 namespace {
@@ -315,5 +320,152 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileSkin, ::testing::ValuesIn(kHostile),
                            }
                            return name;
                          });
+
+}  // namespace
+
+namespace {
+
+std::vector<LPARAM> EventsOf(const TestPage& page, WPARAM id) {
+  std::vector<LPARAM> events;
+  for (const auto& [item, event] : page.posted) {
+    if (item == id) events.push_back(event);
+  }
+  return events;
+}
+
+LPARAM ScreenPoint(HWND window, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(window, &p);
+  return MAKELPARAM(p.x, p.y);
+}
+
+TEST(SkinItems, HitTestingHoverPressClickAndTheClickDebounce) {
+  SkinFolder skin;
+  WriteFullSkin(skin);
+  TestPage page;
+  if (!OpenPage(&page, u"Page", {2004, 2006}, false)) GTEST_SKIP() << "no window can be made here (no display)";
+  PaintEveryState(&page, {});  // completes the rectangles from the bitmaps
+  ui::CDrawItem* button = page.draw.FindItem(2004);  // 20,100 - 100,124; bitmaps for states 0 to 2
+  ui::CDrawItem* picture = page.draw.FindItem(2006); // 120,20 - 150,40; a bitmap for state 0 only
+  const LPARAM on_button = MAKELPARAM(30, 110), on_background = MAKELPARAM(200, 80);
+
+  // The background drags like a caption; an item is client area.
+  EXPECT_EQ(SendMessageW(page.window, WM_NCHITTEST, 0, ScreenPoint(page.window, 200, 80)), HTCAPTION);
+  EXPECT_EQ(SendMessageW(page.window, WM_NCHITTEST, 0, ScreenPoint(page.window, 130, 30)), HTCLIENT);
+  EXPECT_EQ(picture->GetState(), 0);  // no hover bitmap: the state stays
+  EXPECT_EQ(SendMessageW(page.window, WM_NCHITTEST, 0, ScreenPoint(page.window, 30, 110)), HTCLIENT);
+  EXPECT_EQ(button->GetState(), 1);
+  SendMessageW(page.window, WM_MOUSEHOVER, 0, on_button);
+  SendMessageW(page.window, WM_LBUTTONDOWN, MK_LBUTTON, on_button);
+  EXPECT_EQ(button->GetState(), 2);
+  SendMessageW(page.window, WM_LBUTTONUP, 0, on_button);
+  EXPECT_EQ(button->GetState(), 1);
+  SendMessageW(page.window, WM_LBUTTONUP, 0, on_button);  // a second release within 300 ms
+  SendMessageW(page.window, WM_LBUTTONUP, 0, on_background);
+  Pump();
+  EXPECT_EQ(EventsOf(page, 2004), (std::vector<LPARAM>{ui::kItemHover, ui::kItemPressed, ui::kItemClicked}));
+  Sleep(350);
+  SendMessageW(page.window, WM_LBUTTONUP, 0, on_button);
+  // Leaving the item: back to state 0 and the owed "left" notification.
+  SendMessageW(page.window, WM_NCHITTEST, 0, ScreenPoint(page.window, 200, 80));
+  EXPECT_EQ(button->GetState(), 0);
+  Pump();
+  EXPECT_EQ(EventsOf(page, 2004), (std::vector<LPARAM>{ui::kItemHover, ui::kItemPressed, ui::kItemClicked,
+                                                       ui::kItemClicked, ui::kItemLeft}));
+  // The pointer passed over the picture on its way: a hover was asked for, so a "left" is owed.
+  EXPECT_EQ(EventsOf(page, 2006), (std::vector<LPARAM>{ui::kItemLeft}));
+
+  // Inactive states are not hit; style 8 never changes state; static texts paint transparently.
+  EXPECT_TRUE(button->SetState(2));
+  button->SetStyle(ui::kStyleAnyState);
+  EXPECT_TRUE(button->SetState(3));
+  EXPECT_EQ(page.draw.HitItem(30, 110), nullptr);
+  button->SetStyle(ui::kStyleFixedState);
+  EXPECT_FALSE(button->SetState(1));
+  EXPECT_EQ(button->GetState(), 0);
+  HWND text = CreateWindowExW(0, L"STATIC", L"x", WS_CHILD, 0, 0, 10, 10, page.window, nullptr, nullptr, nullptr);
+  HDC dc = GetDC(text);
+  EXPECT_EQ(SendMessageW(page.window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(text)),
+            reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
+  EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+  ReleaseDC(text, dc);
+  DestroyWindow(page.window);
+}
+
+TEST(SkinItems, TooltipTextsRegisterWithTheTooltipWindow) {
+  SkinFolder skin;
+  WriteFullSkin(skin);
+  TestPage page;
+  if (!OpenPage(&page, u"Page", {2006}, false)) GTEST_SKIP() << "no window can be made here (no display)";
+  page.draw.FindItem(2006)->SetTooltip(u"a tip");  // no rectangle yet: registered once painted
+  PaintEveryState(&page, {});
+  // The tooltip window is an owned popup of the page, of the platform's tooltip class.
+  HWND tip = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    if (std::wstring(name) == L"tooltips_class32" && IsWindow(GetWindow(w, GW_OWNER))) {
+      *reinterpret_cast<HWND*>(out) = w;
+      return FALSE;
+    }
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&tip));
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(GetWindow(tip, GW_OWNER), page.window);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  page.draw.FindItem(2006)->SetTooltip(u"");
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 0);
+  DestroyWindow(page.window);
+}
+
+// Part 5.1's skin folder and language: "DrawData\<style>\" beside the program, chosen by
+// "StyleName" in norvframe.ini; "LangID" there picks the language redirects.
+TEST(SkinFolders, StyleFolderAndLanguageFromNorvframeIni) {
+  const std::u16string exe = testing_support::ProgramBeside(u"ui_tests");
+  const std::u16string home = exe.substr(0, exe.find_last_of(u'\\') + 1);
+  const std::u16string draw_data = home + u"DrawData";
+  const std::u16string ini = home + u"norvframe.ini";
+  namespace fs = std::filesystem;
+  fs::create_directories(testing_support::Native(draw_data + u"\\Red"));
+  fs::create_directories(testing_support::Native(draw_data + u"\\Blue"));
+  struct Cleanup {
+    std::u16string a, b;
+    ~Cleanup() {
+      std::error_code ec;
+      fs::remove_all(testing_support::Native(a), ec);
+      fs::remove(testing_support::Native(b), ec);
+    }
+  } cleanup{draw_data, ini};
+  auto write_ini = [&ini](const std::string& text) {
+    std::ofstream(testing_support::Native(ini), std::ios::binary) << text;
+  };
+  app::ClearSkinFolder();
+  std::u16string path;
+  write_ini("[Main]\r\nStyleName=Red\r\nLangID=1033\r\n");
+  ASSERT_TRUE(ui::GetSkinPath(&path, u"Draw.dat"));
+  EXPECT_EQ(path, draw_data + u"\\Red\\Draw.dat");
+  EXPECT_EQ(ui::GetLangID(), 0x0409);
+  ASSERT_TRUE(ui::GetSkinPath(&path, u"x.bmp", u"Blue"));
+  EXPECT_EQ(path, draw_data + u"\\Blue\\x.bmp");
+  write_ini("[Main]\r\nStyleName=Missing\r\n");
+  ASSERT_TRUE(ui::GetSkinPath(&path));
+  EXPECT_TRUE(path == draw_data + u"\\Red\\" || path == draw_data + u"\\Blue\\");
+  std::u16string names;
+  EXPECT_EQ(ui::EnumStyles(&names), 2u);
+  ui::SetLangIdOverride(0x0804);
+  EXPECT_EQ(ui::GetLangID(), 0x0804);
+  ui::SetLangIdOverride(0);
+
+  // LangID 1033: the item follows Lang0409 and its text takes Font_0409.
+  write_ini("[Main]\r\nStyleName=Red\r\nLangID=1033\r\n");
+  std::ofstream(testing_support::Native(draw_data + u"\\Red\\Draw.dat"), std::ios::binary)
+      << "[Page]\n[PIC2004]\nleft=1\nLang0409=PIC2004EN\nLang0804=PIC2004ZH\n[PIC2004EN]\nleft=2\n[PIC2004ZH]\nleft=3\n";
+  TestPage page;
+  if (!OpenPage(&page, u"Page", {2004}, false)) GTEST_SKIP() << "no window can be made here (no display)";
+  EXPECT_EQ(page.draw.FindItem(2004)->Section(), u"PIC2004EN");
+  EXPECT_EQ(page.draw.FindItem(2004)->GetRect().left, 2);
+  DestroyWindow(page.window);
+  Pump();
+}
 
 }  // namespace
