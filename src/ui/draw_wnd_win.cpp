@@ -235,9 +235,13 @@ void CDrawItem::RegisterTooltip() {
   tooltip_registered_ = SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != 0;
 }
 
-bool CDrawItem::StateBitmapExists(int state) const {
-  const std::u16string name = StateBitmapName(skin_.section, state);
-  return base::IsContainedFilePath(name) && platform::PathExists(skin_folder_ + name);
+bool CDrawItem::StateBitmapExists(int state) {
+  if (bitmap_exists_[state] == 0) {
+    // Asked on every pointer move over the item: the answer is kept until the item reloads.
+    const std::u16string name = StateBitmapName(skin_.section, state);
+    bitmap_exists_[state] = base::IsContainedFilePath(name) && platform::PathExists(skin_folder_ + name) ? 1 : 2;
+  }
+  return bitmap_exists_[state] == 1;
 }
 
 HBITMAP CDrawItem::StateBitmap(int state) {
@@ -257,6 +261,7 @@ void CDrawItem::ReleaseBitmaps() {
   for (int n = 0; n < kStateCount; ++n) {
     bitmaps_[n].reset();
     bitmap_tried_[n] = false;
+    bitmap_exists_[n] = 0;
     bitmap_sizes_[n] = Size{};
   }
 }
