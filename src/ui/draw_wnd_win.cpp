@@ -161,7 +161,7 @@ HFONT FontCache::Get(std::u16string_view spec, HWND window) {
 // ---- CDrawItem ----
 
 CDrawItem::CDrawItem(CDrawWnd* owner, int32_t id) : owner_(owner), id_(id) {
-  GetSkinPath(&skin_folder_);
+  has_skin_folder_ = GetSkinPath(&skin_folder_);
 }
 
 void CDrawItem::SetText(std::u16string_view text) {
@@ -222,7 +222,8 @@ void CDrawItem::RegisterTooltip() {
   HWND tip = owner_->tooltip_.get();
   if (!tip || !owner_->window_) return;
   TTTOOLINFOW info{};
-  info.cbSize = sizeof info;
+  // The version-5 size: the common controls without a version-6 manifest refuse the larger one.
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
   info.hwnd = owner_->window_;
   info.uId = static_cast<UINT_PTR>(id_);
   if (tooltip_registered_) {
@@ -239,7 +240,8 @@ bool CDrawItem::StateBitmapExists(int state) {
   if (bitmap_exists_[state] == 0) {
     // Asked on every pointer move over the item: the answer is kept until the item reloads.
     const std::u16string name = StateBitmapName(skin_.section, state);
-    bitmap_exists_[state] = base::IsContainedFilePath(name) && platform::PathExists(skin_folder_ + name) ? 1 : 2;
+    bitmap_exists_[state] =
+        has_skin_folder_ && base::IsContainedFilePath(name) && platform::PathExists(skin_folder_ + name) ? 1 : 2;
   }
   return bitmap_exists_[state] == 1;
 }
@@ -248,7 +250,9 @@ HBITMAP CDrawItem::StateBitmap(int state) {
   if (!bitmap_tried_[state]) {
     bitmap_tried_[state] = true;
     const std::u16string name = StateBitmapName(skin_.section, state);
-    if (!base::IsContainedFilePath(name)) {
+    if (!has_skin_folder_) {
+      // No skin folder: every skin file counts as missing.
+    } else if (!base::IsContainedFilePath(name)) {
       LogSkin(u"skin: item bitmap name leaves the skin folder: ", name);
     } else if (skin_folder_.size() + name.size() <= kMaxSkinPath) {
       bitmaps_[state].reset(LoadSkinBitmap(skin_folder_ + name, &bitmap_sizes_[state]));
@@ -617,6 +621,7 @@ bool CDrawWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wparam, LP
   switch (message) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP: {
       MSG relay{window, message, wparam, lparam, static_cast<DWORD>(GetMessageTime()), {}};
       GetCursorPos(&relay.pt);
@@ -637,6 +642,7 @@ bool CDrawWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wparam, LP
       }
       break;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // the second press of a double click, in classes with CS_DBLCLKS
       OnButtonDown(client_point, lparam);
       break;
     case WM_LBUTTONUP:

@@ -111,6 +111,7 @@ class CDrawItem {
   uint32_t style_ = 0;
   ItemSkin skin_;
   std::u16string skin_folder_;
+  bool has_skin_folder_ = false;
   platform::UniqueBitmap bitmaps_[kStateCount];
   Size bitmap_sizes_[kStateCount];
   bool bitmap_tried_[kStateCount] = {};
