@@ -138,6 +138,7 @@ int32_t ParsePaintType(std::u16string_view text, int32_t current) {
 
 bool DrawFile::Load(std::u16string_view path) {
   reader_.Clear();
+  index_.clear();
   platform::File file = platform::File::Open(path, platform::FileAccess::kRead,
                                              platform::FileDisposition::kOpenExisting);
   uint64_t size = 0;
@@ -149,25 +150,44 @@ bool DrawFile::Load(std::u16string_view path) {
 
 bool DrawFile::Parse(const void* data, size_t size) {
   reader_.Clear();
+  index_.clear();
   if (!data || size == 0 || size > kMaxDrawFileBytes) return true;
   const auto* bytes = static_cast<const uint8_t*>(data);
   const bool utf16_mark = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
   // Text of ASCII characters in UTF-16LE without a mark: a zero in every second byte.
   const bool utf16_bare = size >= 4 && bytes[0] != 0 && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0;
-  if (utf16_mark || utf16_bare) return reader_.ParseBuffer(data, size);
-  std::string_view utf8(reinterpret_cast<const char*>(bytes), size);
-  if (utf8.size() >= 3 && std::memcmp(utf8.data(), "\xEF\xBB\xBF", 3) == 0) utf8.remove_prefix(3);
-  const std::u16string text = base::Utf8ToUtf16(utf8);
-  return reader_.ParseBuffer(text.data(), text.size() * sizeof(char16_t));
+  if (utf16_mark || utf16_bare) {
+    reader_.ParseBuffer(data, size);
+  } else {
+    std::string_view utf8(reinterpret_cast<const char*>(bytes), size);
+    if (utf8.size() >= 3 && std::memcmp(utf8.data(), "\xEF\xBB\xBF", 3) == 0) utf8.remove_prefix(3);
+    const std::u16string text = base::Utf8ToUtf16(utf8);
+    reader_.ParseBuffer(text.data(), text.size() * sizeof(char16_t));
+  }
+  BuildIndex();
+  return true;
+}
+
+void DrawFile::BuildIndex() {
+  for (size_t i = 0; i < reader_.SectionCount(); ++i) {
+    const app::IniSection* section = reader_.SectionAt(i);
+    index_.emplace(base::ToLowerAscii(section->Name()), section);
+  }
+}
+
+const app::IniSection* DrawFile::Find(std::u16string_view section) const {
+  const auto found = index_.find(base::ToLowerAscii(section));
+  return found == index_.end() ? nullptr : found->second;
 }
 
 std::u16string DrawFile::Get(std::u16string_view section, std::u16string_view key) const {
-  const app::IniEntry* entry = reader_.GetEntry(section, key);
+  const app::IniSection* found = Find(section);
+  const app::IniEntry* entry = found ? found->FindEntry(key) : nullptr;
   if (!entry) return {};
   return std::u16string(Trim(entry->Value()).substr(0, kDrawMaxValue));
 }
 
-bool DrawFile::HasSection(std::u16string_view section) const { return reader_.FindSection(section) != nullptr; }
+bool DrawFile::HasSection(std::u16string_view section) const { return Find(section) != nullptr; }
 
 // ---- window section ----
 

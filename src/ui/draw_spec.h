@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/ini_reader.h"
@@ -105,7 +106,13 @@ class DrawFile {
   size_t SectionCount() const { return reader_.SectionCount(); }
 
  private:
+  const app::IniSection* Find(std::u16string_view section) const;
+  void BuildIndex();
+
   app::CIniReader reader_;
+  // Sections by their ASCII-lower-cased name (the first of duplicates): an item load asks about
+  // a hundred keys, and a hostile file may hold many thousands of sections.
+  std::unordered_map<std::u16string, const app::IniSection*> index_;
 };
 
 // ---- page-window section (Table 1) ----

@@ -94,6 +94,9 @@ TEST(DrawSpecFile, DecodesUtf8Utf16AndRejectsHugeFiles) {
   utf16_bare.Parse(bare.data(), bare.size() * 2);
   EXPECT_EQ(utf16_bare.Get(u"Main", u"x"), u"1");
 
+  // Names compare without ASCII case; of duplicate sections the first answers.
+  EXPECT_EQ(FromUtf8("[Page]\nk=1\n[PAGE]\nk=2\nj=3\n")->Get(u"page", u"K"), u"1");
+  EXPECT_EQ(FromUtf8("[Page]\nk=1\n[PAGE]\nk=2\nj=3\n")->Get(u"page", u"j"), u"");
   // Values are cut to 259 units; binary noise and oversized files give no sections.
   EXPECT_EQ(FromUtf8("[A]\nk=" + std::string(400, 'v') + "\n")->Get(u"A", u"k").size(), kDrawMaxValue);
   EXPECT_EQ(FromUtf8(std::string("\x00\x01\x02\xFF\xFE", 5))->SectionCount(), 0u);
