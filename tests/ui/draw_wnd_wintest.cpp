@@ -92,20 +92,16 @@ HWND OpenPage(TestPage* page, const char16_t* section, const std::vector<int>& i
 
 // Paints the page in every state of every item, as a hidden window gets no paint of its own.
 void PaintEveryState(TestPage* page, const std::vector<int>& items) {
-  HDC screen = GetDC(page->window);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP canvas = CreateCompatibleBitmap(screen, 32, 32);
-  HGDIOBJ old = SelectObject(memory, canvas);
+  platform::WindowDc screen(page->window);
+  platform::UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+  platform::UniqueBitmap canvas(CreateCompatibleBitmap(screen.get(), 32, 32));
+  platform::SelectedObject selected(memory.get(), canvas.get());
   for (int state = 0; state < ui::kStateCount; ++state) {
     for (int id : items) page->draw.FindItem(id)->SetState(state);
-    SendMessageW(page->window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+    SendMessageW(page->window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.get()), 0);
     InvalidateRect(page->window, nullptr, FALSE);
     SendMessageW(page->window, WM_PAINT, 0, 0);
   }
-  SelectObject(memory, old);
-  DeleteObject(canvas);
-  DeleteDC(memory);
-  ReleaseDC(page->window, screen);
 }
 
 const char kFullSkin[] =

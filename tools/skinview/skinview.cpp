@@ -11,6 +11,7 @@
 
 #include "app/wizard_state.h"
 #include "base/strings.h"
+#include "platform/win/unique_handles.h"
 #include "ui/draw_wnd_win.h"
 #include "ui/skin_folder.h"
 
@@ -261,23 +262,21 @@ int RunCycles() {
     Page page;
     HWND window = CreatePage(&page, true);
     if (!window) return false;
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP canvas = CreateCompatibleBitmap(screen, 64, 64);
-    HGDIOBJ old = SelectObject(memory, canvas);
-    for (int state = 0; state < ui::kStateCount; ++state) {
-      for (int id : g_options.items) {
-        if (ui::CDrawItem* item = page.draw.FindItem(id)) item->SetState(state);
+    {
+      platform::WindowDc screen(window);
+      platform::UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+      platform::UniqueBitmap canvas(CreateCompatibleBitmap(screen.get(), 64, 64));
+      platform::SelectedObject selected(memory.get(), canvas.get());
+      for (int state = 0; state < ui::kStateCount; ++state) {
+        for (int id : g_options.items) {
+          if (ui::CDrawItem* item = page.draw.FindItem(id)) item->SetState(state);
+        }
+        SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.get()), 0);
+        InvalidateRect(window, nullptr, FALSE);
+        SendMessageW(window, WM_PAINT, 0, 0);
+        SendMessageW(window, WM_SIZE, 0, 0);
       }
-      SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
-      InvalidateRect(window, nullptr, FALSE);
-      SendMessageW(window, WM_PAINT, 0, 0);
-      SendMessageW(window, WM_SIZE, 0, 0);
     }
-    SelectObject(memory, old);
-    DeleteObject(canvas);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
     PumpPending();
     DestroyWindow(window);
     PumpPending();
