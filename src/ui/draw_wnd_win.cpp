@@ -517,6 +517,9 @@ POINT CDrawWnd::CursorClientPoint() const {
   return p;
 }
 
+// The engine switches only between states 0 and 1: a state a page set (2 pressed, 4 selected,
+// 3 and 5 inactive) stays while the pointer is inside, and a pressed item keeps state 2 until
+// the button goes up.
 void CDrawWnd::OnPointer(POINT p) {
   for (auto& holder : items_) {
     CDrawItem& item = *holder;

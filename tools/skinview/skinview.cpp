@@ -38,9 +38,12 @@ const wchar_t kUsage[] =
     L"  --style ID=N    the item's style bits (repeatable)\n"
     L"  --state ID=N    the item's first state (repeatable)\n"
     L"  --tooltip ID=TEXT  a tooltip for the item (repeatable)\n"
-    L"  --cycle N       instead of waiting: show and close the page N times and print\n"
+    L"  --cycle N       instead of waiting: build the page in a hidden window, paint it in every\n"
+    L"                  item state and close it, N times, then print\n"
     L"                    gdi before=B after=A cycles=N\n"
     L"                  (the process's GDI object count after one warm-up cycle and at the end)\n"
+    L"events: click = left button released over the item (at most one per 300 ms), hover = the\n"
+    L"  pointer rests on it, leave = it left after a hover, press = left button down over it\n"
     L"exit code: 0 after the window closed, 2 for a bad command line, 1 if no window could be made\n";
 
 struct Options {
