@@ -16,6 +16,20 @@ void ConsoleView::EndLine() {
   }
 }
 
+void ConsoleView::Phase(const char* phase) {
+  if (timing_ && (marks_.empty() || marks_.back().first != phase)) {
+    marks_.emplace_back(phase, std::chrono::steady_clock::now());
+  }
+  phase_ = phase;
+}
+
+void ConsoleView::PrintTiming(std::FILE* out) const {
+  for (size_t i = 0; i + 1 < marks_.size(); ++i) {
+    const double seconds = std::chrono::duration<double>(marks_[i + 1].second - marks_[i].second).count();
+    std::fprintf(out, "timing %-12s %8.3f s\n", marks_[i].first, seconds);
+  }
+}
+
 void ConsoleView::StepIt(uint32_t amount) {
   position_ = std::min(high_, position_ + amount);
   Show(false);
@@ -29,6 +43,8 @@ void ConsoleView::SetRange(uint16_t low, uint16_t high) {
 uint16_t ConsoleView::SetPos(uint32_t position) {
   const uint16_t previous = static_cast<uint16_t>(position_);
   position_ = position;
+  // Positions up to 22 are the steps before the compose descriptions are obtained.
+  if (position <= 22 && file_count_ == 0 && copied_ == 0) Phase(position <= 3 ? "reset" : "descriptions");
   Show(false);
   return previous;
 }
@@ -40,20 +56,20 @@ void ConsoleView::SetFull() {
 
 void ConsoleView::SetStatus(uint32_t code) {
   // 133: the file lists are compared; 128: a placement or program control phase begins.
-  phase_ = code == 133 ? "comparing" : "placing";
+  Phase(code == 133 ? "comparing" : "control");
   Show(false);
 }
 
 void ConsoleView::OnCopyFile(const char16_t*, const char16_t*) {
   ++copied_;
-  phase_ = "placing";
+  Phase("placing");
   if (copy_hook_) copy_hook_(copied_);
   Show(false);
 }
 
 void ConsoleView::OnStart() {
   finished_ = false;
-  phase_ = "starting";
+  Phase("starting");
   Show(true);
 }
 
@@ -61,14 +77,14 @@ void ConsoleView::OnFinish(uint32_t code, uint32_t restart) {
   finished_ = true;
   code_ = code;
   restart_ = restart;
-  phase_ = code == 0 ? "done" : "stopped";
+  Phase(code == 0 ? "done" : "stopped");
   Show(true);
   EndLine();
 }
 
 void ConsoleView::OnDeleteFile(const char16_t*) {
   ++deleted_;
-  phase_ = "deleting";
+  Phase("deleting");
   Show(false);
 }
 
@@ -79,7 +95,7 @@ void ConsoleView::SetFileCount(uint32_t count) {
 
 void ConsoleView::SetCurrentFile(uint32_t number) {
   current_file_ = number;
-  phase_ = "extracting";
+  Phase("extracting");
   Show(false);
 }
 

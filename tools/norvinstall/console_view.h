@@ -5,10 +5,13 @@
 // and the restart flag of OnFinish, counts the files placed and deleted, and answers IsCancel
 // with what RequestCancel (the Ctrl+C handler) asked for.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/update_view.h"
 
@@ -31,6 +34,10 @@ class ConsoleView final : public engine::IUpdateView {
   uint32_t restart() const { return restart_; }
   uint32_t copied_files() const { return copied_; }
   uint32_t deleted_files() const { return deleted_; }
+  // Records the time of every change of phase (--timing), for PrintTiming.
+  void EnableTiming() { timing_ = true; }
+  // One line per phase, in order, with the seconds spent in it (nothing without EnableTiming).
+  void PrintTiming(std::FILE* out) const;
   // Ends a line left open by the bar, so the next output starts on a fresh line.
   void EndLine();
 
@@ -53,6 +60,8 @@ class ConsoleView final : public engine::IUpdateView {
 
  private:
   void Show(bool force);
+  // Sets the phase shown and, with timing, notes when it began.
+  void Phase(const char* phase);
 
   const Mode mode_;
   std::FILE* const out_;
@@ -73,6 +82,8 @@ class ConsoleView final : public engine::IUpdateView {
   bool finished_ = false;
   uint32_t code_ = 0;
   uint32_t restart_ = 0;
+  bool timing_ = false;
+  std::vector<std::pair<const char*, std::chrono::steady_clock::time_point>> marks_;
 };
 
 }  // namespace norvinstall

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -80,6 +81,7 @@ int Fail(uint32_t code, const std::string& message) {
 
 // The exit code of a finished engine operation, with its one-line error.
 int Finish(const char* what, uint32_t code, const ConsoleView& view) {
+  view.PrintTiming(stderr);
   if (code != 0) {
     std::fprintf(stderr, "norvinstall: %s failed with code %u: %s; details in %%WINDIR%%\\NorvLog\\norvinstall.exe.log\n",
                  what, code, CodeText(code).c_str());
@@ -101,6 +103,7 @@ int RunInstall(const Options& options) {
   if (!work.ok()) return Fail(engine::kNullArgument, "cannot create the work folder " + Narrow(work.path()));
   PackageSource source;
   std::string error;
+  const auto started = std::chrono::steady_clock::now();
   if (const uint32_t code = FindPackage(options.source, work.path(), &source, &error)) return Fail(code, error);
 
   // The wizard stores the default folder, or the folder the user chose, before the copy page.
@@ -112,9 +115,14 @@ int RunInstall(const Options& options) {
 
   const std::u16string style = work.path() + package::kSkinFolderName;
   ExtractInstallSkin(source.package_path, style);  // a package without it installs all the same
+  if (options.timing) {
+    std::fprintf(stderr, "timing %-12s %8.3f s\n", "package",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+  }
 
   ConsoleView view(ViewMode(options.quiet), stdout);
   g_view = &view;
+  if (options.timing) view.EnableTiming();
   InstallKillHook(&view);
   std::printf("norvinstall: installing %s into %s\n", Narrow(options.source).c_str(), Narrow(folder).c_str());
   std::fflush(stdout);
@@ -149,6 +157,7 @@ int RunUninstall(const Options& options) {
   ComScope com;
   ConsoleView view(ViewMode(options.quiet), stdout);
   g_view = &view;
+  if (options.timing) view.EnableTiming();
   InstallKillHook(&view);
   uint32_t code;
   {

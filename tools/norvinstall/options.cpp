@@ -33,7 +33,7 @@ std::string Narrow(const std::u16string& text) {
 
 const char* UsageText() {
   return
-      "usage: norvinstall install SETUP.exe|PACKAGE [--products A,B] [--composes X,Y] [--folder DIR] [--quiet]\n"
+      "usage: norvinstall install SETUP.exe|PACKAGE [--products A,B] [--composes X,Y] [--folder DIR] [--quiet] [--timing]\n"
       "       norvinstall uninstall (--product NAME | --composes X,Y) [--folder DIR] [--quiet]\n"
       "       norvinstall plan SETUP.exe|PACKAGE [--products A,B] [--composes X,Y] [--folder DIR]\n"
       "\n"
@@ -55,6 +55,7 @@ const char* UsageText() {
       "              under HKLM\\Software\\NorvClient, 32-bit view), else the default folder\n"
       "              \"<Program Files (x86)>\\KestrelClient\\\". install stores it as \"InstallPath\".\n"
       "--quiet       no progress display (errors are still printed).\n"
+      "--timing      at the end, the seconds each phase of the run took (on standard error).\n"
       "\n"
       "Progress: one line redrawn in place on a console; on a pipe or file a line every 10 %.\n"
       "Errors: one line on standard error; details in %WINDIR%\\NorvLog\\norvinstall.exe.log.\n"
@@ -117,8 +118,8 @@ std::string ParseOptions(const std::vector<std::u16string>& args, Options* optio
       positionals.push_back(arg);
       continue;
     }
-    if (arg == u"--quiet") {
-      options->quiet = true;
+    if (arg == u"--quiet" || arg == u"--timing") {
+      (arg == u"--quiet" ? options->quiet : options->timing) = true;
       continue;
     }
     std::u16string name = arg;

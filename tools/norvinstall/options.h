@@ -29,7 +29,8 @@ struct Options {
   bool has_folder = false;
   std::u16string product;  // uninstall --product
   bool has_product = false;
-  bool quiet = false;  // no progress display
+  bool quiet = false;   // no progress display
+  bool timing = false;  // the seconds of each phase of the run on standard error at the end
 };
 
 // Fills *options from the arguments after the program name. Returns an empty text on success,
