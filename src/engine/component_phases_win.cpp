@@ -8,6 +8,7 @@
 #include "base/format.h"
 #include "base/strings.h"
 #include "engine/component_control.h"
+#include "engine/progress_share.h"
 #include "platform/fs.h"
 #include "platform/os_version.h"
 
@@ -17,24 +18,20 @@ namespace engine {
 // part / count to the view's position.
 class ComponentControl::Walk {
  public:
-  Walk(IUpdateView* progress, uint32_t part, size_t count) : progress_(progress) {
+  Walk(IUpdateView* progress, uint32_t part, size_t count) : progress_(progress), share_(progress, part, count) {
     if (!progress_) return;
     progress_->SetStatus(128);
-    position_ = progress_->GetPos();
     progress_->SetItemRange(0, static_cast<uint32_t>(count));
-    share_ = count ? static_cast<double>(part) / static_cast<double>(count) : 0;
   }
   void Handled() {
     if (!progress_) return;
     progress_->BeginItem(1);
-    position_ += share_;
-    progress_->SetPos(static_cast<uint32_t>(position_));
+    share_.Advance();
   }
 
  private:
   IUpdateView* progress_;
-  double position_ = 0;
-  double share_ = 0;
+  ProgressShare share_;
 };
 
 uint32_t ComponentControl::StopAndUnregister(uint32_t weight) {

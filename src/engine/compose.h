@@ -39,6 +39,10 @@ constexpr uint32_t kComposeGroupOnly = 2;          // no files, no Info; dropped
 
 // Compose::flags bits.
 constexpr uint32_t kComposeParentLangGroup = 0x1;  // the Parent's section has "LangGroup" 1
+// Set by an install run: install.ini listed the compose when the run began, and, for "walp",
+// its file list was loaded again from the new description.
+constexpr uint32_t kComposeMarkedInstalled = 0x100;
+constexpr uint32_t kComposeReloaded = 0x200;
 
 // Languages of the title and detail keys ("Title0804", "Detail0804", ...), in the order of
 // ComposeAttributes::texts.

@@ -25,7 +25,9 @@ void UninstallComposeDll(const Compose& compose, const TargetFolders& folders, b
 // everything in it, and deletes its installed description. Nothing for a null name. The folder
 // is deleted only when it lies strictly inside the install folder: a compose whose Path is
 // empty (its folder is the install folder itself) or cannot be read keeps every folder. Failed
-// deletions are not reported.
-void RemoveComposeState(ILocalInstall* store, const WorkPaths& paths, const char16_t* name);
+// deletions are not reported. keep_folder keeps the folder, for a compose whose files are not all
+// removed (the files an uninstall leaves on disk).
+void RemoveComposeState(ILocalInstall* store, const WorkPaths& paths, const char16_t* name,
+                        bool keep_folder = false);
 
 }  // namespace engine

@@ -21,6 +21,7 @@ uint32_t CInstallDataObtain::LoadBigFile(const char16_t* path) {
   if (!platform::PathExists(path)) return kDataPackageMissing;
   if (!box_->Open(path)) return kDataNotAContainer;
   product_list_ = box_->GetProductList();
+  compose_list_ = box_->GetComposeList();
   return kDataOk;
 }
 

@@ -70,6 +70,8 @@ class CInstallDataObtain final : public CDataObtain {
   uint32_t IsComposePacket() const;
   // The package's comma-separated product names, from its header.
   const std::u16string& ProductList() const { return product_list_; }
+  // The comma-separated composes a compose packet carries, from its header.
+  const std::u16string& PacketComposeList() const { return compose_list_; }
 
   void Destroy() override;
   uint32_t Reserved1(uint32_t value) override { return kDataOk; }
@@ -92,6 +94,7 @@ class CInstallDataObtain final : public CDataObtain {
  private:
   WorkPaths paths_;
   std::u16string product_list_;
+  std::u16string compose_list_;
   package::DeedBoxPtr box_;
 };
 

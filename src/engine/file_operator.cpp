@@ -139,8 +139,7 @@ uint32_t FileOperator::PlaceFile(FileEntry& entry) {
   const std::u16string& target = entry.full_path;
   package::CreatePath(target.c_str());
   if (view_) view_->OnCopyFile(source.c_str(), target.c_str());
-  position_ += share_;
-  if (view_) view_->SetPos(static_cast<uint32_t>(position_));
+  progress_.Advance();
 
   if (platform::CopyFileOverwriting(source, target)) {
     app::LogFormat(u"msg ,CopyFile tofile=%s fromfile=%s ok!", target.c_str(), source.c_str());
@@ -167,8 +166,7 @@ uint32_t FileOperator::PlaceFiles(uint32_t weight) {
   if (!files_) return kNoFileList;
   FileEntryList& files = *files_;
   if (view_) view_->SetStatus(128);
-  share_ = files.empty() ? 0.0 : static_cast<double>(weight) / static_cast<double>(files.size());
-  position_ = view_ ? view_->GetPos() : 0;
+  progress_ = ProgressShare(view_, weight, files.size());
   if (view_) view_->SetItemRange(0, static_cast<uint32_t>(files.size()));
   SortFiles(files);
 

@@ -12,6 +12,7 @@
 
 #include "engine/file_entry.h"
 #include "engine/local_install.h"
+#include "engine/progress_share.h"
 #include "engine/update_view.h"
 #include "engine/work_paths.h"
 
@@ -60,10 +61,8 @@ class FileOperator : public CLocalInstall {
 
   FileEntryList* files_ = nullptr;
   IUpdateView* view_ = nullptr;
-  // Progress of the second pass: each placed entry adds share_ to position_, which starts at the
-  // view's position.
-  double share_ = 0;
-  double position_ = 0;
+  // Progress of the second pass: each placed entry advances it.
+  ProgressShare progress_{nullptr, 0, 0};
 };
 
 }  // namespace engine

@@ -19,10 +19,12 @@
 
 #include "engine/compose.h"
 #include "engine/component_control.h"
+#include "engine/compose_usage.h"
 #include "engine/data_obtain.h"
 #include "engine/file_entry.h"
 #include "engine/file_operator.h"
 #include "engine/product.h"
+#include "engine/shortcuts.h"
 #include "engine/target_path.h"
 #include "engine/update_view.h"
 #include "engine/work_paths.h"
@@ -67,19 +69,6 @@ class IUpdateCore {
 };
 
 using ProductList = std::vector<std::unique_ptr<Product>>;
-
-// One row per compose name: how many installed products list it as Type 1.
-class ComposeUsage {
- public:
-  // Loads every installed product's description when the store lists two or more products.
-  void Build(ILocalInstall* store, const WorkPaths& paths);
-  // True when the compose may be removed: a single installed product, no row, or a count below 2.
-  bool MayRemove(std::u16string_view compose_name) const;
-
- private:
-  bool single_product_ = true;
-  std::vector<std::pair<std::u16string, uint32_t>> rows_;
-};
 
 class CUpdateCore final : public IUpdateCore {
  public:
@@ -145,8 +134,13 @@ class CUpdateCore final : public IUpdateCore {
   bool InstallNewDescription(const Compose& compose) const;
   // The part of a run after its files are obtained: service, placement, descriptions, state.
   uint32_t PlaceRun(bool with_products);
-  // Service stop and the files' removal of an uninstall operation, and its shared end.
-  uint32_t RemoveRun(uint32_t stop_weight, uint32_t replace_weight);
+  // An uninstall operation's compose: its files, all Removed, join the run's file list.
+  void CollectRemovedFiles(Compose& compose);
+  // Stops and removes the service when the run's files hold its program.
+  void UninstallService();
+  // Hands the file list to the file operator, calls the removed composes' uninstall entry
+  // points, stops programs and unregisters components.
+  void StopForPlacement(uint32_t weight);
   void ReleaseRun();
   PlacementSteps MakePlacementSteps();
   void StepIt(uint32_t amount);
@@ -165,8 +159,7 @@ class CUpdateCore final : public IUpdateCore {
   ServiceController service_;
   std::u16string service_path_;
   std::unique_ptr<ComponentControl> control_;
-  // Composes that install.ini listed when the run began (MarkInstalledComposes).
-  std::vector<const Compose*> marked_installed_;
+  ShortcutFolders shortcut_folders_;
 };
 
 }  // namespace engine
