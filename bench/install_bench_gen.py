@@ -30,9 +30,9 @@ def file_size(rng, mean):
 def content(kind, size, rng):
     if kind == 0:  # incompressible
         return rng.randbytes(size)
-    if kind == 1:  # highly compressible: a few text lines repeated with a running number
+    if kind == 1:  # highly compressible: text lines with a running number from a seeded start
         out = bytearray()
-        n = 0
+        n = rng.randrange(10 ** 7)
         while len(out) < size:
             out += b"line %08d of the benchmark payload: the quick brown fox jumps over the lazy dog\r\n" % n
             n += 1

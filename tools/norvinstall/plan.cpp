@@ -119,7 +119,7 @@ uint32_t MakePlan(const PackageSource& source, const std::u16string& install_fol
     for (const auto& name : names) {
       auto compose = std::make_unique<engine::Compose>(shadow);
       compose->SetFilePath(name, engine::ComposeLocation::kInstalled);
-      compose->name = name;
+      if (compose->file_path.empty()) continue;  // not a plain file name, as the packet run skips it
       compose->state = engine::IsComposeInstalled(shadow, name.c_str()) ? engine::ComposeState::kBoth
                                                                          : engine::ComposeState::kNewOnly;
       core.Composes().push_back(std::move(compose));
@@ -170,7 +170,11 @@ uint32_t MakePlan(const PackageSource& source, const std::u16string& install_fol
     for (const auto& entry : core.Files()) {
       const char* state = FileStateText(entry.state);
       if (!state || !SameName(entry.compose_name, compose->name)) continue;
-      row.files.push_back({state, engine::FileTargetPath(entry, folders)});
+      PlanFile file{state, engine::FileTargetPath(entry, folders)};
+      // The engine counts every entry of a newly installed compose as Changed (its installed copy
+      // is measured and found missing); for a reader, a file that is not there yet is New.
+      if (entry.state == engine::FileState::kChanged && !platform::PathExists(file.target)) file.state = "New";
+      row.files.push_back(std::move(file));
     }
     switch (compose->state) {
       case engine::ComposeState::kNewOnly: row.state = "new"; break;
