@@ -48,16 +48,17 @@ now() { date +%s.%N; }
 # seconds NAME COMMAND...: runs the command and stores its wall time in t_NAME.
 seconds() {
   local name=$1; shift
-  local start end
+  local start end rc=0
   start=$(now)
-  "$@"
+  "$@" || rc=$?
   end=$(now)
   printf -v "t_$name" '%s' "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')"
   echo "  $name: $(eval echo \$t_$name) s"
+  return $rc
 }
-# ratio A B: A / B with three decimals (A may be an expression such as "x/y").
 # quiet COMMAND...: runs the command with its output kept aside, shown only when it fails.
 quiet() { "$@" >"$work/quiet.log" 2>&1 || { cat "$work/quiet.log" >&2; return 1; }; }
+# ratio A B: A / B with three decimals (A may be an expression such as "x/y").
 ratio() { awk "BEGIN { printf \"%.3f\", ($1) / ($2) }"; }
 
 echo "== generating the payload ($files files, $mib MiB) in $work"
@@ -90,7 +91,7 @@ wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p  # keep the server up, so that no run pays its start
 drive_c=$WINEPREFIX/drive_c
-seconds wine_start wine cmd /c exit
+seconds wine_start quiet wine "$stub" --version
 
 sync
 echo "== (b) NSIS install"
@@ -107,7 +108,7 @@ report_nsis_copy() {
   echo "== results ($files files, $(ratio "$bytes" 1048576) MiB)"
   printf '  %-28s %9s s  %8s MiB/s\n' "NSIS install (b)" "$t_nsis" "$(ratio "$bytes/1048576" "$t_nsis")"
   printf '  %-28s %9s s  %8s MiB/s\n' "plain copy (c)" "$t_copy" "$(ratio "$bytes/1048576" "$t_copy")"
-  printf '  %-28s %9s s\n' "wine start (cmd /c exit)" "$t_wine_start"
+  printf '  %-28s %9s s\n' "a Windows program's start" "$t_wine_start"
   echo "  NSIS/copy throughput: $(ratio "$t_copy" "$t_nsis")"
   echo "  norvpack build: $t_norvpack s, makensis: $t_makensis s, norvpack/makensis time: $(ratio "$t_norvpack" "$t_makensis")"
 }
@@ -122,7 +123,8 @@ target='C:\norv_target'
 log=$drive_c/windows/NorvLog/norvinstall.exe.log
 sync
 echo "== (a) norvinstall install"
-seconds ours wine "$norvinstall" install "$work/Setup1.exe" --folder "$target" --quiet
+seconds ours wine "$norvinstall" install "$work/Setup1.exe" --folder "$target" --quiet --timing 2>"$work/full.timing" \
+  || { cat "$work/full.timing" >&2; exit 1; }
 ours_count=$(find "$drive_c/norv_target/Payload" -type f | wc -l)
 [ "$ours_count" -eq "$files" ] || { echo "install_bench: norvinstall installed $ours_count files, not $files" >&2; exit 1; }
 diff -r "$tree" "$drive_c/norv_target/Payload" >/dev/null || { echo "install_bench: installed tree differs" >&2; exit 1; }
@@ -130,7 +132,8 @@ diff -r "$tree" "$drive_c/norv_target/Payload" >/dev/null || { echo "install_ben
 
 sync
 echo "== (d) second install, nothing changed"
-seconds noop wine "$norvinstall" install "$work/Setup1.exe" --folder "$target" --quiet
+seconds noop wine "$norvinstall" install "$work/Setup1.exe" --folder "$target" --quiet --timing 2>"$work/noop.timing" \
+  || { cat "$work/noop.timing" >&2; exit 1; }
 
 sync
 echo "== (e) update, 10 % of the files changed"
@@ -146,3 +149,7 @@ echo "  ours/NSIS throughput: $(ratio "$t_nsis" "$t_ours")   (goal >= 1.5)"
 echo "  ours/copy throughput: $(ratio "$t_copy" "$t_ours")   (goal >= 0.2)"
 echo "  no-op/full time:      $(ratio "$t_noop" "$t_ours")   (goal < 0.05)"
 echo "  update/full time:     $(ratio "$t_update" "$t_ours")"
+echo "  phases of the full install (norvinstall --timing):"
+sed 's/^timing /    /' "$work/full.timing"
+echo "  phases of the second install:"
+sed 's/^timing /    /' "$work/noop.timing"
