@@ -13,7 +13,7 @@ out=${BUILD_ROOT:-$root/build}
 "$root/scripts/build.sh" host windows
 
 norvpack="$out/host/tools/norvpack/norvpack"
-stub="$out/windows/src/Setup.exe"
+stub="$out/windows/tools/norvpack/Setup.exe"
 [ -f "$stub" ] || stub="$out/windows/tools/norvpack/norvpack.exe"
 demo="$out/demo"
 mkdir -p "$demo"

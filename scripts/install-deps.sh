@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   libz-mingw-w64-dev
   # running and looking at Windows programs
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
+  wine wine64 xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick fonts-wqy-microhei
   # servers and clients the network tests and benchmarks use
   nginx-light curl python3
   # the install benchmark's baseline installer

@@ -2,7 +2,7 @@
 # Runs a Windows program under Wine in the build tree's own 64-bit prefix.
 # The prefix is WINEPREFIX when set, else "wineprefix" beside the current build directory
 # (ctest runs tests from inside the build tree). It is created on first use, under a lock so
-# that parallel tests do not race to create it.
+# that parallel tests do not race to create it, and given its font settings (wine-fonts.sh).
 set -euo pipefail
 if [ -z "${WINEPREFIX:-}" ]; then
   dir=$PWD
@@ -13,7 +13,8 @@ fi
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ ! -f "$WINEPREFIX/system.reg" ] || ! "$here/wine-fonts.sh" --check; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
@@ -21,6 +22,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w
     fi
+    # Chinese text in every face the skins and dialogs name (see wine-fonts.sh).
+    "$here/wine-fonts.sh"
   ) 9>"$WINEPREFIX.lock"
 fi
 exec wine "$@"

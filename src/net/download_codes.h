@@ -6,6 +6,7 @@
 namespace net {
 
 constexpr uint32_t kDownOk = 0;                 // the file is in place
+constexpr uint32_t kDownStopped = 1;            // the callback's IsStop ended the transfer
 constexpr uint32_t kDownMissingArgument = 2;    // URL or target path missing
 constexpr uint32_t kDownCannotOpenTemp = 100;   // the temporary file cannot be opened
 constexpr uint32_t kDownWriteFailed = 104;      // writing the temporary file failed

@@ -182,6 +182,11 @@ uint32_t CUrlDown::ReceiveBody() {
     // The body of this answer is complete once its own length has arrived, also when it
     // continues a file from a resume offset.
     if (content_length_ > 0 && received >= content_length_) break;
+    // A page that is closing asks the transfer to end; what arrived stays for a resume.
+    if (callback_ && callback_->IsStop()) {
+      result = kDownStopped;
+      break;
+    }
   }
   if (!file.TruncateHere()) result = kDownWriteFailed;
   return result;

@@ -14,7 +14,8 @@ namespace net {
 // Progress and end notifications, called on the thread that runs Download.
 class IDownCallBack {
  public:
-  // Not called by the downloader.
+  // Asked after every block written: true ends the transfer with kDownStopped, keeping what
+  // arrived for a later resume.
   virtual bool IsStop() = 0;
   // After every block written: bytes_present = resume offset + bytes received so far.
   virtual void OnProgress(const char16_t* temp_path, int32_t total_size, int32_t bytes_present) = 0;

@@ -12,7 +12,9 @@
 #include "app/suite_key.h"
 #include "engine/engine_test_util.h"
 #include "engine/null_view.h"
+#include "engine/install_worker.h"
 #include "engine/local_install.h"
+#include "engine/registry_entries.h"
 #include "engine/shortcuts.h"
 #include "engine/update_core.h"
 #include "platform/registry.h"
@@ -170,7 +172,12 @@ TEST_F(EngineLifecycle, InstallUpdateReinstallAndUninstall) {
   // A fresh install: files, descriptions, installed state, marks, links, service, log banners.
   testing_support::LogTail log;
   RecordingView fresh;
-  ASSERT_EQ(Install(v1, &fresh), 0u);
+  ASSERT_TRUE(app::WriteInstallPath(install_.c_str()));
+  {
+    engine::CUpdateCore core{engine::WorkPaths(install_)};
+    core.SetView(&fresh);
+    ASSERT_EQ(engine::RunInstall(core, {v1, u"", u"", scratch_.Join(u"Style\\")}), 0u);
+  }
   EXPECT_EQ(fresh.finish, std::vector<uint32_t>{0});
   EXPECT_TRUE(fresh.full);
   const std::u16string suite1 = ExampleSuite("suite");
@@ -202,6 +209,11 @@ TEST_F(EngineLifecycle, InstallUpdateReinstallAndUninstall) {
                           KEY_READ | KEY_WOW64_64KEY, &raw),
             ERROR_SUCCESS);
   if (raw) RegCloseKey(raw);
+  std::u16string main_program;
+  EXPECT_TRUE(engine::ReadRegString(platform::RegRoot::kLocalMachine, u"Software\\NorvClient\\Setup",
+                                    u"MainProgram", 1024, &main_program));
+  EXPECT_EQ(main_program, install_ + u"NorvFrame.exe");
+  EXPECT_TRUE(testing_support::Exists(install_ + u"Install\\Setup.ini"));
   EXPECT_TRUE(HasLinkWithDescription(programs, u"MainLink"));
   EXPECT_TRUE(HasLinkWithDescription(programs, u"UpdateLink"));
   EXPECT_EQ(ServiceState(), static_cast<uint32_t>(SERVICE_RUNNING));
@@ -294,6 +306,25 @@ TEST_F(EngineLifecycle, ComposePacketInstallsItsComposes) {
   engine::CUpdateCore core{engine::WorkPaths(install_)};
   const std::u16string full = BuildPackage(suite, scratch_.Join(u"full.pkg"));
   EXPECT_EQ(core.Setup(full.c_str(), u"Other", u""), engine::kEmptyProductList);
+
+  // A compose list keeps the named composes only.
+  install_ = scratch_.Join(u"filtered") + u"\\";
+  RecordingView filtered;
+  ASSERT_EQ(Install(full, &filtered, u"Updater"), 0u);
+  EXPECT_EQ(filtered.copied, (std::multiset<std::u16string>{u"NorvUpdate.exe", u"update.cfg"}));
+
+  // A damaged package ends the run with the container's code and leaves nothing beside the
+  // install folder.
+  std::vector<uint8_t> bytes = build_test::ReadAll(full);
+  bytes.resize(bytes.size() / 2);
+  const std::u16string cut = scratch_.Join(u"cut.pkg");
+  build_test::WriteAll(cut, bytes);
+  install_ = scratch_.Join(u"damaged") + u"\\";
+  RecordingView damaged;
+  EXPECT_NE(Install(cut, &damaged), 0u);
+  ASSERT_EQ(damaged.finish.size(), 1u);
+  EXPECT_NE(damaged.finish[0], 0u);
+  EXPECT_FALSE(testing_support::Exists(install_ + u"NorvFrame.exe"));
 }
 
 }  // namespace

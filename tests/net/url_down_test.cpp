@@ -50,7 +50,7 @@ std::string Request(const std::string& path, int32_t offset = 0) {
 // Records the notifications in order; progress calls are counted into one event.
 class Recorder : public net::IDownCallBack {
  public:
-  bool IsStop() override { return false; }
+  bool IsStop() override { return stop_after && progress.size() >= stop_after; }
   void OnProgress(const char16_t* path, int32_t total, int32_t present) override {
     if (progress.empty()) events.push_back("progress");
     paths.push_back(path);
@@ -67,6 +67,7 @@ class Recorder : public net::IDownCallBack {
   std::vector<std::string> events;
   std::vector<int32_t> progress;
   std::vector<std::u16string> paths;
+  size_t stop_after = 0;  // IsStop answers true once this many blocks arrived
 };
 
 class UrlDownTest : public ::testing::Test {
@@ -88,6 +89,20 @@ class UrlDownTest : public ::testing::Test {
   net::UrlDownPtr down_;
   std::u16string target_ = dir_.Join(u"BigFile.dat"), temp_ = target_ + u".tmp";
 };
+
+TEST_F(UrlDownTest, AStopEndsTheTransferAndKeepsWhatArrivedForAResume) {
+  const std::string body = Pattern(100000, 3);
+  ScriptServer server;
+  server.Serve({Ok(body)});
+  recorder_.stop_after = 2;
+  EXPECT_EQ(Get(server.Url("/BigFile.dat")), net::kDownStopped);
+  EXPECT_FALSE(Exists(target_));
+  const std::string kept = ReadText(temp_);
+  EXPECT_EQ(kept.size(), static_cast<size_t>(recorder_.progress.back()));
+  EXPECT_LT(kept.size(), body.size());
+  EXPECT_EQ(kept, body.substr(0, kept.size()));
+  EXPECT_EQ(recorder_.events.back(), "end failed");
+}
 
 TEST_F(UrlDownTest, FetchesABodyWithTheRequestAndMovesItIntoPlace) {
   const std::string body = Pattern(10000, 1);

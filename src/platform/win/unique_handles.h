@@ -79,4 +79,70 @@ struct CoTaskMemoryTraits : NullHandleTraits<T*> {
 template <typename T>
 using UniqueCoTaskMem = base::UniqueAny<CoTaskMemoryTraits<T>>;
 
+// GDI objects from Create*/LoadImage (bitmaps, fonts, brushes, pens, regions), as type T.
+template <typename T>
+struct GdiObjectTraits : NullHandleTraits<T> {
+  static void Close(T h) { DeleteObject(h); }
+};
+using UniqueBitmap = base::UniqueAny<GdiObjectTraits<HBITMAP>>;
+using UniqueFont = base::UniqueAny<GdiObjectTraits<HFONT>>;
+using UniqueBrush = base::UniqueAny<GdiObjectTraits<HBRUSH>>;
+using UniqueRegion = base::UniqueAny<GdiObjectTraits<HRGN>>;
+
+// A memory device context from CreateCompatibleDC.
+struct MemoryDcTraits : NullHandleTraits<HDC> {
+  static void Close(Handle h) { DeleteDC(h); }
+};
+using UniqueMemoryDc = base::UniqueAny<MemoryDcTraits>;
+
+// A window the owner created and destroys (CreateWindowExW); one already destroyed with its
+// owner window is left alone.
+struct WindowTraits : NullHandleTraits<HWND> {
+  static void Close(Handle h) {
+    if (IsWindow(h)) DestroyWindow(h);
+  }
+};
+using UniqueWindow = base::UniqueAny<WindowTraits>;
+
+// A menu from CreatePopupMenu that no window owns.
+struct MenuTraits : NullHandleTraits<HMENU> {
+  static void Close(Handle h) { DestroyMenu(h); }
+};
+using UniqueMenu = base::UniqueAny<MenuTraits>;
+
+// The common device context of a window (GetDC), released to that window.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) {
+      const DWORD error = GetLastError();
+      ReleaseDC(window_, dc_);
+      SetLastError(error);
+    }
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// An object selected into a device context, put back when the selection goes.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+  ~SelectedObject() {
+    if (previous_) SelectObject(dc_, previous_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
 }  // namespace platform

@@ -1,0 +1,58 @@
+// Setup.exe: refuses to run over an installed suite, otherwise shows the wizard. It takes no
+// switches; the command line is ignored.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <ole2.h>
+
+#include "app/folders.h"
+#include "app/suite_key.h"
+#include "app/wizard_state.h"
+#include "net/install_report.h"
+#include "package/file_utils.h"
+#include "platform/fs.h"
+#include "ui/wizard_win.h"
+
+namespace {
+
+// Before anything else loads: DLLs that the program or the platform load by name come from the
+// system folder only, never from the folder a downloaded setup file sits in.
+void RestrictDllSearch() {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto set_directories = reinterpret_cast<SetDirectories>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_directories) set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
+}
+
+bool SuiteInstalled() {
+  const std::u16string folder = app::ReadInstallPath();
+  return !folder.empty() && platform::PathExists(folder + u"\\norvFrame.exe");
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  RestrictDllSearch();
+  CoInitialize(nullptr);
+  InitCommonControls();
+  LoadLibraryExW(L"RICHED32.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  package::DeleteTree(app::GetTempWorkDir().c_str(), false);
+
+  if (SuiteInstalled()) {
+    MessageBoxW(nullptr, L"您已经安装过了Varkel产品，请卸载后再安装！", L"安装提示", MB_ICONINFORMATION | MB_OK);
+    net::callAlreadyInstance();
+    CoUninitialize();
+    return 0;
+  }
+
+  app::ClearSkinFolder();
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  OleInitialize(nullptr);
+  ui::RunWizard();
+  OleUninitialize();
+  CoUninitialize();
+  return 0;
+}
