@@ -14,7 +14,7 @@
 #include "app/suite_key.h"
 #include "base/path.h"
 #include "console_view.h"
-#include "engine/registry_entries.h"
+#include "engine/install_worker.h"
 #include "engine/update_core.h"
 #include "engine/work_paths.h"
 #include "options.h"
@@ -95,7 +95,7 @@ int Finish(const char* what, uint32_t code, const ConsoleView& view) {
   return kExitOk;
 }
 
-int RunInstall(const Options& options) {
+int RunInstallCommand(const Options& options) {
   FolderOrigin origin;
   const std::u16string folder = ChooseInstallFolder(options, &origin);
   ComScope com;
@@ -113,37 +113,27 @@ int RunInstall(const Options& options) {
   std::u16string composes = options.composes;
   if (source.kind == package::kDeedBoxKindComposePacket && !options.has_composes) composes = source.compose_list;
 
-  const std::u16string style = work.path() + package::kSkinFolderName;
-  ExtractInstallSkin(source.package_path, style);  // a package without it installs all the same
+  ConsoleView view(ViewMode(options.quiet), stdout);
+  g_view = &view;
   if (options.timing) {
+    view.EnableTiming();
     std::fprintf(stderr, "timing %-12s %8.3f s\n", "package",
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
   }
-
-  ConsoleView view(ViewMode(options.quiet), stdout);
-  g_view = &view;
-  if (options.timing) view.EnableTiming();
   InstallKillHook(&view);
   std::printf("norvinstall: installing %s into %s\n", Narrow(options.source).c_str(), Narrow(folder).c_str());
   std::fflush(stdout);
   uint32_t code;
   {
+    // What the copy page's worker does: the style group, the engine's run, then Setup.ini and its
+    // registry entries (the worker shared with the wizard).
     engine::CUpdateCore core{engine::WorkPaths(folder)};
     core.SetView(&view);
-    code = core.Setup(source.package_path.c_str(), options.has_products ? options.products.c_str() : u"",
-                      composes.c_str());
+    code = engine::RunInstall(core, {source.package_path, options.has_products ? options.products : u"", composes,
+                                     work.path() + package::kSkinFolderName});
   }
   view.EndLine();
   g_view = nullptr;
-  if (code == 0) {
-    // The copy page's last steps: the setup settings go to Install\Setup.ini, and their registry
-    // entries are written. Only after a successful run: a failed one leaves the settings alone.
-    const std::u16string settings = style + u"Setup.ini";
-    if (platform::PathExists(settings)) {
-      platform::CopyFileOverwriting(settings, engine::WorkPaths(folder).InstallDir(u"Install\\Setup.ini"));
-      engine::ApplyInstallRegistry(settings);
-    }
-  }
   return Finish("install", code, view);
 }
 
@@ -204,7 +194,7 @@ int Main(const std::vector<std::u16string>& args) {
     case Command::kHelp:
       std::fputs(UsageText(), stdout);
       return kExitOk;
-    case Command::kInstall: return RunInstall(options);
+    case Command::kInstall: return RunInstallCommand(options);
     case Command::kUninstall: return RunUninstall(options);
     case Command::kPlan: return RunPlan(options);
     case Command::kNone: break;

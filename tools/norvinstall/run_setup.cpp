@@ -81,15 +81,6 @@ uint32_t FindPackage(const std::u16string& input, const std::u16string& work_fol
   return 0;
 }
 
-bool ExtractInstallSkin(const std::u16string& package_path, const std::u16string& style_folder) {
-  package::DeedBoxPtr box(package::CreateDeedBox());
-  if (!box || !box->Open(package_path.c_str())) return false;
-  package::CreatePath(style_folder.c_str());
-  const bool ok = box->ExtractGroup(package::kSkinGroupPart2, style_folder.c_str());
-  box->Close();
-  return ok;
-}
-
 std::u16string ChooseInstallFolder(const Options& options, FolderOrigin* origin) {
   if (options.has_folder) {
     *origin = FolderOrigin::kOption;

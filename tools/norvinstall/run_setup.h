@@ -43,10 +43,6 @@ struct PackageSource {
 uint32_t FindPackage(const std::u16string& input, const std::u16string& work_folder, PackageSource* source,
                      std::string* error);
 
-// Extracts the group "SetupSkinPart2" of the package into style_folder (as the copy page does
-// into the working folder's "Style\"). False when the package does not open or the group fails.
-bool ExtractInstallSkin(const std::u16string& package_path, const std::u16string& style_folder);
-
 enum class FolderOrigin { kOption, kInstalled, kDefault };
 
 // The install folder of a run: --folder (made absolute), else "InstallPath" as stored, else the
