@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/suite_key.h"
+#include "platform/registry.h"
 #include "norvpack_fixture.h"
 #include "support/saved_registry_value.h"
 
@@ -109,11 +110,22 @@ std::string Snapshot(const std::u16string& root) {
   return out.str();
 }
 
+bool SuiteKeyExists() {
+  platform::RegKey key;
+  return platform::RegKey::Open(platform::RegRoot::kLocalMachine, app::kSuiteKey, platform::RegAccess::kRead, &key) ==
+         platform::kRegOk;
+}
+
 class NorvinstallTest : public testing::Test {
  protected:
+  // An install leaves the suite's key with its file marks; a key the test made goes again.
+  ~NorvinstallTest() override {
+    if (!suite_key_existed_) platform::DeleteKeyTree(platform::RegRoot::kLocalMachine, app::kSuiteKey);
+  }
   RunResult Run(const std::vector<std::u16string>& args) { return RunNorvinstall(dir_, args); }
   // The suite's install folder value, kept as it was before the test.
   const testing_support::SavedRegistryValue saved_install_path_{app::kSuiteKey, u"InstallPath"};
+  const bool suite_key_existed_ = SuiteKeyExists();
   ScratchDir dir_;
 };
 
