@@ -12,6 +12,8 @@ packages=(
   wine wine64 xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick fonts-wqy-microhei
   # servers and clients the network tests and benchmarks use
   nginx-light curl python3
+  # the install benchmark's baseline installer
+  nsis
 )
 
 missing=()
