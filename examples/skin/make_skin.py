@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Makes the example skin of the wizard: the page backgrounds, the picture buttons in their
-states, and "Draw.dat" (Part 5.1 of the design), from the few parameters below.
+states, and "Draw.dat", from the few parameters below.
 
     examples/skin/make_skin.py [--check] [OUT_DIR...]
         (default: the skin/wizard folders of both example suites; --check writes nothing and

@@ -1,11 +1,21 @@
 #include "engine/data_obtain.h"
 
+#include "base/crc32.h"
+#include "base/format.h"
 #include "base/path.h"
+#include "base/strings.h"
+#include "package/file_utils.h"
 #include "engine/engine_codes.h"
 #include "engine/integrity_check.h"
 #include "platform/fs.h"
 
 namespace engine {
+
+std::u16string TempBucket(std::u16string_view temp_name) {
+  const std::u16string lower = base::ToLowerAscii(temp_name);
+  const uint32_t crc = base::Crc32(lower.data(), lower.size() * sizeof(char16_t));
+  return base::Format(8, u"%02x", crc & 0x3f);
+}
 
 CInstallDataObtain::CInstallDataObtain(WorkPaths paths) : paths_(std::move(paths)) {}
 
@@ -51,7 +61,11 @@ uint32_t CInstallDataObtain::ObtainFile(const FileEntry* entry, std::u16string* 
   // The names come from a description; "%" and "$" destinations may hold anything.
   const std::u16string temp_name = entry->compose_name + u"_" + output_name;
   if (!base::IsContainedRelativePath(temp_name)) return kDataUnsafeName;
-  *target_path = paths_.TempFilePath(temp_name);
+  // Spread over sub-folders: creating a file costs time in proportion to the files beside it
+  // on some file systems, and a run may extract thousands.
+  const std::u16string bucket = TempBucket(temp_name);
+  if (made_buckets_.insert(bucket).second) package::CreatePath(paths_.TempFilePath(bucket + u"\\").c_str());
+  *target_path = paths_.TempFilePath(bucket + u"\\" + temp_name);
   box_->ExtractComposeFile(entry->compose_name.c_str(), entry->source_folder.c_str(), entry->dest_folder.c_str(),
                            entry->file_name.c_str(), target_path->c_str());
   return kDataOk;

@@ -5,6 +5,8 @@
 // extracted, the code of its integrity check (integrity_check.h) is returned as is.
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 #include "engine/engine_codes.h"
 #include "engine/file_entry.h"
@@ -12,6 +14,10 @@
 #include "package/deed_box.h"
 
 namespace engine {
+
+// The sub-folder of {I}Temp that an extracted file of that name goes to: two hexadecimal digits
+// (64 folders) from the name without regard to case.
+std::u16string TempBucket(std::u16string_view temp_name);
 
 class IDataObtain {
  public:
@@ -82,8 +88,8 @@ class CInstallDataObtain final : public CDataObtain {
   // record is missing or cannot be written; else the code of CheckCompose on the written file.
   uint32_t ObtainComposeIni(const char16_t* compose, const char16_t* target_path) override;
   // Record "COM-<compose>_<field0>_<field1>_<file>", written as stored (packed or not) to
-  // {I}Temp\<compose>_<file>.out, or {I}Temp\<compose>_<field0>_<field1>_<file>.out when the
-  // entry's flags have kFilePrefixedCopies. Codes: 2 a null argument; 28 a name that would lead
+  // {I}Temp\<bucket>\<compose>_<file>.out, or {I}Temp\<bucket>\<compose>_<field0>_<field1>_<file>.out
+  // when the entry's flags have kFilePrefixedCopies (<bucket>: TempBucket of the name). Codes: 2 a null argument; 28 a name that would lead
   // out of the Temp folder (nothing is written); 25 no package; otherwise 0, also when the record cannot be extracted
   // (placing the file then fails and reports it).
   uint32_t ObtainFile(const FileEntry* entry, std::u16string* target_path) override;
@@ -96,6 +102,7 @@ class CInstallDataObtain final : public CDataObtain {
   std::u16string product_list_;
   std::u16string compose_list_;
   package::DeedBoxPtr box_;
+  std::unordered_set<std::u16string> made_buckets_;  // sub-folders of Temp created by this source
 };
 
 }  // namespace engine

@@ -118,7 +118,8 @@ uint32_t FileOperator::PlaceFile(FileEntry& entry) {
   if (entry.packed == 0) {
     source = entry.extracted_path;
   } else if (entry.packed == 1) {
-    source = Paths().TempFilePath();
+    // Beside the extracted file, in its small folder of the run's Temp.
+    source = entry.extracted_path.empty() ? Paths().TempFilePath() : entry.extracted_path + u".unpacked";
     package::CreatePath(source.c_str());
     const uint32_t rc = package::ZQP_UnPackFile(entry.extracted_path.c_str(), source.c_str());
     if (rc != package::kUnpackOk) {
@@ -141,10 +142,13 @@ uint32_t FileOperator::PlaceFile(FileEntry& entry) {
   if (view_) view_->OnCopyFile(source.c_str(), target.c_str());
   progress_.Advance();
 
-  if (platform::CopyFileOverwriting(source, target)) {
+  // The source is a temporary file of this run in the install folder's own "Temp", so moving it
+  // into place puts the same bytes there as copying would, without writing them a second time.
+  const bool moved = platform::MoveFileReplacing(source, target);
+  if (moved || platform::CopyFileOverwriting(source, target)) {
     app::LogFormat(u"msg ,CopyFile tofile=%s fromfile=%s ok!", target.c_str(), source.c_str());
-    platform::DeleteFileAt(source);
-    platform::DeleteFileAt(entry.extracted_path);
+    if (!moved) platform::DeleteFileAt(source);
+    if (entry.extracted_path != source) platform::DeleteFileAt(entry.extracted_path);
     if (entry.needs_restart != 0) {
       app::LogFormat(u"msg ,need restart os ,becase file=%s changed and have restart property!", target.c_str());
       SetRestartNeeded();

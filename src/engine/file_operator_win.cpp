@@ -14,17 +14,17 @@ uint32_t FileOperator::ReplaceFiles(uint32_t weight) {
 
 void FileOperator::MarkFilesInvalid() {
   if (!FileList()) return;
-  for (const FileEntry& entry : *FileList()) {
-    SetInstallFileValid(entry.file_name.c_str(), entry.compose_name.c_str(), 0);
-  }
+  FileValidMarks marks(FileValidMarks::Access::kWrite);
+  for (const FileEntry& entry : *FileList()) marks.Set(entry.file_name.c_str(), entry.compose_name.c_str(), 0);
 }
 
 void FileOperator::MarkFilesValid() {
   if (!FileList()) return;
+  FileValidMarks marks(FileValidMarks::Access::kWrite);
   for (const FileEntry& entry : *FileList()) {
     const bool registered = (entry.work_flags & kWorkRegisterFailed) == 0;
     if (!registered) app::LogText2(u"warning, file install invalid ! file=", entry.file_name.c_str());
-    SetInstallFileValid(entry.file_name.c_str(), entry.compose_name.c_str(), registered ? 1 : 0);
+    marks.Set(entry.file_name.c_str(), entry.compose_name.c_str(), registered ? 1 : 0);
   }
 }
 

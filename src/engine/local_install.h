@@ -22,6 +22,7 @@
 
 #include "app/ini_reader.h"
 #include "engine/work_paths.h"
+#include "platform/registry.h"
 
 namespace engine {
 
@@ -130,5 +131,19 @@ bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name
 // False only when the mark "{compose}-{file}" exists as a REG_DWORD of 0: the installed copy
 // cannot be relied on. A missing key or value, or a value of another type, counts as valid.
 bool IsInstallFileValid(const char16_t* file_name, const char16_t* compose_name);
+
+// The FileValid key held open for many marks, as a run writes and reads one per file; each
+// operation behaves as the function of the same purpose above.
+class FileValidMarks {
+ public:
+  enum class Access { kRead, kWrite };  // kWrite creates the key
+  explicit FileValidMarks(Access access);
+  bool Set(const char16_t* file_name, const char16_t* compose_name, uint32_t value);
+  bool IsValid(const char16_t* file_name, const char16_t* compose_name) const;
+
+ private:
+  platform::RegKey key_;
+  uint32_t open_code_;
+};
 
 }  // namespace engine

@@ -22,17 +22,22 @@ ILocalInstall* CreateLocalInstall() { return CreateLocalInstall(InstalledWorkPat
 
 bool IsComposeInstalled(const char16_t* name) { return IsComposeInstalled(InstalledWorkPaths(), name); }
 
-bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name, uint32_t value) {
-  const std::u16string value_name = FileValidName(file_name, compose_name);
-  platform::RegKey key;
-  uint32_t rc = platform::RegKey::Create(platform::RegRoot::kLocalMachine, app::kFileValidKey,
-                                         platform::RegAccess::kReadWrite, &key);
-  if (rc != platform::kRegOk) {
+FileValidMarks::FileValidMarks(Access access) {
+  open_code_ = access == Access::kWrite
+                   ? platform::RegKey::Create(platform::RegRoot::kLocalMachine, app::kFileValidKey,
+                                              platform::RegAccess::kReadWrite, &key_)
+                   : platform::RegKey::Open(platform::RegRoot::kLocalMachine, app::kFileValidKey,
+                                            platform::RegAccess::kRead, &key_);
+}
+
+bool FileValidMarks::Set(const char16_t* file_name, const char16_t* compose_name, uint32_t value) {
+  if (open_code_ != platform::kRegOk) {
     app::LogText2(u"warning,SetInstallFileValid Create error,modecode is reg retcode. file=", file_name, 0,
-                  static_cast<int32_t>(rc));
+                  static_cast<int32_t>(open_code_));
     return true;
   }
-  rc = key.WriteDword(value_name, value);
+  const std::u16string value_name = FileValidName(file_name, compose_name);
+  const uint32_t rc = key_.WriteDword(value_name, value);
   if (rc != platform::kRegOk) {
     const std::u16string text = u"warning,SetInstallFileValid SetDWORDValue error,modecode is reg retcode. strKeyName=" +
                                 value_name + u" file=" + Text(file_name);
@@ -41,14 +46,18 @@ bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name
   return true;
 }
 
-bool IsInstallFileValid(const char16_t* file_name, const char16_t* compose_name) {
-  platform::RegKey key;
-  if (platform::RegKey::Open(platform::RegRoot::kLocalMachine, app::kFileValidKey, platform::RegAccess::kRead, &key) !=
-      platform::kRegOk) {
-    return true;
-  }
+bool FileValidMarks::IsValid(const char16_t* file_name, const char16_t* compose_name) const {
+  if (open_code_ != platform::kRegOk) return true;
   uint32_t value = 1;
-  return key.ReadDword(FileValidName(file_name, compose_name), &value) != platform::kRegOk || value != 0;
+  return key_.ReadDword(FileValidName(file_name, compose_name), &value) != platform::kRegOk || value != 0;
+}
+
+bool SetInstallFileValid(const char16_t* file_name, const char16_t* compose_name, uint32_t value) {
+  return FileValidMarks(FileValidMarks::Access::kWrite).Set(file_name, compose_name, value);
+}
+
+bool IsInstallFileValid(const char16_t* file_name, const char16_t* compose_name) {
+  return FileValidMarks(FileValidMarks::Access::kRead).IsValid(file_name, compose_name);
 }
 
 }  // namespace engine

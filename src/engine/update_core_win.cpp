@@ -338,6 +338,7 @@ uint32_t CUpdateCore::CollectFiles(uint32_t weight, bool all) {
     view_->SetItemRange(0, static_cast<uint32_t>(composes_.size()));
   }
   ProgressShare progress(view_, weight, composes_.size());
+  const FileValidMarks marks(FileValidMarks::Access::kRead);
   for (auto& item : composes_) {
     Compose& compose = *item;
     if (Cancelled()) return kStoppedByUser;
@@ -346,8 +347,8 @@ uint32_t CUpdateCore::CollectFiles(uint32_t weight, bool all) {
     if (compose.state != ComposeState::kInstalledOnly) {
       const uint32_t code =
           MergeComposeFiles(compose, compose.new_description_path.c_str(), ComposeLocation::kInstalled, folders_,
-                            [](const FileEntry& entry) {
-                              return IsInstallFileValid(entry.file_name.c_str(), entry.compose_name.c_str());
+                            [&marks](const FileEntry& entry) {
+                              return marks.IsValid(entry.file_name.c_str(), entry.compose_name.c_str());
                             });
       if (code != kOk) return code;
     } else {

@@ -1,8 +1,8 @@
 #pragma once
-// Portable reading of a skin's description file "Draw.dat" (Part 5.1): the value syntaxes
+// Portable reading of a skin's description file "Draw.dat": the value syntaxes
 // (number lists, rectangles, colours, sizes, font specifications, alignment words), the keys of
-// a page-window section (Table 1), of an item section (Table 2) with its redirects, and of the
-// text styles (Table 3) with their ".Text" / "Text.Default" fallbacks; plus the pure geometry
+// a page-window section, of an item section with its redirects, and of the
+// text styles with their ".Text" / "Text.Default" fallbacks; plus the pure geometry
 // the drawing code uses (corner erase areas, text box placement, rectangle completion from a
 // bitmap size, border-preserving stretch pieces). No Windows API here: the drawing lives in the
 // "_win.cpp" files of this folder.
@@ -64,7 +64,7 @@ Size ParseSize(std::u16string_view text);
 uint32_t ParseColor(std::u16string_view text);
 
 // A font specification: labels searched case-sensitively anywhere in the text; a value runs from
-// its label to the next comma, trimmed. See Part 5.1, Fonts.
+// its label to the next comma, trimmed.
 struct FontSpec {
   std::u16string face = u"宋体";   // "name:", at most 31 code units
   int32_t size = 9;                // "size:", points, clamped 1..512
@@ -115,7 +115,7 @@ class DrawFile {
   std::unordered_map<std::u16string, const app::IniSection*> index_;
 };
 
-// ---- page-window section (Table 1) ----
+// ---- page-window section ----
 
 struct CornerErase {
   int corner = 0;  // 0 left-top, 1 left-bottom, 2 right-top, 3 right-bottom
@@ -140,7 +140,7 @@ void LoadWindowSection(const DrawFile& file, std::u16string_view section, Window
 // The rectangle of a corner erase area for the client rectangle.
 Rect CornerEraseRect(const CornerErase& area, const Rect& client);
 
-// ---- item section (Table 2) and its text styles (Table 3) ----
+// ---- item section and its text styles ----
 
 struct TextStyle {
   std::u16string font;   // font specification; empty: none given
@@ -177,8 +177,8 @@ void LoadTextStyles(const DrawFile& file, std::u16string_view section, uint16_t 
 
 // ---- geometry ----
 
-// Completes a rectangle given by two coordinates from a bitmap of w x h (Part 5.1, Item
-// painting step 2). Unchanged when no rule applies.
+// Completes a rectangle given by two coordinates from a bitmap of w x h, as items are
+// painted. Unchanged when no rule applies.
 Rect CompleteRect(const Rect& rect, int32_t w, int32_t h);
 
 // The text box inside an item box of W x H for a text of tw x th with FixRect fix.

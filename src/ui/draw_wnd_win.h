@@ -1,5 +1,5 @@
 #pragma once
-// The skin engine's Windows half (Part 5.1): CDrawWnd gives a page window its skin (background,
+// The skin engine's Windows half: CDrawWnd gives a page window its skin (background,
 // outline, dragging, tooltips, transparent static texts and buttons) and owns the page's drawn
 // items (CDrawItem), which it paints, hit-tests and reports through WM_ITEMNOTIFY. Everything
 // runs on the user-interface thread. The values come from "Draw.dat" through ui/draw_spec.h.
@@ -135,7 +135,7 @@ class CDrawWnd {
   // False for no window. Loads the window's section, remembers draggable, reads the window's
   // resolution for font sizes, and creates the tooltip window when asked.
   bool Attach(HWND window, std::u16string_view section, bool tooltip, bool draggable);
-  // Reads Table 1 of section (the current one when empty) and loads the background. Always true.
+  // Reads the page keys of section (the current one when empty) and loads the background. Always true.
   bool LoadWindowSkin(std::u16string_view section = {});
   // A new item with that identifier, loaded from "PIC%04d"; owned by this object.
   CDrawItem* AddItem(int32_t id);

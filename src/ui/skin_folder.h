@@ -1,7 +1,7 @@
 #pragma once
-// The skin-folder lookup and the language of the skin's texts (Part 5.1, Skin files and
-// Language). The skin folder is the process-wide one of Part 1.1 when set, otherwise
-// "<exe folder>\DrawData\<style>\" chosen through "norvframe.ini" beside the executable.
+// The skin-folder lookup and the language of the skin's texts. The skin folder is the
+// process-wide one (app/wizard_state.h) when set, otherwise "<exe folder>\DrawData\<style>\"
+// chosen through "norvframe.ini" beside the executable.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,8 +19,7 @@ bool GetStyleName(std::u16string* name);
 // by ";".
 size_t EnumStyles(std::u16string* names);
 
-// The skin folder followed by relative (Part 5.1, GetSkinPath). With the process-wide skin
-// folder set always true. Otherwise false when no style folder exists or the result is longer
+// The skin folder followed by relative. With the process-wide skin folder set always true. Otherwise false when no style folder exists or the result is longer
 // than kMaxSkinPath.
 bool GetSkinPath(std::u16string* out, std::u16string_view relative = {}, std::u16string_view style = {});
 

@@ -130,17 +130,20 @@ TEST_F(DataObtain, FilesGoToTheTempFolder) {
     const char16_t* target;
     const std::vector<unsigned char>* bytes;
   } cases[] = {
-      {u"a.dll", u"", u"", 0, u"Temp\\Core_a.dll.out", &kPlainFile},
-      {u"b.dll", u"src", u"bin", kFilePrefixedCopies, u"Temp\\Core_src_bin_b.dll.out", &kPrefixedFile},
+      {u"a.dll", u"", u"", 0, u"Core_a.dll.out", &kPlainFile},
+      {u"b.dll", u"src", u"bin", kFilePrefixedCopies, u"Core_src_bin_b.dll.out", &kPrefixedFile},
       // The record name always carries both fields; the flag only shapes the target name.
-      {u"b.dll", u"src", u"bin", 0, u"Temp\\Core_b.dll.out", &kPrefixedFile},
+      {u"b.dll", u"src", u"bin", 0, u"Core_b.dll.out", &kPrefixedFile},
       // A missing record is no failure here: placing the file reports it.
-      {u"c.dll", u"", u"", 0, u"Temp\\Core_c.dll.out", nullptr},
+      {u"c.dll", u"", u"", 0, u"Core_c.dll.out", nullptr},
   };
   for (const auto& c : cases) {
     FileEntry entry = Entry(c.file, c.field0, c.field1, c.flags);
     ASSERT_EQ(source_.ObtainFile(&entry, &entry.extracted_path), kDataOk);
-    EXPECT_EQ(Exists(paths_.InstallDir(c.target)), c.bytes != nullptr);
+    // In a sub-folder of Temp chosen by the name.
+    const std::u16string expected = paths_.TempFilePath(engine::TempBucket(c.target) + u"\\" + c.target);
+    EXPECT_EQ(entry.extracted_path, expected);
+    EXPECT_EQ(Exists(expected), c.bytes != nullptr);
     if (c.bytes) {
       EXPECT_EQ(ReadBytes(entry.extracted_path), *c.bytes);
     }

@@ -1,4 +1,4 @@
-// Draw.dat values and sections (Part 5.1): the value syntaxes, Tables 1 to 3, the redirects with
+// Draw.dat values and sections: the value syntaxes, the page, item and text-style keys, the redirects with
 // their bound, and the geometry rules, read from hand-written Draw.dat texts.
 #include "ui/draw_spec.h"
 

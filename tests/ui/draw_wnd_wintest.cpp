@@ -1,4 +1,4 @@
-// The skin engine on real windows (Part 5.1): GDI objects are released (200 pages shown and
+// The skin engine on real windows: GDI objects are released (200 pages shown and
 // closed keep the process's GDI count), and hostile skins still give a page that shows, stays
 // within the screen, can be closed and leaves a log line. Pixels are the visual tests' part
 // (tests/visual, through skinview on Xvfb).
@@ -414,7 +414,7 @@ TEST(SkinItems, TooltipTextsRegisterWithTheTooltipWindow) {
   DestroyWindow(page.window);
 }
 
-// Part 5.1's skin folder and language: "DrawData\<style>\" beside the program, chosen by
+// The skin folder and language: "DrawData\<style>\" beside the program, chosen by
 // "StyleName" in norvframe.ini; "LangID" there picks the language redirects.
 TEST(SkinFolders, StyleFolderAndLanguageFromNorvframeIni) {
   const std::u16string exe = testing_support::ProgramBeside(u"ui_tests");

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Visual tests of the skin engine (Part 5.1) through skinview.exe on a private Xvfb display:
+"""Visual tests of the skin engine through skinview.exe on a private Xvfb display:
 the outline, the nine-slice background, picture buttons, language redirects, Chinese text and
 dragging, checked by the pixels of screenshots and by skinview's log of posted item messages.
 The skin they use is made here (solid colours, so that each check reads one colour); the example
