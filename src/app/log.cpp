@@ -91,26 +91,29 @@ void WriteEntry(const char* text, uint32_t api_code, int32_t mod_code) {
   }
 
   const std::string stamp = Stamp();
+  // The lines of one entry go to the file in one write.
+  std::string entry;
   // The header opens the process's first entry.
   if (!state.header_written) {
-    WriteLine(&file, "\r\n" + stamp + " " + std::string(70, '=') + "\r\n");
+    entry += "\r\n" + stamp + " " + std::string(70, '=') + "\r\n";
     state.header_written = true;
   }
-  WriteLine(&file, stamp + " " + text + " \r\n");
+  entry += stamp + " " + text + " \r\n";
 
   if (api_code != 0) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08x", static_cast<unsigned>(api_code));
     std::string message;
     if (platform::SystemMessageText(api_code, &message)) {
-      WriteLine(&file, stamp + " APICode : " + code + " " + message + " \r\n");
+      entry += stamp + " APICode : " + code + " " + message + " \r\n";
     } else {
-      WriteLine(&file, stamp + " APICode : " + code + " \r\n");
+      entry += stamp + " APICode : " + code + " \r\n";
     }
   }
   if (mod_code != 0) {
-    WriteLine(&file, stamp + " modCode : " + std::to_string(mod_code) + " \r\n");
+    entry += stamp + " modCode : " + std::to_string(mod_code) + " \r\n";
   }
+  WriteLine(&file, entry);
 }
 
 // A wide text argument may be the identifier of a string resource instead of a pointer.
