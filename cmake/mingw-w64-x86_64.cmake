@@ -18,3 +18,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Tests and tools run under Wine in a prefix that belongs to the build tree.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+
+# zlib is linked in as well: Windows has no zlib1.dll (Wine does, which would hide the need).
+set(ZLIB_USE_STATIC_LIBS ON)

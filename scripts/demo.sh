@@ -4,8 +4,9 @@
 # shows what the setup file carries. The suite's main program and core DLL are the stand-ins the
 # Windows build makes (a real windowed NorvFrame.exe, a real COM DLL), copied over the committed
 # placeholder bytes in a staged copy of the suite.
-# Until the installer's wizard exists, the stub that receives the payload is a built Windows
-# program (norvpack.exe itself); the demo will install the suite under Wine once Setup.exe exists.
+# Then it installs the suite with the real Setup.exe under Wine on a private Xvfb display: it clicks
+# through every page, saves a screenshot of each in docs/screenshots/setup-*.png, and prints what
+# was installed (files, registry values, links, the programs started).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_ROOT:-$root/build}
@@ -14,7 +15,6 @@ out=${BUILD_ROOT:-$root/build}
 
 norvpack="$out/host/tools/norvpack/norvpack"
 stub="$out/windows/tools/norvpack/Setup.exe"
-[ -f "$stub" ] || stub="$out/windows/tools/norvpack/norvpack.exe"
 demo="$out/demo"
 mkdir -p "$demo"
 
@@ -43,6 +43,10 @@ fi
 echo
 echo "== what the setup file carries"
 "$norvpack" inspect "$demo/Setup-example.exe"
+
+echo
+echo "== installing it with Setup.exe under Wine (a download-type setup file, so that every page shows)"
+python3 "$root/scripts/demo_wizard.py" "$out" "$demo" "$root/docs/screenshots"
 
 echo
 echo "Produced:"

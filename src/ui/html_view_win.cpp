@@ -8,6 +8,13 @@
 
 namespace ui {
 
+namespace {
+
+// The class of the platform's HTML document: {25336920-03F9-11CF-8FD0-00AA00686F13}.
+constexpr CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
+}  // namespace
+
 // The container side of the control: a client site, an in-place site and the frame the control
 // asks for. It offers no menus, tool space or undo, which the control handles being refused.
 class HtmlView::Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
@@ -108,8 +115,16 @@ class HtmlView::Site final : public IOleClientSite, public IOleInPlaceSite, publ
   bool Create(HWND parent, const RECT& rect) {
     parent_ = parent;
     rect_ = rect;
-    HRESULT result = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                      reinterpret_cast<void**>(object_.put()));
+    // The browser control exists on systems without an HTML engine too, and then shows a blank
+    // area: without an engine to render documents the view is not made at all.
+    platform::UniqueCom<IUnknown> engine;
+    HRESULT result = CoCreateInstance(kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                      reinterpret_cast<void**>(engine.put()));
+    engine.reset();
+    if (SUCCEEDED(result)) {
+      result = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                reinterpret_cast<void**>(object_.put()));
+    }
     if (SUCCEEDED(result)) result = object_.get()->SetClientSite(this);
     if (SUCCEEDED(result)) {
       OleSetContainedObject(object_.get(), TRUE);

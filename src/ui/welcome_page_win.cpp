@@ -84,6 +84,9 @@ bool CLicenseDlg::OnInitPage() {
   HWND text = GetDlgItem(window_, kControlLicenceText);
   SetWindowTextW(text, reinterpret_cast<const wchar_t*>(kLicenceText));
   SetFocus(text);
+  // The agreement is read from its start, with nothing selected.
+  SendMessageW(text, EM_SETSEL, 0, 0);
+  SendMessageW(text, EM_SCROLLCARET, 0, 0);
   return true;
 }
 

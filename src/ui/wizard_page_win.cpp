@@ -61,7 +61,10 @@ void WizardPage::Initialise() {
 INT_PTR WizardPage::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     Initialise();
-    return TRUE;
+    // A page that put the focus on a control itself keeps it as it is (the dialog manager would
+    // otherwise select the whole text of the control it focuses).
+    HWND focus = GetFocus();
+    return focus && IsChild(window_, focus) ? FALSE : TRUE;
   }
   INT_PTR own = 0;
   if (OnMessage(message, wparam, lparam, &own)) return own;
@@ -72,6 +75,8 @@ INT_PTR WizardPage::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COMMAND && OnCommand(LOWORD(wparam))) return TRUE;
   LRESULT result = 0;
   if (skin_.ProcessWindowMessage(window_, message, wparam, lparam, &result)) {
+    // A dialog procedure hands back a control's brush as its own return value.
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) return static_cast<INT_PTR>(result);
     SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
     return TRUE;
   }
@@ -121,8 +126,8 @@ void WizardPage::RefreshStatic(int control) {
   RECT area{};
   GetWindowRect(text, &area);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
-  InvalidateRect(window_, &area, TRUE);
-  RedrawWindow(text, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  // The skin under the text first, then the text: one repaint of the area with its children.
+  RedrawWindow(window_, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 }  // namespace ui

@@ -37,7 +37,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
   CoInitialize(nullptr);
   InitCommonControls();
-  LoadLibraryExW(L"RICHED32.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // The licence page's rich-edit control: the Unicode class of RICHED20, which shows the Chinese
+  // text that the ANSI class of RICHED32 would turn into question marks.
+  LoadLibraryExW(L"RICHED20.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   package::DeleteTree(app::GetTempWorkDir().c_str(), false);
 
   if (SuiteInstalled()) {
