@@ -46,7 +46,7 @@ with xwine.XSession() as x:
         x.settle(w)
         path = os.path.join(docs, name + ".png")
         x.screenshot().crop(*rect).save_png(path, transparent=x.root)
-        print("%s: %s %dx%d" % (os.path.relpath(path, root), section, rect[2], rect[3]))
+        print("%s: %s %dx%d" % (os.path.relpath(path, root), section, rect[2], rect[3]), flush=True)
         x.key("Escape", w)
         if not x.wait_gone(p):
             p.kill()

@@ -229,8 +229,8 @@ class XSession:
     # -- programs --------------------------------------------------------------------------
     def wine(self, args, cwd=None, stdout=subprocess.DEVNULL):
         """Starts a Windows program (a host path to the .exe and its arguments) on the display."""
-        p = subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env, stdout=stdout,
-                             stderr=subprocess.DEVNULL)
+        p = subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
+                             stdout=stdout, stderr=subprocess.DEVNULL)
         self.programs.append(p)
         return p
 
@@ -275,9 +275,15 @@ class XSession:
             return False
 
     # -- input -----------------------------------------------------------------------------
+    def pointer(self):
+        out = self._x(["xdotool", "getmouselocation", "--shell"])
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return int(values.get("X", -1)), int(values.get("Y", -1))
+
     def move(self, x, y):
-        self._x(["xdotool", "mousemove", "--sync", str(x), str(y)], check=False)
+        # not "mousemove --sync": it waits for a motion, and there is none when the pointer is there
         self._x(["xdotool", "mousemove", str(x), str(y)])
+        wait_until(lambda: self.pointer() == (x, y), 2, 0.02)
 
     def down(self, button=1):
         self._x(["xdotool", "mousedown", str(button)])
