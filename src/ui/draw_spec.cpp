@@ -138,6 +138,7 @@ int32_t ParsePaintType(std::u16string_view text, int32_t current) {
 
 bool DrawFile::Load(std::u16string_view path) {
   reader_.Clear();
+  index_.clear();
   platform::File file = platform::File::Open(path, platform::FileAccess::kRead,
                                              platform::FileDisposition::kOpenExisting);
   uint64_t size = 0;
@@ -149,25 +150,44 @@ bool DrawFile::Load(std::u16string_view path) {
 
 bool DrawFile::Parse(const void* data, size_t size) {
   reader_.Clear();
+  index_.clear();
   if (!data || size == 0 || size > kMaxDrawFileBytes) return true;
   const auto* bytes = static_cast<const uint8_t*>(data);
   const bool utf16_mark = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
   // Text of ASCII characters in UTF-16LE without a mark: a zero in every second byte.
   const bool utf16_bare = size >= 4 && bytes[0] != 0 && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0;
-  if (utf16_mark || utf16_bare) return reader_.ParseBuffer(data, size);
-  std::string_view utf8(reinterpret_cast<const char*>(bytes), size);
-  if (utf8.size() >= 3 && std::memcmp(utf8.data(), "\xEF\xBB\xBF", 3) == 0) utf8.remove_prefix(3);
-  const std::u16string text = base::Utf8ToUtf16(utf8);
-  return reader_.ParseBuffer(text.data(), text.size() * sizeof(char16_t));
+  if (utf16_mark || utf16_bare) {
+    reader_.ParseBuffer(data, size);
+  } else {
+    std::string_view utf8(reinterpret_cast<const char*>(bytes), size);
+    if (utf8.size() >= 3 && std::memcmp(utf8.data(), "\xEF\xBB\xBF", 3) == 0) utf8.remove_prefix(3);
+    const std::u16string text = base::Utf8ToUtf16(utf8);
+    reader_.ParseBuffer(text.data(), text.size() * sizeof(char16_t));
+  }
+  BuildIndex();
+  return true;
+}
+
+void DrawFile::BuildIndex() {
+  for (size_t i = 0; i < reader_.SectionCount(); ++i) {
+    const app::IniSection* section = reader_.SectionAt(i);
+    index_.emplace(base::ToLowerAscii(section->Name()), section);
+  }
+}
+
+const app::IniSection* DrawFile::Find(std::u16string_view section) const {
+  const auto found = index_.find(base::ToLowerAscii(section));
+  return found == index_.end() ? nullptr : found->second;
 }
 
 std::u16string DrawFile::Get(std::u16string_view section, std::u16string_view key) const {
-  const app::IniEntry* entry = reader_.GetEntry(section, key);
+  const app::IniSection* found = Find(section);
+  const app::IniEntry* entry = found ? found->FindEntry(key) : nullptr;
   if (!entry) return {};
   return std::u16string(Trim(entry->Value()).substr(0, kDrawMaxValue));
 }
 
-bool DrawFile::HasSection(std::u16string_view section) const { return reader_.FindSection(section) != nullptr; }
+bool DrawFile::HasSection(std::u16string_view section) const { return Find(section) != nullptr; }
 
 // ---- window section ----
 
@@ -369,16 +389,20 @@ std::vector<BlitPiece> BorderStretchPieces(int32_t W, int32_t H, const Rect& des
   return pieces;
 }
 
-bool ReadBmpSize(const uint8_t* data, size_t size, Size* out) {
+bool ReadBmpSize(const uint8_t* data, size_t size, Size* out, uint64_t file_size) {
   if (!data || size < 26 || data[0] != 'B' || data[1] != 'M') return false;
   const uint32_t header = LoadU32(data + 14);
   int64_t width = 0, height = 0;
+  uint32_t bits = 0, compression = 0;
   if (header == 12) {
     width = LoadU16(data + 18);
     height = LoadU16(data + 20);
-  } else if (header >= 40 && size >= 26) {
+    bits = LoadU16(data + 24);
+  } else if (header >= 40 && size >= 34) {
     width = static_cast<int32_t>(LoadU32(data + 18));
     height = static_cast<int32_t>(LoadU32(data + 22));
+    bits = LoadU16(data + 28);
+    compression = LoadU32(data + 30);
   } else {
     return false;
   }
@@ -386,6 +410,13 @@ bool ReadBmpSize(const uint8_t* data, size_t size, Size* out) {
   if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
       width * height > kMaxBitmapPixels) {
     return false;
+  }
+  // Uncompressed rows (BI_RGB, BI_BITFIELDS): each padded to 4 bytes, all inside the file.
+  if (file_size != 0 && (compression == 0 || compression == 3)) {
+    if (bits == 0 || bits > 32) return false;
+    const uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
+    const uint64_t offset = LoadU32(data + 10);
+    if (offset + stride * static_cast<uint64_t>(height) > file_size) return false;
   }
   *out = Size{static_cast<int32_t>(width), static_cast<int32_t>(height)};
   return true;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/ini_reader.h"
@@ -105,7 +106,13 @@ class DrawFile {
   size_t SectionCount() const { return reader_.SectionCount(); }
 
  private:
+  const app::IniSection* Find(std::u16string_view section) const;
+  void BuildIndex();
+
   app::CIniReader reader_;
+  // Sections by their ASCII-lower-cased name (the first of duplicates): an item load asks about
+  // a hundred keys, and a hostile file may hold many thousands of sections.
+  std::unordered_map<std::u16string, const app::IniSection*> index_;
 };
 
 // ---- page-window section (Table 1) ----
@@ -190,6 +197,8 @@ std::vector<BlitPiece> BorderStretchPieces(int32_t W, int32_t H, const Rect& des
 // file is never handed to the platform's loader.
 constexpr int32_t kMaxBitmapSide = 8192;
 constexpr int64_t kMaxBitmapPixels = int64_t{4096} * 4096;
-bool ReadBmpSize(const uint8_t* data, size_t size, Size* out);
+// With file_size given (not 0), an uncompressed bitmap whose pixel rows would reach past the end
+// of the file is refused as well: loaders read those rows without checking.
+bool ReadBmpSize(const uint8_t* data, size_t size, Size* out, uint64_t file_size = 0);
 
 }  // namespace ui

@@ -21,6 +21,14 @@ constexpr DWORD kClickDebounceMs = 300;
 
 RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
+// A coordinate at the clamp limit came from an absurd number in the skin.
+bool AtLimit(const Rect& r) {
+  for (int32_t v : {r.left, r.top, r.right, r.bottom}) {
+    if (v == kCoordLimit || v == -kCoordLimit) return true;
+  }
+  return false;
+}
+
 void LogSkin(const char16_t* what, const std::u16string& detail) { app::LogText2(what, detail.c_str()); }
 
 // Copies a bitmap of w x h into dest (logical coordinates of dc): tiled, border-preserving or
@@ -54,6 +62,20 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, const Size& size, const Rect& dest, int3
   }
 }
 
+// The number of pixels in a region.
+int64_t RegionArea(HRGN region) {
+  const DWORD bytes = GetRegionData(region, 0, nullptr);
+  if (bytes < sizeof(RGNDATAHEADER)) return 0;
+  std::vector<uint8_t> buffer(bytes);
+  auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+  if (GetRegionData(region, bytes, data) != bytes) return 0;
+  const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+  const DWORD count = std::min<DWORD>(data->rdh.nCount, (bytes - sizeof(RGNDATAHEADER)) / sizeof(RECT));
+  int64_t area = 0;
+  for (DWORD i = 0; i < count; ++i) area += int64_t{rects[i].right - rects[i].left} * (rects[i].bottom - rects[i].top);
+  return area;
+}
+
 }  // namespace
 
 HBITMAP LoadSkinBitmap(const std::u16string& path, Size* size) {
@@ -63,11 +85,13 @@ HBITMAP LoadSkinBitmap(const std::u16string& path, Size* size) {
   if (!file.IsOpen()) return nullptr;  // a missing state bitmap is normal
   uint8_t header[64] = {};
   size_t got = 0;
+  uint64_t file_size = 0;
+  file.Size(&file_size);
   file.Read(header, sizeof header, &got);
   file.Close();
   Size declared;
-  if (!ReadBmpSize(header, got, &declared)) {
-    LogSkin(u"skin: not a usable bitmap (no BMP, or larger than 8192 pixels a side): ", path);
+  if (!ReadBmpSize(header, got, &declared, file_size == 0 ? 1 : file_size)) {
+    LogSkin(u"skin: not a usable bitmap (no BMP, cut short, or larger than 8192 pixels a side): ", path);
     return nullptr;
   }
   auto* bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, W(path), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
@@ -137,7 +161,7 @@ HFONT FontCache::Get(std::u16string_view spec, HWND window) {
 // ---- CDrawItem ----
 
 CDrawItem::CDrawItem(CDrawWnd* owner, int32_t id) : owner_(owner), id_(id) {
-  GetSkinPath(&skin_folder_);
+  has_skin_folder_ = GetSkinPath(&skin_folder_);
 }
 
 void CDrawItem::SetText(std::u16string_view text) {
@@ -170,6 +194,7 @@ bool CDrawItem::SetState(int state, bool erase) {
 void CDrawItem::SetName(std::u16string_view section) {
   LoadItemSection(owner_->file_, section, owner_->lang_, &skin_);
   if (skin_.redirect_cut) LogSkin(u"skin: redirect chain cut (a loop, or too long) at section ", skin_.section);
+  if (AtLimit(skin_.rect)) LogSkin(u"skin: an absurd item rectangle was clamped in section ", skin_.section);
   for (int n = 0; n < kStateCount; ++n) {
     if (skin_.styles[n].font.empty()) continue;
     HFONT font = owner_->fonts_.Get(skin_.styles[n].font, owner_->window_);
@@ -197,7 +222,8 @@ void CDrawItem::RegisterTooltip() {
   HWND tip = owner_->tooltip_.get();
   if (!tip || !owner_->window_) return;
   TTTOOLINFOW info{};
-  info.cbSize = sizeof info;
+  // The version-5 size: the common controls without a version-6 manifest refuse the larger one.
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
   info.hwnd = owner_->window_;
   info.uId = static_cast<UINT_PTR>(id_);
   if (tooltip_registered_) {
@@ -210,16 +236,23 @@ void CDrawItem::RegisterTooltip() {
   tooltip_registered_ = SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != 0;
 }
 
-bool CDrawItem::StateBitmapExists(int state) const {
-  const std::u16string name = StateBitmapName(skin_.section, state);
-  return base::IsContainedFilePath(name) && platform::PathExists(skin_folder_ + name);
+bool CDrawItem::StateBitmapExists(int state) {
+  if (bitmap_exists_[state] == 0) {
+    // Asked on every pointer move over the item: the answer is kept until the item reloads.
+    const std::u16string name = StateBitmapName(skin_.section, state);
+    bitmap_exists_[state] =
+        has_skin_folder_ && base::IsContainedFilePath(name) && platform::PathExists(skin_folder_ + name) ? 1 : 2;
+  }
+  return bitmap_exists_[state] == 1;
 }
 
 HBITMAP CDrawItem::StateBitmap(int state) {
   if (!bitmap_tried_[state]) {
     bitmap_tried_[state] = true;
     const std::u16string name = StateBitmapName(skin_.section, state);
-    if (!base::IsContainedFilePath(name)) {
+    if (!has_skin_folder_) {
+      // No skin folder: every skin file counts as missing.
+    } else if (!base::IsContainedFilePath(name)) {
       LogSkin(u"skin: item bitmap name leaves the skin folder: ", name);
     } else if (skin_folder_.size() + name.size() <= kMaxSkinPath) {
       bitmaps_[state].reset(LoadSkinBitmap(skin_folder_ + name, &bitmap_sizes_[state]));
@@ -232,6 +265,7 @@ void CDrawItem::ReleaseBitmaps() {
   for (int n = 0; n < kStateCount; ++n) {
     bitmaps_[n].reset();
     bitmap_tried_[n] = false;
+    bitmap_exists_[n] = 0;
     bitmap_sizes_[n] = Size{};
   }
 }
@@ -352,6 +386,9 @@ bool CDrawWnd::LoadWindowSkin(std::u16string_view section) {
   if (skin_.section.empty()) return true;
   if (!file_.HasSection(skin_.section)) LogSkin(u"skin: Draw.dat has no section ", skin_.section);
   LoadWindowSection(file_, skin_.section, &skin_);
+  for (const Rect& r : skin_.erase_rects) {
+    if (AtLimit(r)) LogSkin(u"skin: an absurd erase rectangle was clamped in section ", skin_.section);
+  }
   background_.reset();
   background_size_ = Size{};
   std::u16string path;
@@ -443,10 +480,12 @@ void CDrawWnd::RebuildOutline() {
   for (const Rect& r : skin_.erase_rects) remove(r);
   const Rect client_rect{client.left, client.top, client.right, client.bottom};
   for (const CornerErase& c : skin_.corner_erases) remove(CornerEraseRect(c, client_rect));
-  RECT box;
-  if (GetRgnBox(region.get(), &box) == NULLREGION) {
+  // Exclusive-or with areas outside the window adds those areas: only the window's part counts.
+  platform::UniqueRegion inside(CreateRectRgn(client.left, client.top, client.right, client.bottom));
+  if (inside) CombineRgn(region.get(), region.get(), inside.get(), RGN_AND);
+  if (RegionArea(region.get()) * 4 < int64_t{client.right - client.left} * (client.bottom - client.top)) {
     // A skin that erases everything would leave an invisible window: keep the plain outline.
-    app::LogText(u"skin: the outline erases the whole window; the window keeps its rectangle");
+    app::LogText(u"skin: the outline erases the whole window (or most of it); the window keeps its rectangle");
     SetWindowRgn(window_, nullptr, TRUE);
     return;
   }
@@ -478,6 +517,9 @@ POINT CDrawWnd::CursorClientPoint() const {
   return p;
 }
 
+// The engine switches only between states 0 and 1: a state a page set (2 pressed, 4 selected,
+// 3 and 5 inactive) stays while the pointer is inside, and a pressed item keeps state 2 until
+// the button goes up.
 void CDrawWnd::OnPointer(POINT p) {
   for (auto& holder : items_) {
     CDrawItem& item = *holder;
@@ -582,6 +624,7 @@ bool CDrawWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wparam, LP
   switch (message) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP: {
       MSG relay{window, message, wparam, lparam, static_cast<DWORD>(GetMessageTime()), {}};
       GetCursorPos(&relay.pt);
@@ -602,6 +645,7 @@ bool CDrawWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wparam, LP
       }
       break;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:  // the second press of a double click, in classes with CS_DBLCLKS
       OnButtonDown(client_point, lparam);
       break;
     case WM_LBUTTONUP:

@@ -91,7 +91,7 @@ class CDrawItem {
  private:
   friend class CDrawWnd;
   HBITMAP StateBitmap(int state);
-  bool StateBitmapExists(int state) const;
+  bool StateBitmapExists(int state);
   void ReleaseBitmaps();
   void Invalidate(bool erase);
   // Paints into dc (the page's paint DC) in client coordinates.
@@ -111,9 +111,12 @@ class CDrawItem {
   uint32_t style_ = 0;
   ItemSkin skin_;
   std::u16string skin_folder_;
+  bool has_skin_folder_ = false;
   platform::UniqueBitmap bitmaps_[kStateCount];
   Size bitmap_sizes_[kStateCount];
   bool bitmap_tried_[kStateCount] = {};
+  // Whether the file of each state exists: 0 not yet looked, 1 yes, 2 no (reset on reload).
+  uint8_t bitmap_exists_[kStateCount] = {};
   HFONT fonts_[kStateCount] = {};
   DWORD last_click_ = 0;
   bool click_posted_ = false;

@@ -94,6 +94,9 @@ TEST(DrawSpecFile, DecodesUtf8Utf16AndRejectsHugeFiles) {
   utf16_bare.Parse(bare.data(), bare.size() * 2);
   EXPECT_EQ(utf16_bare.Get(u"Main", u"x"), u"1");
 
+  // Names compare without ASCII case; of duplicate sections the first answers.
+  EXPECT_EQ(FromUtf8("[Page]\nk=1\n[PAGE]\nk=2\nj=3\n")->Get(u"page", u"K"), u"1");
+  EXPECT_EQ(FromUtf8("[Page]\nk=1\n[PAGE]\nk=2\nj=3\n")->Get(u"page", u"j"), u"");
   // Values are cut to 259 units; binary noise and oversized files give no sections.
   EXPECT_EQ(FromUtf8("[A]\nk=" + std::string(400, 'v') + "\n")->Get(u"A", u"k").size(), kDrawMaxValue);
   EXPECT_EQ(FromUtf8(std::string("\x00\x01\x02\xFF\xFE", 5))->SectionCount(), 0u);
@@ -267,6 +270,13 @@ TEST(DrawSpecGeometry, BmpHeaderSizes) {
                    header(10, INT32_MIN)}) {
     EXPECT_FALSE(ReadBmpSize(bad.data(), bad.size(), &size));
   }
+  // Pixel rows that would reach past the end of the file: 640 x 480 x 24 bits needs 921654 bytes.
+  ok[28] = 24;
+  ok[10] = 54;  // where the rows begin
+  EXPECT_TRUE(ReadBmpSize(ok.data(), ok.size(), &size, 54 + 640 * 3 * 480));
+  EXPECT_FALSE(ReadBmpSize(ok.data(), ok.size(), &size, 54 + 640 * 3 * 480 - 1));
+  ok[30] = 1;  // RLE8: the loader decodes within the file
+  EXPECT_TRUE(ReadBmpSize(ok.data(), ok.size(), &size, 200));
   const uint8_t text[] = "[Main]\nnot a bitmap at all";
   EXPECT_FALSE(ReadBmpSize(text, sizeof text, &size));
 }

@@ -11,6 +11,7 @@
 
 #include "app/wizard_state.h"
 #include "base/strings.h"
+#include "platform/win/unique_handles.h"
 #include "ui/draw_wnd_win.h"
 #include "ui/skin_folder.h"
 
@@ -37,9 +38,12 @@ const wchar_t kUsage[] =
     L"  --style ID=N    the item's style bits (repeatable)\n"
     L"  --state ID=N    the item's first state (repeatable)\n"
     L"  --tooltip ID=TEXT  a tooltip for the item (repeatable)\n"
-    L"  --cycle N       instead of waiting: show and close the page N times and print\n"
+    L"  --cycle N       instead of waiting: build the page in a hidden window, paint it in every\n"
+    L"                  item state and close it, N times, then print\n"
     L"                    gdi before=B after=A cycles=N\n"
     L"                  (the process's GDI object count after one warm-up cycle and at the end)\n"
+    L"events: click = left button released over the item (at most one per 300 ms), hover = the\n"
+    L"  pointer rests on it, leave = it left after a hover, press = left button down over it\n"
     L"exit code: 0 after the window closed, 2 for a bad command line, 1 if no window could be made\n";
 
 struct Options {
@@ -224,7 +228,8 @@ LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-HWND CreatePage(Page* page) {
+// Creates the page window at its place; shown unless hidden is set.
+HWND CreatePage(Page* page, bool hidden = false) {
   HWND window = CreateWindowExW(WS_EX_APPWINDOW, kClassName, reinterpret_cast<const wchar_t*>(g_options.section.c_str()),
                                 WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, 400, 300, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), page);
@@ -236,8 +241,10 @@ HWND CreatePage(Page* page) {
   if (!g_options.has_x) x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   if (!g_options.has_y) y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ShowWindow(window, SW_SHOW);
-  UpdateWindow(window);
+  if (!hidden) {
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+  }
   return window;
 }
 
@@ -250,10 +257,29 @@ void PumpPending() {
 }
 
 int RunCycles() {
+  // Each cycle builds the whole page (skin, outline, items, fonts, tooltip), paints it in
+  // every item state the skin has bitmaps for, and destroys it. The window stays hidden: showing
+  // and hiding a window under Wine waits on the X server for about two seconds, and the GDI work
+  // is the same either way (the paints are driven by hand).
   auto one = []() {
     Page page;
-    HWND window = CreatePage(&page);
+    HWND window = CreatePage(&page, true);
     if (!window) return false;
+    {
+      platform::WindowDc screen(window);
+      platform::UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+      platform::UniqueBitmap canvas(CreateCompatibleBitmap(screen.get(), 64, 64));
+      platform::SelectedObject selected(memory.get(), canvas.get());
+      for (int state = 0; state < ui::kStateCount; ++state) {
+        for (int id : g_options.items) {
+          if (ui::CDrawItem* item = page.draw.FindItem(id)) item->SetState(state);
+        }
+        SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.get()), 0);
+        InvalidateRect(window, nullptr, FALSE);
+        SendMessageW(window, WM_PAINT, 0, 0);
+        SendMessageW(window, WM_SIZE, 0, 0);
+      }
+    }
     PumpPending();
     DestroyWindow(window);
     PumpPending();
