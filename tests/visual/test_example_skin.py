@@ -125,6 +125,27 @@ class ExampleSkin(unittest.TestCase):
         english = self.show("WelcomeDlg", "--lang", "0409")
         self.assertSame(english.shot().crop(l, t, r - l, b - t), bitmap("PIC2004en0.bmp"), "Lang0409 picture")
 
+    def test_disabled_button_and_link_hover(self):
+        view = self.show("WelcomeDlg", "--lang", "0804", "--state", "2004=3")
+        l, t, r, b = self.rect(2004)
+        self.assertSame(view.shot().crop(l, t, r - l, b - t), bitmap("PIC20043.bmp"), "disabled picture")
+        self.x.move(view.rect[0] + (l + r) // 2, view.rect[1] + (t + b) // 2)
+        self.assertSame(self.x.settle(view.window).crop(l, t, r - l, b - t), bitmap("PIC20043.bmp"),
+                        "a disabled button ignores the pointer")
+        # the licence link: grey text, accent-coloured and underlined under the pointer
+        ll, lt = self.rect(2003)[:2]
+
+        def accent(c):
+            return c[2] > 200 and c[0] < 120
+
+        def link():
+            return view.shot().crop(ll, lt, 160, 24)
+        self.assertEqual(link().count(accent), 0, "the link starts grey")
+        self.x.move(view.rect[0] + ll + 20, view.rect[1] + lt + 8)
+        self.assertTrue(xwine.wait_until(lambda: link().count(accent) > 30, 5), "the link shows its hover style")
+        self.x.move(1000, 700)
+        self.assertTrue(xwine.wait_until(lambda: link().count(accent) == 0, 5), "the link returns to grey")
+
     def test_links_show_real_chinese_characters(self):
         crops = []
         for text in ("安装程序协议", "许可使用条款"):
