@@ -21,11 +21,13 @@ import xwine
 skin = os.path.join(root, "examples", "suite", "skin", "wizard")
 docs = os.path.join(root, "docs", "screenshots")
 os.makedirs(docs, exist_ok=True)
-# file name, page section, extra skinview options
-shots = [("welcome", "WelcomeDlg", []), ("welcome-en", "WelcomeDlg", ["--lang", "0409",
+# file name, page section, extra skinview options (Chinese unless English is asked for: skinview
+# otherwise takes the language of the user, which is English in a fresh Wine prefix)
+zh = ["--lang", "0804"]
+shots = [("welcome", "WelcomeDlg", ["--lang", "0804"]), ("welcome-en", "WelcomeDlg", ["--lang", "0409",
           "--text", "2003=Varkel licence agreement", "--text", "2002=Custom install"]),
-         ("license", "LicenseDlg", []), ("folder", "FolderDlg", []), ("download", "DownDlg", []),
-         ("copy", "CopyDlg", []), ("finish", "FinishDlg", [])]
+         ("license", "LicenseDlg", zh), ("folder", "FolderDlg", zh), ("download", "DownDlg", zh),
+         ("copy", "CopyDlg", zh), ("finish", "FinishDlg", zh), ("finish-en", "FinishDlg", ["--lang", "0409"])]
 with xwine.XSession() as x:
     for name, section, extra in shots:
         log = tempfile.NamedTemporaryFile(suffix=".log", delete=False).name
@@ -44,7 +46,7 @@ with xwine.XSession() as x:
         x.settle(w)
         path = os.path.join(docs, name + ".png")
         x.screenshot().crop(*rect).save_png(path, transparent=x.root)
-        print("%s: %s %dx%d" % (os.path.relpath(path, root), section, rect[2], rect[3]))
+        print("%s: %s %dx%d" % (os.path.relpath(path, root), section, rect[2], rect[3]), flush=True)
         x.key("Escape", w)
         if not x.wait_gone(p):
             p.kill()

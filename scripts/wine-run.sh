@@ -22,8 +22,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || ! "$here/wine-fonts.sh" --check; then
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w
     fi
-    # Chinese text in every face the skins and dialogs name (see wine-fonts.sh).
-    "$here/wine-fonts.sh"
+    # Chinese text in every face the skins and dialogs name (see wine-fonts.sh); without it
+    # programs still run, with boxes for Chinese characters.
+    "$here/wine-fonts.sh" || echo "wine-run: the prefix's font settings were not applied" >&2
   ) 9>"$WINEPREFIX.lock"
 fi
 exec wine "$@"

@@ -13,8 +13,9 @@ and as a command line, for a person:
 
     scripts/xwine.py run [--prefix DIR] [--shot FILE.png] [--wait S] -- PROGRAM.exe ARGS...
 
-Only python3's standard library: screenshots are read as binary PPM (`import ... ppm:-`).
-Conventions are scripts/wine-run.sh's: a 64-bit prefix (created and given its font settings by
+NORV_VISUAL_SHOTS=FOLDER keeps every screenshot a session takes there, numbered, to see what a
+failing test saw. Only python3's standard library: screenshots are read as binary PPM
+(`import ... ppm:-`). Conventions are scripts/wine-run.sh's: a 64-bit prefix (created and given its font settings by
 wine-run.sh on first use), WINEDEBUG=-all, no Mono/Gecko prompt.
 """
 import argparse
@@ -211,8 +212,8 @@ class XSession:
         self.xvfb = None
 
     def _prepare_prefix(self):
-        # wine-run.sh creates the prefix and applies wine-fonts.sh under its lock; "wineboot -v"
-        # is the cheapest program to run through it.
+        # wine-run.sh creates the prefix and applies wine-fonts.sh under its lock; an empty
+        # "cmd /c exit" is a cheap program to run through it.
         env = dict(os.environ, WINEPREFIX=self.prefix)
         env.pop("DISPLAY", None)
         subprocess.run([os.path.join(SCRIPTS, "wine-run.sh"), "cmd", "/c", "exit"], env=env, check=True,
@@ -229,8 +230,8 @@ class XSession:
     # -- programs --------------------------------------------------------------------------
     def wine(self, args, cwd=None, stdout=subprocess.DEVNULL):
         """Starts a Windows program (a host path to the .exe and its arguments) on the display."""
-        p = subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env, stdout=stdout,
-                             stderr=subprocess.DEVNULL)
+        p = subprocess.Popen(["wine"] + list(args), cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
+                             stdout=stdout, stderr=subprocess.DEVNULL)
         self.programs.append(p)
         return p
 
@@ -240,16 +241,19 @@ class XSession:
             raise HarnessError("%s failed: %s" % (" ".join(args), r.stderr.decode(errors="replace").strip()))
         return r.stdout.decode(errors="replace")
 
-    def windows(self):
-        """Visible top-level windows on the display (Wine maps one X window per Windows window)."""
-        out = self._x(["xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--class", "."], check=False)
+    def windows(self, program=None):
+        """Visible top-level windows on the display (Wine maps one X window per Windows window),
+        of one program when given (Wine marks its windows with the process id)."""
+        which = ["--pid", str(program.pid)] if program is not None else ["--class", "."]
+        out = self._x(["xdotool", "search", "--onlyvisible", "--maxdepth", "1"] + which, check=False)
         return [int(w) for w in out.split()]
 
     def wait_window(self, program=None, timeout=60, min_size=(2, 2)):
-        """The first visible window at least min_size large; fails when the program ends first."""
+        """The first visible window at least min_size large (of the program, when given); fails
+        when the program ends first."""
         deadline = time.time() + timeout
         while time.time() < deadline:
-            for w in self.windows():
+            for w in self.windows(program):
                 g = self.geometry(w)
                 if g and g[2] >= min_size[0] and g[3] >= min_size[1]:
                     return w
@@ -275,9 +279,15 @@ class XSession:
             return False
 
     # -- input -----------------------------------------------------------------------------
+    def pointer(self):
+        out = self._x(["xdotool", "getmouselocation", "--shell"])
+        values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return int(values.get("X", -1)), int(values.get("Y", -1))
+
     def move(self, x, y):
-        self._x(["xdotool", "mousemove", "--sync", str(x), str(y)], check=False)
+        # not "mousemove --sync": it waits for a motion, and there is none when the pointer is there
         self._x(["xdotool", "mousemove", str(x), str(y)])
+        wait_until(lambda: self.pointer() == (x, y), 2, 0.02)
 
     def down(self, button=1):
         self._x(["xdotool", "mousedown", str(button)])
@@ -305,6 +315,11 @@ class XSession:
         image = Image.from_ppm(blob)
         if path:
             image.save_png(path)
+        keep = os.environ.get("NORV_VISUAL_SHOTS")
+        if keep:  # a folder that keeps every screenshot, numbered, to see what a test saw
+            os.makedirs(keep, exist_ok=True)
+            self.shots_taken = getattr(self, "shots_taken", 0) + 1
+            image.save_png(os.path.join(keep, "%s-%04d.png" % (self.display.lstrip(":"), self.shots_taken)))
         return image
 
     def window_shot(self, window):

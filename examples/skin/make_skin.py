@@ -156,8 +156,12 @@ def copy(c, font, h, header):
     # the HTML view fills 15..632 x 98..260; the progress bar 45..480 x 361..384 with its
     # percentage at 497, 364
     c.round_frame(11, 94, WIDTH - 10, 264, 6, 1, RULE)
-    c.text(font, 45, 332, "安装进度  Progress", 14, TEXT)
-    c.round_rect(41, 357, 484, 388, 6, (238, 242, 248))
+    # a card around the progress bar and its percentage
+    c.round_rect(11, 284, WIDTH - 10, 398, 8, FOOTER)
+    c.round_frame(11, 284, WIDTH - 10, 398, 8, 1, RULE)
+    c.text(font, 45, 304, "正在复制文件，请稍候…", 15, TEXT)
+    c.text(font, 45, 328, "Copying files, please wait", 13, TEXT_MUTED)
+    c.round_rect(41, 357, 484, 388, 6, (228, 234, 243))
     c.text(font, 24, FOOTER_TOP + 24, "请勿关闭电源 · Please keep your computer on", 13, TEXT_MUTED)
 
 
