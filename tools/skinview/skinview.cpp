@@ -121,7 +121,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* o) {
     } else if (arg == L"--items" && value) {
       o->has_items = true;
       o->items.clear();
-      for (std::u16string_view item : base::SplitList(U(value))) {
+      const std::u16string list = U(value);  // the items below are views into it
+      for (std::u16string_view item : base::SplitList(list)) {
         o->items.push_back(static_cast<int>(base::ParseSaturatedInt32(item, [](char16_t c) { return c == u' '; })));
       }
     } else if (arg == L"--text" && SplitPair(value, &id, &text)) {
