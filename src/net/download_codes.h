@@ -12,6 +12,7 @@ constexpr uint32_t kDownCannotOpenTemp = 100;   // the temporary file cannot be 
 constexpr uint32_t kDownWriteFailed = 104;      // writing the temporary file failed
 constexpr uint32_t kDownSeekFailed = 112;       // positioning at the resume offset failed
 constexpr uint32_t kDownRenameFailed = 113;     // renaming the temporary file to the target failed
+constexpr uint32_t kDownIncomplete = 114;       // the connection ended before the announced length
 // 2000 + s: the server answered with a status s other than 200, 206, 301 and 302. 2000 alone:
 // no status line arrived, or the header ran past kMaxResponseHeaderBytes.
 constexpr uint32_t kDownStatusBase = 2000;

@@ -188,6 +188,9 @@ uint32_t CUrlDown::ReceiveBody() {
       break;
     }
   }
+  // A connection that ends before the announced length has arrived is no complete file: it
+  // stays the temporary file, for a later resume.
+  if (result == kDownOk && content_length_ > 0 && received < content_length_) result = kDownIncomplete;
   if (!file.TruncateHere()) result = kDownWriteFailed;
   return result;
 }

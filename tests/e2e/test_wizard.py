@@ -26,17 +26,36 @@ SKIN = os.path.join(HERE, "..", "..", "examples", "suite", "skin", "wizard")
 
 
 class Recorder(http.server.BaseHTTPRequestHandler):
-    """Serves files of one folder (no ranges) and records every request path."""
+    """Serves files of one folder and records every request (path and Range). With cut_once, the
+    first answer of a file ends half-way through its body; a Range request gets the rest."""
     folder = None
     requests = []
+    ranges = []
+    cut_once = False
 
     def do_GET(self):
         Recorder.requests.append(self.path)
+        Recorder.ranges.append(self.headers.get("Range"))
         path = os.path.join(Recorder.folder or "", self.path.split("?")[0].lstrip("/"))
         if Recorder.folder and os.path.isfile(path):
             with open(path, "rb") as f:
                 body = f.read()
-            self.send_response(200)
+            first = int(self.headers["Range"].split("=")[1].split("-")[0]) if self.headers.get("Range") else 0
+            if first:
+                self.send_response(206)
+                self.send_header("Content-Range", "bytes %d-%d/%d" % (first, len(body) - 1, len(body)))
+                body = body[first:]
+            else:
+                self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            if Recorder.cut_once and not first:
+                Recorder.cut_once = False
+                self.wfile.write(body[:len(body) // 2])
+                self.close_connection = True
+                return
+            self.wfile.write(body)
+            return
         else:
             body = b"ok"
             self.send_response(200 if "report" in self.path else 404)
@@ -46,6 +65,18 @@ class Recorder(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+
+def tree(folder):
+    """Relative path -> bytes of every file below folder, the run's Temp left out."""
+    files = {}
+    for base, _, names in os.walk(folder):
+        for name in names:
+            relative = os.path.relpath(os.path.join(base, name), folder)
+            if not relative.startswith("Temp"):
+                with open(os.path.join(base, name), "rb") as f:
+                    files[relative] = f.read()
+    return files
 
 
 class WizardTest(unittest.TestCase):
@@ -69,7 +100,9 @@ class WizardTest(unittest.TestCase):
     def setUp(self):
         wizard.forget_install(self.x)
         Recorder.requests = []
+        Recorder.ranges = []
         Recorder.folder = None
+        Recorder.cut_once = False
 
     def tearDown(self):
         wizard.end_programs(self.x)
@@ -97,6 +130,18 @@ class WizardTest(unittest.TestCase):
         self.assertTrue(xwine.wait_until(lambda: "NorvFrame.exe.Pid" in wizard.reg(
             self.x, "query", r"HKCU\Software\NorvStandIns"), timeout=20))
         self.assertTrue(any(r.startswith("/report") for r in Recorder.requests), Recorder.requests)
+        # The console installer puts the same tree in place.
+        compare = os.path.join(PREFIX, "drive_c", "norv_compare")
+        shutil.rmtree(compare, ignore_errors=True)
+        norvinstall = os.path.join(BUILD, "windows", "tools", "norvinstall", "norvinstall.exe")
+        done = subprocess.run([os.path.join(HERE, "..", "..", "scripts", "wine-run.sh"), norvinstall, "install",
+                               xwine.winpath(w.setup_path), "--folder", "C:\\norv_compare", "--quiet"],
+                              env=self.x.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.assertEqual(done.returncode, 0)
+            self.assertEqual(tree(compare), tree(folder))
+        finally:
+            shutil.rmtree(compare, ignore_errors=True)
 
     def test_already_installed_refusal_reports_and_shows_no_page(self):
         folder = wizard.default_folder(PREFIX)
@@ -143,6 +188,7 @@ class WizardTest(unittest.TestCase):
         setup = self.setup_file("Setup-download.exe", download_only=True,
                                 package_out=os.path.join(served, "NorvClient.pkg"))
         Recorder.folder = served
+        Recorder.cut_once = True  # the first answer breaks off: the next attempt resumes
         w = wizard.Wizard(self.x, setup, SKIN).start()
         w.wait_page("WelcomeDlg")
         w.click(2004)
@@ -150,6 +196,9 @@ class WizardTest(unittest.TestCase):
         w.click(2006)
         self.assertEqual(w.wait_exit(), 0)
         self.assertIn("/NorvClient.pkg", Recorder.requests)
+        self.assertEqual(len(Recorder.ranges), 2, Recorder.requests)
+        self.assertIsNone(Recorder.ranges[0])
+        self.assertTrue((Recorder.ranges[1] or "").startswith("bytes="), Recorder.ranges)
         self.assertTrue(os.path.isfile(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
 
     def test_damaged_package_fails_with_the_message_and_installs_nothing(self):

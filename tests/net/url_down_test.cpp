@@ -221,22 +221,25 @@ TEST_F(UrlDownTest, ResumesStartsAfreshOrKeepsTheTemporaryFile) {
   }
 }
 
-TEST_F(UrlDownTest, KeepsWhatArrivedWhenTheConnectionClosesEarlyOrTimesOut) {
+// A body cut short is a failed download, never a complete file: what arrived stays in the
+// temporary file for a resume.
+TEST_F(UrlDownTest, KeepsWhatArrivedForAResumeWhenTheConnectionClosesEarlyOrTimesOut) {
   const std::string body = Pattern(10000, 13);
   {
     ScriptServer server;
     server.Serve({Ok(body).substr(0, Ok(body).size() - 7000)});
-    EXPECT_EQ(Get(server.Url("/e")), net::kDownOk);
-    EXPECT_EQ(ReadText(target_), body.substr(0, 3000));
+    EXPECT_EQ(Get(server.Url("/e")), net::kDownIncomplete);
+    EXPECT_FALSE(Exists(target_));
+    EXPECT_EQ(ReadText(temp_), body.substr(0, 3000));
   }
   Reset();
   EXPECT_EQ(down_->SetRecvTimeout(600), 600u);
   ScriptServer server;
   // Bytes sent after the pause must not arrive: the receive has given up by then.
   server.Serve({Ok(body)}, Ok(body).size() - body.size() + 100, 3000);
-  EXPECT_EQ(Get(server.Url("/t")), net::kDownOk);
-  EXPECT_EQ(ReadText(target_), body.substr(0, 100));
-  EXPECT_EQ(recorder_.events, (Events{"begin 10000", "progress", "end ok"}));
+  EXPECT_EQ(Get(server.Url("/t")), net::kDownIncomplete);
+  EXPECT_EQ(ReadText(temp_), body.substr(0, 100));
+  EXPECT_EQ(recorder_.events, (Events{"begin 10000", "progress", "end failed"}));
 }
 
 TEST_F(UrlDownTest, UrlsThatCannotBeParsedEndWithoutEndNotificationOrLogEntry) {
