@@ -29,6 +29,8 @@ ROOT = os.path.dirname(SCRIPTS)
 sys.path.insert(0, SCRIPTS)
 import xwine  # noqa: E402
 
+PAGES = ("WelcomeDlg", "LicenseDlg", "FolderDlg", "DownDlg", "CopyDlg", "FinishDlg")
+
 # The installed programs' view of the registry: the suite's keys live in the 32-bit view.
 SUITE_KEY = r"HKLM\Software\Wow6432Node\NorvClient"
 
@@ -126,7 +128,10 @@ class Wizard:
                 g = self.x.geometry(w)
                 if not g or g[2] < 50:
                     continue
-                if self.skin.matches(page, screen.crop(*g)) >= share:
+                shot = screen.crop(*g)
+                # The pages share much of their look: the page must also be the best match.
+                scores = {name: self.skin.matches(name, shot) for name in PAGES}
+                if scores[page] >= share and max(scores, key=scores.get) == page:
                     self.window, self.origin = w, (g[0], g[1])
                     return w
             if self.process.poll() is not None:

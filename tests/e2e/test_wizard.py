@@ -201,6 +201,52 @@ class WizardTest(unittest.TestCase):
         self.assertTrue((Recorder.ranges[1] or "").startswith("bytes="), Recorder.ranges)
         self.assertTrue(os.path.isfile(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
 
+    def test_cancel_during_the_copy_stops_the_engine_and_a_second_run_completes(self):
+        # A suite with thousands of files, so that the copy page is on screen long enough.
+        suite = os.path.join(self.work, "suite-bulk")
+        shutil.rmtree(suite, ignore_errors=True)
+        shutil.copytree(self.suite, suite)
+        product = os.path.join(suite, "products", "NorvClient.out")
+        with open(product, encoding="utf-8") as f:
+            text = f.read().replace("All=Main,Updater,PluginA", "All=Main,Updater,PluginA,Bulk")
+        with open(product, "w", encoding="utf-8") as f:
+            f.write(text + "\n[Bulk]\nType=0\nTitle0409=Bulk\n")
+        os.makedirs(os.path.join(suite, "files", "Bulk"))
+        lines = []
+        for i in range(2500):
+            with open(os.path.join(suite, "files", "Bulk", "f%04d.bin" % i), "wb") as f:
+                f.write(os.urandom(16384))
+            lines.append("f%04d.bin=,,1,0,0,1,0,0,0,0,,,auto,,auto,0" % i)
+        with open(os.path.join(suite, "composes", "Bulk.out"), "w", encoding="utf-8") as f:
+            f.write("[Version]\nCurVersion=1\nPath=Bulk\nSize=auto\nFileSize=auto\n\n[HaveSection]\nBulk=Files\n\n"
+                    "[Files]\n" + "\n".join(lines) + "\n\n[Info]\nTitle0409=Bulk\n")
+        setup = wizard.build_setup(BUILD, suite, os.path.join(self.work, "Setup-bulk.exe"))
+
+        w = wizard.Wizard(self.x, setup, SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2004)
+        w.wait_page("CopyDlg", share=0.4)
+        w.click(2013)
+        question = w.wait_window_titled("提示信息")
+        self.assertIsNotNone(question, "no confirmation")
+        self.x.key("Return", question)  # yes
+        told = xwine.wait_until(lambda: [b for b in [w.wait_window_titled("提示信息", timeout=1)] if b and b != question],
+                                timeout=120)
+        self.assertTrue(told, "no cancelled message")
+        self.x.key("Return", told[0])
+        self.assertEqual(w.wait_exit(), 0)
+        folder = wizard.default_folder(PREFIX)
+        placed = len(os.listdir(os.path.join(folder, "Bulk"))) if os.path.isdir(os.path.join(folder, "Bulk")) else 0
+        self.assertLess(placed, 2500)
+
+        again = wizard.Wizard(self.x, setup, SKIN).start()
+        again.wait_page("WelcomeDlg")
+        again.click(2004)
+        again.wait_page("FinishDlg", timeout=300)
+        again.click(2006)
+        self.assertEqual(again.wait_exit(), 0)
+        self.assertEqual(len(os.listdir(os.path.join(folder, "Bulk"))), 2500)
+
     def test_damaged_package_fails_with_the_message_and_installs_nothing(self):
         package = os.path.join(self.work, "damaged.pkg")
         setup = self.setup_file("Setup-damaged.exe", package_out=package)
