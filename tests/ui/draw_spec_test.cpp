@@ -106,7 +106,7 @@ TEST(DrawSpecFile, DecodesUtf8Utf16AndRejectsHugeFiles) {
   EXPECT_FALSE(missing.Load(u"/nonexistent/Draw.dat"));
 }
 
-TEST(DrawSpecWindow, Table1Keys) {
+TEST(DrawSpecWindow, PageWindowKeys) {
   const std::unique_ptr<DrawFile> file = FromUtf8(
       "[Page]\nCornerEllipse=10,12\nEraseRect1=0,0,10,10\nEraseRect3=1,1,2,2\n"
       "LeftTopEraseRect1=1,2,3,4\nRightBottomEraseRect1=5,6,7,8\nRightBottomEraseRect2=1,2\n"

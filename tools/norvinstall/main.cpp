@@ -95,23 +95,32 @@ int Finish(const char* what, uint32_t code, const ConsoleView& view) {
   return kExitOk;
 }
 
+// The command's package (out of a setup file, or the file as given) in the work folder, and the
+// composes the run takes: --composes, or those a compose packet's header lists. 0, or the code
+// that ends the command after its one-line error.
+int PreparePackage(const Options& options, const WorkFolder& work, PackageSource* source, std::u16string* composes) {
+  if (!work.ok()) return Fail(engine::kNullArgument, "cannot create the work folder " + Narrow(work.path()));
+  std::string error;
+  if (const uint32_t code = FindPackage(options.source, work.path(), source, &error)) return Fail(code, error);
+  *composes = options.composes;
+  if (source->kind == package::kDeedBoxKindComposePacket && !options.has_composes) *composes = source->compose_list;
+  return 0;
+}
+
 int RunInstallCommand(const Options& options) {
   FolderOrigin origin;
   const std::u16string folder = ChooseInstallFolder(options, &origin);
   ComScope com;
   WorkFolder work;
-  if (!work.ok()) return Fail(engine::kNullArgument, "cannot create the work folder " + Narrow(work.path()));
   PackageSource source;
-  std::string error;
+  std::u16string composes;
   const auto started = std::chrono::steady_clock::now();
-  if (const uint32_t code = FindPackage(options.source, work.path(), &source, &error)) return Fail(code, error);
+  if (const int failed = PreparePackage(options, work, &source, &composes)) return failed;
 
   // The wizard stores the default folder, or the folder the user chose, before the copy page.
   if (origin != FolderOrigin::kInstalled && !app::SetInstallPath(folder.c_str())) {
     return Fail(engine::kNullArgument, "cannot write InstallPath under HKLM\\Software\\NorvClient (run as administrator)");
   }
-  std::u16string composes = options.composes;
-  if (source.kind == package::kDeedBoxKindComposePacket && !options.has_composes) composes = source.compose_list;
 
   ConsoleView view(ViewMode(options.quiet), stdout);
   g_view = &view;
@@ -166,12 +175,10 @@ int RunPlan(const Options& options) {
   const std::u16string folder = ChooseInstallFolder(options, &origin);
   ComScope com;
   WorkFolder work;
-  if (!work.ok()) return Fail(engine::kNullArgument, "cannot create the work folder " + Narrow(work.path()));
   PackageSource source;
+  std::u16string composes;
+  if (const int failed = PreparePackage(options, work, &source, &composes)) return failed;
   std::string error;
-  if (const uint32_t code = FindPackage(options.source, work.path(), &source, &error)) return Fail(code, error);
-  std::u16string composes = options.composes;
-  if (source.kind == package::kDeedBoxKindComposePacket && !options.has_composes) composes = source.compose_list;
   PlanResult plan;
   const uint32_t code = MakePlan(source, folder, options.has_products ? options.products : u"", composes,
                                  work.path() + u"shadow\\", &plan, &error);
