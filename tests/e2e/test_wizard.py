@@ -67,6 +67,12 @@ class Recorder(http.server.BaseHTTPRequestHandler):
         pass
 
 
+def desktop_links():
+    """The links on the all-users desktop, where the install puts them."""
+    desktop = os.path.join(PREFIX, "drive_c", "users", "Public", "Desktop")
+    return [n for n in os.listdir(desktop) if n.endswith(".lnk")] if os.path.isdir(desktop) else []
+
+
 def tree(folder):
     """Relative path -> bytes of every file below folder, the run's Temp left out."""
     files = {}
@@ -99,6 +105,8 @@ class WizardTest(unittest.TestCase):
 
     def setUp(self):
         wizard.forget_install(self.x)
+        for name in desktop_links():
+            os.remove(os.path.join(PREFIX, "drive_c", "users", "Public", "Desktop", name))
         Recorder.requests = []
         Recorder.ranges = []
         Recorder.folder = None
@@ -124,6 +132,7 @@ class WizardTest(unittest.TestCase):
             self.assertTrue(os.path.isfile(os.path.join(folder, name)), name)
         self.assertIn("KestrelClient", wizard.reg(self.x, "query", wizard.SUITE_KEY, "/v", "InstallPath"))
         self.assertIn("NorvFrame.exe", wizard.reg(self.x, "query", wizard.SUITE_KEY + r"\Setup", "/v", "MainProgram"))
+        self.assertEqual(len(desktop_links()), 1)
         run = wizard.reg(self.x, "query", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run", "/v", "NorvFrame")
         self.assertIn("/delay", run)
         # The finish page started the FinishRun program and sent the report.
@@ -176,9 +185,7 @@ class WizardTest(unittest.TestCase):
         folder = os.path.join(PREFIX, "drive_c", "Norv Custom")
         try:
             self.assertTrue(os.path.isfile(os.path.join(folder, "NorvFrame.exe")))
-            desktop = os.path.join(PREFIX, "drive_c", "users", os.environ.get("USER", "root"), "Desktop")
-            links = [n for n in os.listdir(desktop) if n.endswith(".lnk")] if os.path.isdir(desktop) else []
-            self.assertEqual(links, [])
+            self.assertEqual(desktop_links(), [])
         finally:
             shutil.rmtree(folder, ignore_errors=True)
 
