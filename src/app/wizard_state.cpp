@@ -6,6 +6,7 @@ struct WizardState {
   std::u16string skin_folder;
   bool skin_folder_set = false;
   std::u16string package_download_url;
+  std::string package_digest;
   bool create_desktop_links = true;
 };
 
@@ -31,6 +32,9 @@ const std::u16string& SkinFolder() { return State().skin_folder; }
 
 void SetPackageDownloadUrl(std::u16string_view url) { State().package_download_url.assign(url); }
 const std::u16string& PackageDownloadUrl() { return State().package_download_url; }
+
+void SetPackageDigest(std::string_view sha256_hex) { State().package_digest.assign(sha256_hex); }
+const std::string& PackageDigest() { return State().package_digest; }
 
 bool CreateDesktopLinks() { return State().create_desktop_links; }
 void SetCreateDesktopLinks(bool create) { State().create_desktop_links = create; }

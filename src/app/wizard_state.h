@@ -18,6 +18,10 @@ const std::u16string& SkinFolder();
 // that a setup file without the package cannot obtain it.
 void SetPackageDownloadUrl(std::u16string_view url);
 const std::u16string& PackageDownloadUrl();
+// The SHA-256 (64 hexadecimal digits) that the downloaded package must have, from the skin part;
+// empty when the setup file names none.
+void SetPackageDigest(std::string_view sha256_hex);
+const std::string& PackageDigest();
 
 // Whether the install creates desktop shortcuts; true at start, changed by the folder page.
 bool CreateDesktopLinks();

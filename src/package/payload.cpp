@@ -1,9 +1,13 @@
 #include "package/payload.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "app/folders.h"
 #include "base/format.h"
 #include "base/path.h"
 #include "package/deed_box.h"
+#include "package/file_utils.h"
 #include "package/packed_file.h"
 #include "platform/fs.h"
 #include "platform/system.h"
@@ -154,8 +158,28 @@ bool ExtractPayloadPart(std::u16string_view program_path, std::u16string_view de
   return true;
 }
 
+namespace {
+
+// The digest record of an open skin part: exactly 64 hexadecimal digits, else empty.
+std::string ReadPackageDigest(IDeedBox* box, const std::u16string& work) {
+  const std::u16string file = work + kPackageDigestRecord + u".txt";
+  std::string digest;
+  if (box->ExtractRecord(kPackageDigestRecord, file.c_str())) {
+    uint32_t size = 0;
+    const std::unique_ptr<uint8_t[]> bytes = ReadWholeFile(file.c_str(), &size);
+    if (bytes && size == kPackageDigestChars) digest.assign(reinterpret_cast<const char*>(bytes.get()), size);
+    platform::DeleteFileAt(file);
+  }
+  const bool hex = std::all_of(digest.begin(), digest.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+  });
+  return hex ? digest : std::string();
+}
+
+}  // namespace
+
 std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16string_view work_dir,
-                                   std::u16string* download_url) {
+                                   std::u16string* download_url, std::string* package_sha256) {
   std::u16string work(work_dir);
   base::AddBackslash(work);
   const std::u16string style = work + kSkinFolderName;
@@ -171,14 +195,16 @@ std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16str
   if (!box || !box->Open(unpacked.c_str())) return u"";
   const std::u16string url = box->GetComposeList();
   const bool extracted = box->ExtractGroup(kSkinGroupPart1, style.c_str());
+  const std::string digest = package_sha256 ? ReadPackageDigest(box.get(), work) : std::string();
   box->Close();
   if (!extracted) return u"";
   if (download_url) *download_url = url;
+  if (package_sha256) *package_sha256 = digest;
   return style;
 }
 
-std::u16string PrepareSkinPart(std::u16string* download_url) {
-  return PrepareSkinPartFrom(platform::ModuleFilePath(), app::GetTempWorkDir(), download_url);
+std::u16string PrepareSkinPart(std::u16string* download_url, std::string* package_sha256) {
+  return PrepareSkinPartFrom(platform::ModuleFilePath(), app::GetTempWorkDir(), download_url, package_sha256);
 }
 
 std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count) {

@@ -71,17 +71,22 @@ constexpr char16_t kSkinPartPackedSuffix[] = u".zqp";
 constexpr char16_t kSkinFolderName[] = u"Style\\";
 constexpr char16_t kSkinGroupPart1[] = u"SetupSkinPart1";
 constexpr char16_t kSkinGroupPart2[] = u"SetupSkinPart2";
+// The skin part's record of a download-type setup file that holds the SHA-256 of the package to
+// download, as 64 lower-case hexadecimal digits. Setup files without it install as before.
+constexpr char16_t kPackageDigestRecord[] = u"PackageSha256";
+constexpr size_t kPackageDigestChars = 64;
 
 // Prepares the wizard's skin from part 1 of the running program's file: copies it to
 // "<working folder>Part1.dat.zqp", unpacks it to "Part1.dat", opens that container, stores its
 // compose-list field (the package download address) in *download_url when one is given, and
 // extracts the group "SetupSkinPart1" into "<working folder>Style\". Returns that folder, ending in
 // a backslash, or empty when any step fails (the caller reports a damaged setup file; the address
-// is then left unset). The working files stay; each call writes them again.
-std::u16string PrepareSkinPart(std::u16string* download_url);
+// is then left unset). The working files stay; each call writes them again. *package_sha256, when
+// given, receives the package's digest record, or empty when the part has none (or a malformed one).
+std::u16string PrepareSkinPart(std::u16string* download_url, std::string* package_sha256 = nullptr);
 // The same for a given program file and working folder (the folder need not exist yet).
 std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16string_view work_dir,
-                                   std::u16string* download_url = nullptr);
+                                   std::u16string* download_url = nullptr, std::string* package_sha256 = nullptr);
 
 // Copies part 2 of the running program's file to "<working folder>Big<tick count in upper-case
 // hex>.dat" and returns that path, or empty on failure.

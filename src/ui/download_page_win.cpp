@@ -3,11 +3,36 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <vector>
+
 #include "app/folders.h"
+#include "app/log.h"
 #include "app/wizard_state.h"
+#include "base/sha256.h"
+#include "base/strings.h"
 #include "package/file_utils.h"
+#include "platform/fs.h"
 
 namespace ui {
+
+bool PackageMatchesDigest(const std::u16string& path, const std::string& sha256_hex) {
+  if (sha256_hex.empty()) return true;
+  platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting);
+  if (!file.IsOpen()) return false;
+  base::Sha256 sha;
+  std::vector<uint8_t> buffer(256 * 1024);
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(buffer.data(), buffer.size(), &got)) return false;
+    if (got == 0) break;
+    sha.Update(buffer.data(), got);
+  }
+  const std::string digest = base::ToHex(sha.Final());
+  if (digest == sha256_hex) return true;
+  app::LogText2(u"error, the downloaded package is not the one this setup file names; its SHA-256 is ",
+                base::Utf8ToUtf16(digest).c_str());
+  return false;
+}
 
 namespace {
 
@@ -28,6 +53,7 @@ bool CDownDlg::OnInitPage() {
   progress_ = GetDlgItem(window_, kControlProgress);
   stop_ = false;
   succeeded_ = false;
+  forged_ = false;
   if (!down_) down_.reset(net::CreateUrlDown(this));
   target_path_ = app::GetTempWorkDir() + u"BigFile.dat";
   package::CreatePath(target_path_.c_str());
@@ -43,6 +69,11 @@ void CDownDlg::Work() {
     const uint32_t code = down_->Download(app::PackageDownloadUrl().c_str(), target_path_.c_str(), true);
     if (code == 0 || code == 1) break;
   }
+  if (succeeded_ && !PackageMatchesDigest(target_path_, app::PackageDigest())) {
+    succeeded_ = false;
+    forged_ = true;
+    platform::DeleteFileAt(target_path_);
+  }
   CoUninitialize();
   PostMessageW(window_, kMessageWorkerEnded, 0, 0);
 }
@@ -53,6 +84,9 @@ void CDownDlg::WorkerEnded() {
     EndPage(stop_code_);
   } else if (succeeded_) {
     EndPage(1);
+  } else if (forged_) {
+    Message(u"可安装包已经损坏，请重新下载安装包!", u"提示信息", MB_ICONINFORMATION);
+    EndPage(2);
   } else {
     Message(u"无法下载安装包文件，请检查您的网络是否已经连接到互联网或安装程序被防火墙阻止了，下载失败，安装程序退出！",
             u"安装提示信息", MB_ICONINFORMATION);

@@ -11,6 +11,10 @@
 
 namespace ui {
 
+// True when the file at path has that SHA-256 (64 hexadecimal digits), or when none is given; a
+// mismatch is logged.
+bool PackageMatchesDigest(const std::u16string& path, const std::string& sha256_hex);
+
 class CDownDlg final : public WizardPage, public net::IDownCallBack {
  public:
   CDownDlg();
@@ -40,6 +44,7 @@ class CDownDlg final : public WizardPage, public net::IDownCallBack {
   std::thread worker_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> succeeded_{false};
+  std::atomic<bool> forged_{false};  // arrived whole, but not the package the setup file names
   intptr_t stop_code_ = 2;
   HWND progress_ = nullptr;
 };

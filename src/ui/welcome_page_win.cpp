@@ -28,7 +28,8 @@ CWelDlg::CWelDlg() : WizardPage(kDialogWelcome, u"WelcomeDlg", u"Varkel安装程
 
 bool CWelDlg::OnBeforeSkin() {
   std::u16string download_url;
-  const std::u16string folder = package::PrepareSkinPart(&download_url);
+  std::string package_digest;
+  const std::u16string folder = package::PrepareSkinPart(&download_url, &package_digest);
   if (folder.empty()) {
     Message(u"安装包损坏，无法进行安装！", u"安装错误提示", MB_ICONINFORMATION);
     EndPage(app::kPageClosed);
@@ -36,6 +37,7 @@ bool CWelDlg::OnBeforeSkin() {
   }
   app::SetSkinFolder(folder);
   app::SetPackageDownloadUrl(download_url);
+  app::SetPackageDigest(package_digest);
   return true;
 }
 

@@ -73,6 +73,14 @@ def desktop_links():
     return [n for n in os.listdir(desktop) if n.endswith(".lnk")] if os.path.isdir(desktop) else []
 
 
+def record_of(package, name):
+    """(offset, length) of a record of a package container, from `norvpack container list`."""
+    listing = subprocess.run([os.path.join(BUILD, "host", "tools", "norvpack", "norvpack"), "container", "list",
+                              package], stdout=subprocess.PIPE, check=True).stdout.decode()
+    return next((int(f[0]), int(f[1])) for f in (line.split(None, 2) for line in listing.splitlines())
+                if len(f) == 3 and f[2] == name)
+
+
 def tree(folder):
     """Relative path -> bytes of every file below folder, the run's Temp left out."""
     files = {}
@@ -254,15 +262,32 @@ class WizardTest(unittest.TestCase):
         self.assertEqual(again.wait_exit(), 0)
         self.assertEqual(len(os.listdir(os.path.join(folder, "Bulk"))), 2500)
 
+    def test_download_of_a_forged_package_is_refused(self):
+        served = os.path.join(self.work, "forged")
+        os.makedirs(served, exist_ok=True)
+        package = os.path.join(served, "NorvClient.pkg")
+        setup = self.setup_file("Setup-forged.exe", download_only=True, package_out=package)
+        # One byte of the style's Setup.ini, which no size or CRC of the package covers.
+        offset, _ = record_of(package, "DIR-SetupSkinPart2|Setup.ini")
+        with open(package, "r+b") as f:
+            f.seek(offset + 10)
+            f.write(b"X")
+        Recorder.folder = served
+        w = wizard.Wizard(self.x, setup, SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2004)
+        box = w.wait_window_titled("提示信息", timeout=90)
+        self.assertIsNotNone(box, "no refusal")
+        self.x.key("Return", box)
+        self.assertEqual(w.wait_exit(), 0)
+        self.assertFalse(os.path.exists(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+
     def test_damaged_package_fails_with_the_message_and_installs_nothing(self):
         package = os.path.join(self.work, "damaged.pkg")
         setup = self.setup_file("Setup-damaged.exe", package_out=package)
         # Bytes in the middle of the main program's packed data: the package still opens and its
         # descriptions check out, but that file does not unpack.
-        listing = subprocess.run([os.path.join(BUILD, "host", "tools", "norvpack", "norvpack"), "container", "list",
-                                  package], stdout=subprocess.PIPE, check=True).stdout.decode()
-        offset, length = next((int(f[0]), int(f[1])) for f in (line.split() for line in listing.splitlines())
-                              if len(f) == 3 and f[2] == "COM-Main_bin__NorvFrame.exe")
+        offset, length = record_of(package, "COM-Main_bin__NorvFrame.exe")
         with open(setup, "r+b") as f:
             start = f.seek(0, 2) - os.path.getsize(package)
             f.seek(start + offset + length // 2)

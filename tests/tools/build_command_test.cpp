@@ -2,6 +2,7 @@
 // bytes as the library build, the command-line options, and its messages.
 #include "norvpack_fixture.h"
 #include "package/deed_box.h"
+#include "base/sha256.h"
 #include "package/payload.h"
 
 namespace build_test {
@@ -55,10 +56,21 @@ TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
   norvpack::SuiteError error;
   ASSERT_TRUE(norvpack::BuildSuite(Options(ExampleSuite()), &full, &error)) << error.Text();
   EXPECT_EQ(ReadAll(package_out), full.package);
-  ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work")).empty());
+  // The skin part names the package by its SHA-256, for the download page to check.
+  std::string digest;
+  ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work"), nullptr, &digest).empty());
+  base::Sha256 sha;
+  sha.Update(full.package.data(), full.package.size());
+  EXPECT_EQ(digest, base::ToHex(sha.Final()));
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(scratch.Join(u"work\\Part1.dat").c_str()));
   EXPECT_EQ(box.GetComposeList(), u"http://127.0.0.1:9999/pkg");
+  // A setup file that carries its package names no digest.
+  const std::u16string carried = scratch.Join(u"Carried.exe");
+  WriteAll(carried, full.setup_file);
+  digest = "unchanged";
+  ASSERT_FALSE(package::PrepareSkinPartFrom(carried, scratch.Join(u"work2"), nullptr, &digest).empty());
+  EXPECT_EQ(digest, "");
 }
 
 TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {

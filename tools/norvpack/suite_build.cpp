@@ -1,6 +1,7 @@
 #include "suite_build.h"
 
 #include "base/format.h"
+#include "base/sha256.h"
 #include "base/strings.h"
 #include "cli.h"
 #include "package/file_utils.h"
@@ -247,6 +248,14 @@ class SuiteBuilder {
     }
     const size_t before = records_;
     if (!AddSkin(package::kSkinGroupPart1, &container)) return false;
+    if (options_.download_only) {
+      // The package travels over plain HTTP: the setup file carries its digest, which the
+      // download page checks before anything is installed.
+      base::Sha256 sha;
+      sha.Update(output_->package.data(), output_->package.size());
+      const std::string digest = base::ToHex(sha.Final());
+      if (!Add(package::kPackageDigestRecord, Bytes(digest.begin(), digest.end()), &container)) return false;
+    }
     if (!package::PackBytes(container.data(), container.size(), &output_->skin_part)) {
       return Fail("", 0, "cannot pack the skin part");
     }
