@@ -13,7 +13,17 @@ namespace {
 constexpr size_t kStatusBufferBytes = 600;
 static_assert(sizeof(ADAPTER_STATUS) <= kStatusBufferBytes, "status buffer too small");
 
-UCHAR RunNcb(NCB* ncb) { return Netbios(ncb); }
+// NETAPI32 is no known DLL: imported by the program, it would be looked for beside the program
+// first, where a planted copy could wait. It is loaded on first use from the system folder.
+UCHAR RunNcb(NCB* ncb) {
+  using NetbiosCall = UCHAR(APIENTRY*)(PNCB);
+  static const NetbiosCall call = [] {
+    HMODULE module = LoadLibraryExW(L"netapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module ? reinterpret_cast<NetbiosCall>(reinterpret_cast<void*>(GetProcAddress(module, "Netbios")))
+                  : nullptr;
+  }();
+  return call ? call(ncb) : static_cast<UCHAR>(NRC_ENVNOTDEF);
+}
 
 }  // namespace
 
