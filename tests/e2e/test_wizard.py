@@ -23,6 +23,11 @@ import xwine  # noqa: E402
 BUILD = None
 PREFIX = None
 SKIN = os.path.join(HERE, "..", "..", "examples", "suite", "skin", "wizard")
+# DLLs that the program or the system DLLs it uses load by name once it runs. ("version" and
+# "uxtheme" are still taken from beside the program under Wine, through system DLLs' own imports
+# at start-up, before the program's first instruction: not yet mended, so not listed.)
+PLANTED_DLLS = ("netapi32", "dwmapi", "cryptbase", "riched20", "riched32", "msftedit", "iphlpapi", "winmm",
+                "wininet")
 
 
 class Recorder(http.server.BaseHTTPRequestHandler):
@@ -261,6 +266,36 @@ class WizardTest(unittest.TestCase):
         again.click(2006)
         self.assertEqual(again.wait_exit(), 0)
         self.assertEqual(len(os.listdir(os.path.join(folder, "Bulk"))), 2500)
+
+    def test_planted_dlls_and_programs_beside_the_setup_file_are_never_loaded(self):
+        downloads = os.path.join(self.work, "downloads")
+        marks = os.path.join(self.work, "marks")
+        os.makedirs(downloads, exist_ok=True)
+        os.makedirs(marks, exist_ok=True)
+        setup = self.setup_file("Setup.exe")
+        shutil.copy(setup, os.path.join(downloads, "Setup.exe"))
+        tests = os.path.join(BUILD, "windows", "tests")
+        for name in PLANTED_DLLS:
+            shutil.copy(os.path.join(tests, "planted_dll.dll"), os.path.join(downloads, name + ".dll"))
+        for name in ("regsvr32.exe", "rundll32.exe"):
+            shutil.copy(os.path.join(tests, "planted_program.exe"), os.path.join(downloads, name))
+        saved = dict(self.x.env)
+        # Wine prefers its own copies of system DLLs; "native first" makes it look where Windows
+        # looks, so a planted copy would be found if the program let the search reach it.
+        self.x.env.update(NORV_PLANTED_MARKS=xwine.winpath(marks),
+                          WINEDLLOVERRIDES="mscoree,mshtml=;%s=n,b" % ",".join(PLANTED_DLLS))
+        try:
+            w = wizard.Wizard(self.x, os.path.join(downloads, "Setup.exe"), SKIN).start()
+            w.wait_page("WelcomeDlg")
+            w.click(2004)
+            w.wait_page("FinishDlg")
+            w.click(2007)
+            self.assertEqual(w.wait_exit(), 0)
+        finally:
+            self.x.env.clear()
+            self.x.env.update(saved)
+        self.assertTrue(os.path.isfile(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+        self.assertEqual(os.listdir(marks), [])
 
     def test_download_of_a_forged_package_is_refused(self):
         served = os.path.join(self.work, "forged")
