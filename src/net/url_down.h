@@ -14,10 +14,11 @@ namespace net {
 // Progress and end notifications, called on the thread that runs Download.
 class IDownCallBack {
  public:
-  // Asked after every block written: true ends the transfer with kDownStopped, keeping what
-  // arrived for a later resume.
+  // Asked after each progress report during the body: true ends the transfer with
+  // kDownStopped, keeping what arrived for a later resume.
   virtual bool IsStop() = 0;
-  // After every block written: bytes_present = resume offset + bytes received so far.
+  // Once 64 KiB or more arrived since the last report, and at the end of the body:
+  // bytes_present = resume offset + bytes received so far.
   virtual void OnProgress(const char16_t* temp_path, int32_t total_size, int32_t bytes_present) = 0;
   // Once before the body, with the expected size of the complete file (0 when unknown).
   virtual void OnBegin(const char16_t* temp_path, int32_t total_size) = 0;
