@@ -196,10 +196,12 @@ uint32_t CUrlDown::ReceiveBody() {
     // The body of this answer is complete once its own length has arrived, also when it
     // continues a file from a resume offset.
     if (content_length_ > 0 && received >= content_length_) break;
-    if (received - reported < kProgressStepBytes) continue;
-    ReportProgress(received);
-    reported = received;
-    // A page that is closing asks the transfer to end; what arrived stays for a resume.
+    if (received - reported >= kProgressStepBytes) {
+      ReportProgress(received);
+      reported = received;
+    }
+    // A page that is closing asks the transfer to end, after every receive so that a slow link
+    // stops as soon as a fast one; what arrived stays for a resume.
     if (callback_ && callback_->IsStop()) {
       result = kDownStopped;
       break;

@@ -14,8 +14,8 @@ namespace net {
 // Progress and end notifications, called on the thread that runs Download.
 class IDownCallBack {
  public:
-  // Asked after each progress report during the body: true ends the transfer with
-  // kDownStopped, keeping what arrived for a later resume.
+  // Asked after every receive of the body: true ends the transfer with kDownStopped, keeping
+  // what arrived for a later resume.
   virtual bool IsStop() = 0;
   // Once 64 KiB or more arrived since the last report, and at the end of the body:
   // bytes_present = resume offset + bytes received so far.
