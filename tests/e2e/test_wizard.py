@@ -128,6 +128,17 @@ class WizardTest(unittest.TestCase):
     def tearDown(self):
         wizard.end_programs(self.x)
 
+    def install_is_refused(self, setup, title):
+        """Install now: a message box of that title, a clean exit, and nothing installed."""
+        w = wizard.Wizard(self.x, setup, SKIN).start()
+        w.wait_page("WelcomeDlg")
+        w.click(2004)
+        box = w.wait_window_titled(title, timeout=90)
+        self.assertIsNotNone(box, "no message titled " + title)
+        self.x.key("Return", box)
+        self.assertEqual(w.wait_exit(), 0)
+        self.assertFalse(os.path.exists(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+
     def setup_file(self, name, **kwargs):
         return wizard.build_setup(BUILD, self.suite, os.path.join(self.work, name), **kwargs)
 
@@ -308,14 +319,7 @@ class WizardTest(unittest.TestCase):
             f.seek(offset + 10)
             f.write(b"X")
         Recorder.folder = served
-        w = wizard.Wizard(self.x, setup, SKIN).start()
-        w.wait_page("WelcomeDlg")
-        w.click(2004)
-        box = w.wait_window_titled("提示信息", timeout=90)
-        self.assertIsNotNone(box, "no refusal")
-        self.x.key("Return", box)
-        self.assertEqual(w.wait_exit(), 0)
-        self.assertFalse(os.path.exists(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+        self.install_is_refused(setup, "提示信息")
 
     def test_damaged_package_fails_with_the_message_and_installs_nothing(self):
         package = os.path.join(self.work, "damaged.pkg")
@@ -327,14 +331,7 @@ class WizardTest(unittest.TestCase):
             start = f.seek(0, 2) - os.path.getsize(package)
             f.seek(start + offset + length // 2)
             f.write(b"\x55" * 64)
-        w = wizard.Wizard(self.x, setup, SKIN).start()
-        w.wait_page("WelcomeDlg")
-        w.click(2004)
-        box = w.wait_window_titled("安装提示信息", timeout=90)
-        self.assertIsNotNone(box, "no failure message")
-        self.x.key("Return", box)
-        self.assertEqual(w.wait_exit(), 0)
-        self.assertFalse(os.path.exists(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
+        self.install_is_refused(setup, "安装提示信息")
 
 if __name__ == "__main__":
     BUILD = os.path.abspath(sys.argv.pop(1))
