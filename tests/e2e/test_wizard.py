@@ -23,11 +23,13 @@ import xwine  # noqa: E402
 BUILD = None
 PREFIX = None
 SKIN = os.path.join(HERE, "..", "..", "examples", "suite", "skin", "wizard")
-# DLLs that the program or the system DLLs it uses load by name once it runs. ("version" and
-# "uxtheme" are still taken from beside the program under Wine, through system DLLs' own imports
-# at start-up, before the program's first instruction: not yet mended, so not listed.)
-PLANTED_DLLS = ("netapi32", "dwmapi", "cryptbase", "riched20", "riched32", "msftedit", "iphlpapi", "winmm",
-                "wininet")
+# DLLs that the program or the system DLLs it uses load by name: at start-up through the imports
+# of system DLLs (version, uxtheme under Wine), or once it runs.
+PLANTED_DLLS = ("version", "uxtheme", "userenv", "netapi32", "dwmapi", "cryptbase", "riched20", "riched32",
+                "msftedit", "iphlpapi", "winmm", "wininet",
+                # What the program itself loads after start-up.
+                "advapi32", "comctl32", "comdlg32", "gdi32", "ole32", "oleaut32", "shell32", "shlwapi",
+                "user32", "ws2_32")
 
 
 class Recorder(http.server.BaseHTTPRequestHandler):
@@ -279,24 +281,27 @@ class WizardTest(unittest.TestCase):
         self.assertEqual(len(os.listdir(os.path.join(folder, "Bulk"))), 2500)
 
     def test_planted_dlls_and_programs_beside_the_setup_file_are_never_loaded(self):
+        # Beside the setup file, and in the folder it is started from.
         downloads = os.path.join(self.work, "downloads")
+        working = os.path.join(self.work, "working")
         marks = os.path.join(self.work, "marks")
-        os.makedirs(downloads, exist_ok=True)
-        os.makedirs(marks, exist_ok=True)
+        for folder in (downloads, working, marks):
+            os.makedirs(folder, exist_ok=True)
         setup = self.setup_file("Setup.exe")
         shutil.copy(setup, os.path.join(downloads, "Setup.exe"))
         tests = os.path.join(BUILD, "windows", "tests")
-        for name in PLANTED_DLLS:
-            shutil.copy(os.path.join(tests, "planted_dll.dll"), os.path.join(downloads, name + ".dll"))
-        for name in ("regsvr32.exe", "rundll32.exe"):
-            shutil.copy(os.path.join(tests, "planted_program.exe"), os.path.join(downloads, name))
+        for folder in (downloads, working):
+            for name in PLANTED_DLLS:
+                shutil.copy(os.path.join(tests, "planted_dll.dll"), os.path.join(folder, name + ".dll"))
+            for name in ("regsvr32.exe", "rundll32.exe"):
+                shutil.copy(os.path.join(tests, "planted_program.exe"), os.path.join(folder, name))
         saved = dict(self.x.env)
         # Wine prefers its own copies of system DLLs; "native first" makes it look where Windows
         # looks, so a planted copy would be found if the program let the search reach it.
         self.x.env.update(NORV_PLANTED_MARKS=xwine.winpath(marks),
                           WINEDLLOVERRIDES="mscoree,mshtml=;%s=n,b" % ",".join(PLANTED_DLLS))
         try:
-            w = wizard.Wizard(self.x, os.path.join(downloads, "Setup.exe"), SKIN).start()
+            w = wizard.Wizard(self.x, os.path.join(downloads, "Setup.exe"), SKIN, cwd=working).start()
             w.wait_page("WelcomeDlg")
             w.click(2004)
             w.wait_page("FinishDlg")

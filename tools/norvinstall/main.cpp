@@ -21,6 +21,7 @@
 #include "package/payload.h"
 #include "plan.h"
 #include "platform/fs.h"
+#include "platform/win/security.h"
 #include "run_setup.h"
 
 namespace norvinstall {
@@ -212,6 +213,7 @@ int Main(const std::vector<std::u16string>& args) {
 }  // namespace norvinstall
 
 int wmain(int argc, wchar_t** argv) {
+  platform::RestrictDllSearchToSystemFolder();
   static_assert(sizeof(wchar_t) == 2, "wchar_t must be UTF-16 on Windows");
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));

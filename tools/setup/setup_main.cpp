@@ -11,20 +11,10 @@
 #include "net/install_report.h"
 #include "package/file_utils.h"
 #include "platform/fs.h"
+#include "platform/win/security.h"
 #include "ui/wizard_win.h"
 
 namespace {
-
-// Before anything else loads: DLLs that the program or the platform load by name come from the
-// system folder only, never from the folder a downloaded setup file sits in.
-void RestrictDllSearch() {
-  using SetDirectories = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  auto set_directories = reinterpret_cast<SetDirectories>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (set_directories) set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");
-}
 
 bool SuiteInstalled() {
   const std::u16string folder = app::ReadInstallPath();
@@ -34,7 +24,7 @@ bool SuiteInstalled() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  RestrictDllSearch();
+  platform::RestrictDllSearchToSystemFolder();
   CoInitialize(nullptr);
   InitCommonControls();
   // The licence page's rich-edit control: the Unicode class of RICHED20, which shows the Chinese

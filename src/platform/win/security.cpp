@@ -49,12 +49,22 @@ struct ProcessSecurity {
   }
 };
 
-ProcessSecurity g_process_security;  // made before main, as every creation relies on it
-
 }  // namespace
 
 SECURITY_ATTRIBUTES* ProcessSecurityAttributes() {
-  return g_process_security.applies ? &g_process_security.attributes : nullptr;
+  // Made at the first creation, not before main: the programs load advapi32 only after they have
+  // restricted the DLL search.
+  static ProcessSecurity security;
+  return security.applies ? &security.attributes : nullptr;
+}
+
+void RestrictDllSearchToSystemFolder() {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto set_directories = reinterpret_cast<SetDirectories>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_directories) set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
 }
 
 }  // namespace platform
