@@ -1,5 +1,6 @@
 // "norvpack build" run as the built program (norvpack.exe under Wine in the Windows tree): the same
-// bytes as the library build, the command-line options, and its messages.
+// bytes as the library build, the command-line options, its messages and its version.
+#include "norv_version.h"
 #include "norvpack_fixture.h"
 #include "package/deed_box.h"
 #include "base/sha256.h"
@@ -93,6 +94,18 @@ TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {
 #endif
   EXPECT_EQ(run.err, "norvpack: " + shown + ":16: malformed file line: 3 fields, at least 16 are needed" + end);
   EXPECT_FALSE(testing_support::Exists(setup));
+}
+
+TEST(BuildCommand, VersionIsTheBuildsVersion) {
+  ScratchDir scratch;
+  const RunResult r = RunNorvpack(scratch, {u"--version"});
+  EXPECT_EQ(r.code, 0);
+#ifdef _WIN32
+  EXPECT_EQ(r.out, "norvpack " NORV_VERSION_STRING "\r\n");
+#else
+  EXPECT_EQ(r.out, "norvpack " NORV_VERSION_STRING "\n");
+#endif
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(BuildCommand, HelpDescribesTheSuiteFolderAndArgumentsAreChecked) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/suite_key.h"
+#include "norv_version.h"
 #include "platform/registry.h"
 #include "norvpack_fixture.h"
 #include "support/saved_registry_value.h"
@@ -33,15 +34,7 @@ std::u16string NorvinstallProgram() {
 }
 
 RunResult RunNorvinstall(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
-  const std::u16string out = scratch.Join(u"stdout.txt"), err = scratch.Join(u"stderr.txt");
-  std::u16string command = u"\"\"" + NorvinstallProgram() + u"\"";
-  for (const auto& a : args) command += u" \"" + a + u"\"";
-  command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
-  RunResult run;
-  run.code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
-  run.out = testing_support::ReadText(out);
-  run.err = testing_support::ReadText(err);
-  return run;
+  return build_test::RunCapturingOutput(NorvinstallProgram(), scratch, args);
 }
 
 size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
@@ -166,10 +159,61 @@ TEST_F(NorvinstallTest, HelpNamesTheCommandsAndExitCodes) {
   for (const auto& args : std::vector<std::vector<std::u16string>>{{u"--help"}, {u"install", u"--help"}, {u"help"}}) {
     const RunResult run = Run(args);
     EXPECT_EQ(run.code, 0);
-    for (const char* word : {"install", "uninstall", "plan", "--folder", "3010", "1639"}) {
+    for (const char* word : {"install", "uninstall", "plan", "--folder", "--version", "3010", "1639"}) {
       EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(run.err, "");
+  }
+}
+
+// The "\StringFileInfo\040904B0\<name>" text of a program's version resource, and its fixed
+// file version; "<none>" without a resource.
+std::string VersionResourceText(const std::u16string& program, const char16_t* name, uint64_t* file_version) {
+  const auto* path = reinterpret_cast<const wchar_t*>(program.c_str());
+  DWORD unused = 0;
+  std::vector<char> block(GetFileVersionInfoSizeW(path, &unused));
+  if (block.empty() || !GetFileVersionInfoW(path, 0, static_cast<DWORD>(block.size()), block.data())) return "<none>";
+  void* value = nullptr;
+  UINT length = 0;
+  if (VerQueryValueW(block.data(), L"\\", &value, &length) && length >= sizeof(VS_FIXEDFILEINFO)) {
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    *file_version = (uint64_t{fixed->dwFileVersionMS} << 32) | fixed->dwFileVersionLS;
+  }
+  const std::u16string key = u"\\StringFileInfo\\040904B0\\" + std::u16string(name);
+  if (!VerQueryValueW(block.data(), reinterpret_cast<const wchar_t*>(key.c_str()), &value, &length)) return "<missing>";
+  std::u16string text(static_cast<const char16_t*>(value), length);
+  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  return base::Utf16ToUtf8(text);
+}
+
+// Every program answers --version (wherever it stands) with the build's version, and carries the
+// same version in its resource; the wizard, which takes no switches, only in its resource.
+TEST_F(NorvinstallTest, EveryProgramStatesTheBuildsVersion) {
+  const struct {
+    const char* name;
+    const char16_t* path;
+    std::vector<std::u16string> args;
+  } programs[] = {
+      {"norvinstall", u"..\\tools\\norvinstall\\norvinstall", {u"install", u"a.exe", u"--version"}},
+      {"norvpack", u"..\\tools\\norvpack\\norvpack", {u"--version"}},
+      {"skinview", u"skinview", {u"--version"}},
+      {"Setup", u"..\\tools\\norvpack\\Setup", {}},
+  };
+  const uint64_t expected_file_version = (uint64_t{NORV_VERSION_MAJOR} << 48) |
+                                         (uint64_t{NORV_VERSION_MINOR} << 32) | (uint64_t{NORV_VERSION_PATCH} << 16);
+  for (const auto& p : programs) {
+    SCOPED_TRACE(p.name);
+    const std::u16string program = testing_support::ProgramBeside(p.path);
+    if (!p.args.empty()) {
+      const RunResult run = build_test::RunCapturingOutput(program, dir_, p.args);
+      EXPECT_EQ(run.code, 0);
+      EXPECT_EQ(run.out, std::string(p.name) + " " NORV_VERSION_STRING "\r\n");
+      EXPECT_EQ(run.err, "");
+    }
+    uint64_t file_version = 0;
+    EXPECT_EQ(VersionResourceText(program, u"ProductVersion", &file_version), NORV_VERSION_STRING);
+    EXPECT_EQ(VersionResourceText(program, u"OriginalFilename", &file_version), std::string(p.name) + ".exe");
+    EXPECT_EQ(file_version, expected_file_version);
   }
 }
 
