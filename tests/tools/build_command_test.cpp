@@ -96,20 +96,11 @@ TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {
   EXPECT_FALSE(testing_support::Exists(setup));
 }
 
-TEST(BuildCommand, VersionIsTheBuildsVersion) {
+TEST(BuildCommand, HelpAndVersionDescribeTheToolAndArgumentsAreChecked) {
   ScratchDir scratch;
-  const RunResult r = RunNorvpack(scratch, {u"--version"});
-  EXPECT_EQ(r.code, 0);
-#ifdef _WIN32
-  EXPECT_EQ(r.out, "norvpack " NORV_VERSION_STRING "\r\n");
-#else
-  EXPECT_EQ(r.out, "norvpack " NORV_VERSION_STRING "\n");
-#endif
-  EXPECT_EQ(r.err, "");
-}
-
-TEST(BuildCommand, HelpDescribesTheSuiteFolderAndArgumentsAreChecked) {
-  ScratchDir scratch;
+  const RunResult version = RunNorvpack(scratch, {u"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out.substr(0, version.out.find_first_of("\r\n")) + version.err, "norvpack " NORV_VERSION_STRING);
   for (const char16_t* command : {u"pack", u"unpack", u"container", u"archive", u"stamp", u"inspect", u"build"}) {
     const RunResult r = RunNorvpack(scratch, {command, u"--help"});
     EXPECT_EQ(r.code, 0) << base::Utf16ToUtf8(command);

@@ -110,9 +110,8 @@ struct RunResult {
   std::string err;
 };
 
-// Runs a built program with its output and errors in files of scratch. Each run has files of its
-// own: under Wine the previous run's handles on them may still be closing when the next starts,
-// and cmd then cannot open them ("Sharing violation.").
+// Runs a built program with its output and errors in files of scratch, new ones for each run:
+// under Wine cmd may find the last run's still held ("Sharing violation.").
 inline RunResult RunCapturingOutput(const std::u16string& program, const ScratchDir& scratch,
                                     const std::vector<std::u16string>& args) {
   static int runs = 0;
