@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# build.sh [host|windows|bench]...  Configures and builds the named trees (default: host windows).
+# build.sh [host|windows|bench|release]...  Configures and builds the named trees (default: host windows).
 #   build/host      native build with clang, AddressSanitizer, UBSan and libFuzzer targets
 #   build/windows   64-bit Windows build with MinGW-w64; tests run under Wine
 #   build/bench     native optimised build without sanitizers, for benchmarks
-# BUILD_ROOT moves the trees elsewhere (default: build).
+#   build/release   native optimised build without sanitizers, of norvpack alone: the Debian
+#                   package's (kept apart from bench, whose flags may suit one machine only)
+# BUILD_ROOT moves the trees elsewhere (default: build). TARGETS="a b" builds only those targets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_ROOT:-$root/build}
@@ -19,16 +21,18 @@ for tree in "${trees[@]}"; do
       cmake -S "$root" -B "$out/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
       ;;
-    bench)
-      CC=clang CXX=clang++ cmake -S "$root" -B "$out/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    bench|release)
+      CC=clang CXX=clang++ cmake -S "$root" -B "$out/$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DNORV_SANITIZE=OFF -DNORV_FUZZ=OFF >/dev/null
       ;;
-    *) echo "build.sh: unknown tree '$tree' (host, windows or bench)" >&2; exit 2 ;;
+    *) echo "build.sh: unknown tree '$tree' (host, windows, bench or release)" >&2; exit 2 ;;
   esac
   echo "== building $tree"
-  if [ "$tree" = bench ]; then
-    cmake --build "$out/$tree" -j "$jobs" --target benchmarks norvpack
-  else
-    cmake --build "$out/$tree" -j "$jobs"
-  fi
+  targets=${TARGETS:-}
+  case $tree in
+    bench) targets=${targets:-benchmarks norvpack} ;;
+    release) targets=${targets:-norvpack} ;;
+  esac
+  # shellcheck disable=SC2086  # the list is split on purpose
+  cmake --build "$out/$tree" -j "$jobs" ${targets:+--target $targets}
 done

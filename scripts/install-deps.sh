@@ -14,6 +14,8 @@ packages=(
   nginx-light curl python3
   # the install benchmark's baseline installer
   nsis
+  # release packages: the Debian package's dependencies (dpkg-shlibdeps) and the zip's check
+  dpkg-dev unzip
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // "norvpack build" run as the built program (norvpack.exe under Wine in the Windows tree): the same
-// bytes as the library build, the command-line options, and its messages.
+// bytes as the library build, the command-line options, its messages and its version.
+#include "norv_version.h"
 #include "norvpack_fixture.h"
 #include "package/deed_box.h"
 #include "base/sha256.h"
@@ -95,8 +96,11 @@ TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {
   EXPECT_FALSE(testing_support::Exists(setup));
 }
 
-TEST(BuildCommand, HelpDescribesTheSuiteFolderAndArgumentsAreChecked) {
+TEST(BuildCommand, HelpAndVersionDescribeTheToolAndArgumentsAreChecked) {
   ScratchDir scratch;
+  const RunResult version = RunNorvpack(scratch, {u"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out.substr(0, version.out.find_first_of("\r\n")) + version.err, "norvpack " NORV_VERSION_STRING);
   for (const char16_t* command : {u"pack", u"unpack", u"container", u"archive", u"stamp", u"inspect", u"build"}) {
     const RunResult r = RunNorvpack(scratch, {command, u"--help"});
     EXPECT_EQ(r.code, 0) << base::Utf16ToUtf8(command);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/suite_key.h"
+#include "norv_version.h"
 #include "platform/registry.h"
 #include "norvpack_fixture.h"
 #include "support/saved_registry_value.h"
@@ -33,15 +34,7 @@ std::u16string NorvinstallProgram() {
 }
 
 RunResult RunNorvinstall(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
-  const std::u16string out = scratch.Join(u"stdout.txt"), err = scratch.Join(u"stderr.txt");
-  std::u16string command = u"\"\"" + NorvinstallProgram() + u"\"";
-  for (const auto& a : args) command += u" \"" + a + u"\"";
-  command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
-  RunResult run;
-  run.code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
-  run.out = testing_support::ReadText(out);
-  run.err = testing_support::ReadText(err);
-  return run;
+  return build_test::RunCapturingOutput(NorvinstallProgram(), scratch, args);
 }
 
 size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
@@ -166,10 +159,46 @@ TEST_F(NorvinstallTest, HelpNamesTheCommandsAndExitCodes) {
   for (const auto& args : std::vector<std::vector<std::u16string>>{{u"--help"}, {u"install", u"--help"}, {u"help"}}) {
     const RunResult run = Run(args);
     EXPECT_EQ(run.code, 0);
-    for (const char* word : {"install", "uninstall", "plan", "--folder", "3010", "1639"}) {
+    for (const char* word : {"install", "uninstall", "plan", "--folder", "--version", "3010", "1639"}) {
       EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(run.err, "");
+  }
+}
+
+// The product version in a program's version resource; "<none>" without one.
+std::string ResourceVersion(const std::u16string& program) {
+  const auto* path = reinterpret_cast<const wchar_t*>(program.c_str());
+  DWORD unused = 0;
+  std::vector<char> block(GetFileVersionInfoSizeW(path, &unused));
+  void* value = nullptr;
+  UINT length = 0;
+  if (block.empty() || !GetFileVersionInfoW(path, 0, static_cast<DWORD>(block.size()), block.data()) ||
+      !VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", &value, &length)) {
+    return "<none>";
+  }
+  return base::Utf16ToUtf8(static_cast<const char16_t*>(value));
+}
+
+// Every program carries the build's version in its resource, and answers --version with it (norvpack
+// tested with its commands; norvinstall wherever the switch stands; the wizard takes no switches).
+TEST_F(NorvinstallTest, EveryProgramStatesTheBuildsVersion) {
+  const struct {
+    const char* name;
+    const char16_t* path;
+    std::vector<std::u16string> args;
+  } programs[] = {{"norvinstall", u"..\\tools\\norvinstall\\norvinstall", {u"install", u"a.exe", u"--version"}},
+                  {"skinview", u"skinview", {u"--version"}},
+                  {"norvpack", u"..\\tools\\norvpack\\norvpack", {}},
+                  {"Setup", u"..\\tools\\norvpack\\Setup", {}}};
+  for (const auto& p : programs) {
+    SCOPED_TRACE(p.name);
+    const std::u16string program = testing_support::ProgramBeside(p.path);
+    EXPECT_EQ(ResourceVersion(program), NORV_VERSION_STRING);
+    if (p.args.empty()) continue;
+    const RunResult run = build_test::RunCapturingOutput(program, dir_, p.args);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out + run.err, std::string(p.name) + " " NORV_VERSION_STRING "\r\n");
   }
 }
 

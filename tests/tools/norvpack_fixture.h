@@ -110,13 +110,17 @@ struct RunResult {
   std::string err;
 };
 
-// Runs norvpack with its output and errors in files of scratch.
-inline RunResult RunNorvpack(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
-  const std::u16string out = scratch.Join(u"stdout.txt"), err = scratch.Join(u"stderr.txt");
+// Runs a built program with its output and errors in files of scratch, new ones for each run:
+// under Wine cmd may find the last run's still held ("Sharing violation.").
+inline RunResult RunCapturingOutput(const std::u16string& program, const ScratchDir& scratch,
+                                    const std::vector<std::u16string>& args) {
+  static int runs = 0;
+  const std::u16string n = base::Utf8ToUtf16(std::to_string(++runs));
+  const std::u16string out = scratch.Join(u"stdout" + n + u".txt"), err = scratch.Join(u"stderr" + n + u".txt");
   RunResult run;
 #ifdef _WIN32
   // cmd takes off the outer pair of quotes and keeps the quoted arguments.
-  std::u16string command = u"\"\"" + NorvpackProgram() + u"\"";
+  std::u16string command = u"\"\"" + program + u"\"";
   for (const auto& a : args) command += u" \"" + a + u"\"";
   command += u" >\"" + out + u"\" 2>\"" + err + u"\"\"";
   run.code = _wsystem(reinterpret_cast<const wchar_t*>(command.c_str()));
@@ -126,7 +130,7 @@ inline RunResult RunNorvpack(const ScratchDir& scratch, const std::vector<std::u
     for (char c : base::Utf16ToUtf8(a)) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
   };
-  std::string command = quote(NorvpackProgram());
+  std::string command = quote(program);
   for (const auto& a : args) command += " " + quote(a);
   command += " >" + quote(out) + " 2>" + quote(err);
   const int status = std::system(command.c_str());
@@ -135,6 +139,10 @@ inline RunResult RunNorvpack(const ScratchDir& scratch, const std::vector<std::u
   run.out = ReadText(out);
   run.err = ReadText(err);
   return run;
+}
+
+inline RunResult RunNorvpack(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
+  return RunCapturingOutput(NorvpackProgram(), scratch, args);
 }
 
 // A scratch folder and norvpack runs whose output files live in it.

@@ -13,6 +13,7 @@
 #include "app/folders.h"
 #include "app/suite_key.h"
 #include "base/path.h"
+#include "base/version.h"
 #include "console_view.h"
 #include "engine/install_worker.h"
 #include "engine/update_core.h"
@@ -202,6 +203,7 @@ int Main(const std::vector<std::u16string>& args) {
     case Command::kHelp:
       std::fputs(UsageText(), stdout);
       return kExitOk;
+    case Command::kVersion: return base::PrintProgramVersion("norvinstall");
     case Command::kInstall: return RunInstallCommand(options);
     case Command::kUninstall: return RunUninstall(options);
     case Command::kPlan: return RunPlan(options);

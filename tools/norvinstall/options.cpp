@@ -36,6 +36,7 @@ const char* UsageText() {
       "usage: norvinstall install SETUP.exe|PACKAGE [--products A,B] [--composes X,Y] [--folder DIR] [--quiet] [--timing]\n"
       "       norvinstall uninstall (--product NAME | --composes X,Y) [--folder DIR] [--quiet]\n"
       "       norvinstall plan SETUP.exe|PACKAGE [--products A,B] [--composes X,Y] [--folder DIR]\n"
+      "       norvinstall --version\n"
       "\n"
       "Installs, updates and removes the Norv suite with the installer's own engine, without the\n"
       "wizard. Run it as an administrator.\n"
@@ -92,6 +93,10 @@ std::string ParseOptions(const std::vector<std::u16string>& args, Options* optio
   for (const auto& a : args) {
     if (a == u"--help" || a == u"-h" || a == u"/?") {
       options->command = Command::kHelp;
+      return "";
+    }
+    if (a == u"--version") {
+      options->command = Command::kVersion;
       return "";
     }
   }

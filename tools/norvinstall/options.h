@@ -15,7 +15,7 @@ constexpr int kExitRestartNeeded = 3010;
 // A command line that cannot be carried out (ERROR_INVALID_COMMAND_LINE, as msiexec gives it).
 constexpr int kExitUsage = 1639;
 
-enum class Command { kNone, kHelp, kInstall, kUninstall, kPlan };
+enum class Command { kNone, kHelp, kVersion, kInstall, kUninstall, kPlan };
 
 struct Options {
   Command command = Command::kNone;
@@ -36,7 +36,8 @@ struct Options {
 // Fills *options from the arguments after the program name. Returns an empty text on success,
 // else a one-line reason (unknown command or option, a missing or repeated value, a missing or
 // extra SETUP/PACKAGE argument, neither or both of --product and --composes for uninstall).
-// "--help" anywhere (or no argument at all for "help") gives Command::kHelp.
+// "--help" anywhere (or "help" as the command) gives Command::kHelp, "--version" anywhere
+// Command::kVersion; the first of the two wins.
 std::string ParseOptions(const std::vector<std::u16string>& args, Options* options);
 
 // The text of --help.

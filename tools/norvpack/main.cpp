@@ -40,10 +40,7 @@ int Main(const Args& args) {
     PrintOverview();
     return args.empty() ? kExitUsage : kExitOk;
   }
-  if (args[0] == u"--version") {
-    std::printf("norvpack %s\n", base::ProductVersion());
-    return kExitOk;
-  }
+  if (args[0] == u"--version") return base::PrintProgramVersion("norvpack");
   const std::string name = Narrow(args[0]);
   for (const auto& c : Registry()) {
     if (name == c.name) {

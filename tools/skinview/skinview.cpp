@@ -11,6 +11,7 @@
 
 #include "app/wizard_state.h"
 #include "base/strings.h"
+#include "base/version.h"
 #include "platform/win/unique_handles.h"
 #include "ui/draw_wnd_win.h"
 #include "ui/skin_folder.h"
@@ -19,6 +20,7 @@ namespace {
 
 const wchar_t kUsage[] =
     L"usage: skinview.exe SKIN_DIR SECTION [options]\n"
+    L"       skinview.exe --version\n"
     L"  Shows page section SECTION of the skin folder SKIN_DIR (its Draw.dat and bitmaps) in a\n"
     L"  borderless window, as the wizard would, and prints one line per message its items post:\n"
     L"    posted item=ID event=click|hover|leave|press\n"
@@ -301,6 +303,7 @@ int RunCycles() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wcscmp(argv[1], L"--version") == 0) return base::PrintProgramVersion("skinview");
   if (!ParseOptions(argc, argv, &g_options)) {
     std::fputws(kUsage, stderr);
     return 2;
