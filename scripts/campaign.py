@@ -273,8 +273,9 @@ class Prefix:
 
     def __init__(self, path):
         self.path = os.path.abspath(path)
+        # winemenubuilder would turn every link an install makes into a menu entry of the host.
         self.env = dict(os.environ, WINEPREFIX=self.path, WINEARCH="win64", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         self.drive_c = os.path.join(self.path, "drive_c")
         self.reset_file = os.path.join(self.drive_c, "campaign-reset.reg")
 
