@@ -55,6 +55,7 @@ EXIT_OK, EXIT_RESTART = 0, 3010
 CRASH_MARKERS = ("Unhandled exception", "Unhandled page fault", "terminate called", "Assertion failed",
                  "abnormal program termination")
 CRT_ABORT = 3
+CMD_NOT_STARTED = 9009  # cmd's code for a program it could not start
 
 
 # ---------------------------------------------------------------- regions of a setup file
@@ -259,7 +260,10 @@ def make_case(original, regions, seed, k):
     names = list(regions)
     region = names[k % len(names)]
     rng = random.Random("%d/%d" % (seed, k))
-    label, data = mutate(original, regions[region], rng)
+    for _ in range(100):  # a run of zeros over zeros, or a field set to its own value, is no damage
+        label, data = mutate(original, regions[region], rng)
+        if data != original:
+            break
     return region, label, data
 
 
@@ -453,6 +457,7 @@ class Campaign:
         self.root = os.path.join(prefix.drive_c, "campaign")
         self.codes = design_codes()
         self.reference = None
+        self.relaunched = 0
 
     def install(self, name, data):
         """Installs the bytes in a case folder of their own; returns what was observed."""
@@ -467,7 +472,14 @@ class Campaign:
             os.remove(self.prefix.log_path())
         skip = {os.path.normpath(os.path.relpath(folder, self.prefix.drive_c))}
         before = snapshot(self.prefix.drive_c, skip)
-        code, output, seconds = run_install(self.prefix, self.norvinstall, variant, folder + os.sep, self.args.timeout)
+        for attempt in range(3):
+            code, output, seconds = run_install(self.prefix, self.norvinstall, variant, folder + os.sep,
+                                                self.args.timeout)
+            # Now and then Wine's cmd fails to start the program at all ("Can't recognize"): the
+            # program never ran, so the case is run again.
+            if code != CMD_NOT_STARTED or "Can't recognize" not in output:
+                break
+            self.relaunched += 1
         after = snapshot(self.prefix.drive_c, skip)
         seen = {"case_dir": case_dir, "folder": folder, "variant": variant, "code": code, "output": output,
                 "seconds": seconds, "outside": outside_changes(before, after) + canary_damage(canary)}
@@ -630,6 +642,8 @@ def main():
         if not args.work:
             shutil.rmtree(work, ignore_errors=True)
     faults = report(results, time.monotonic() - started)
+    if campaign.relaunched:
+        print("%d cases started again after Wine's cmd could not start norvinstall" % campaign.relaunched)
     print("command: scripts/campaign.py --count %d --seed %d%s" % (args.count, args.seed,
                                                                   " --package" if args.package else ""))
     return 1 if args.check and faults else 0
