@@ -56,6 +56,7 @@ CRASH_MARKERS = ("Unhandled exception", "Unhandled page fault", "terminate calle
                  "abnormal program termination")
 CRT_ABORT = 3
 CMD_NOT_STARTED = 9009  # cmd's code for a program it could not start
+NOT_STARTED = -1  # cmd itself ended without printing the program's code
 
 
 # ---------------------------------------------------------------- regions of a setup file
@@ -338,8 +339,8 @@ def run_install(prefix, norvinstall, setup_file, folder, timeout):
         out.seek(0)
         output = out.read().decode("utf-8", "replace")
     m = re.search(r"CAMPAIGN-EXIT=(-?\d+)", output)
-    code = (int(m.group(1)) & 0xFFFFFFFF) if m else returncode
-    return code, output, time.monotonic() - started
+    code = (int(m.group(1)) & 0xFFFFFFFF) if m else NOT_STARTED
+    return code, output + "\n[wine exit code %d]" % returncode, time.monotonic() - started
 
 
 # ---------------------------------------------------------------- checks
@@ -475,9 +476,9 @@ class Campaign:
         for attempt in range(3):
             code, output, seconds = run_install(self.prefix, self.norvinstall, variant, folder + os.sep,
                                                 self.args.timeout)
-            # Now and then Wine's cmd fails to start the program at all ("Can't recognize"): the
+            # Now and then Wine fails to start cmd, or cmd the program ("Can't recognize"): the
             # program never ran, so the case is run again.
-            if code != CMD_NOT_STARTED or "Can't recognize" not in output:
+            if code != NOT_STARTED and (code != CMD_NOT_STARTED or "Can't recognize" not in output):
                 break
             self.relaunched += 1
         after = snapshot(self.prefix.drive_c, skip)
@@ -508,6 +509,9 @@ class Campaign:
         found, notes = set(), list(seen["outside"])
         if code is None:
             found.add("hang")
+        elif code == NOT_STARTED:
+            found.add("bad code")  # still counted: the run cannot be judged
+            notes.append("norvinstall never started")
         elif (code & 0xC0000000) in (0xC0000000, 0x80000000) or code == CRT_ABORT or \
                 any(marker in seen["output"] for marker in CRASH_MARKERS):
             found.add("crash")
@@ -546,7 +550,10 @@ class Campaign:
             print("case %d [%s] %s: code %s, %.1f s%s%s" % (
                 k, region, label, seen["code"], seen["seconds"], (" -> " + ", ".join(sorted(found))) if found else "",
                 ("; " + ", ".join(notes[:5])) if notes else ""), flush=True)
-        if not found or not self.args.keep:
+        if found and self.args.keep:
+            with open(os.path.join(seen["case_dir"], "output.txt"), "w", encoding="utf-8") as f:
+                f.write(seen["output"])
+        else:
             shutil.rmtree(seen["case_dir"], ignore_errors=True)
         return region, seen["code"], found
 
@@ -643,7 +650,7 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
     faults = report(results, time.monotonic() - started)
     if campaign.relaunched:
-        print("%d cases started again after Wine's cmd could not start norvinstall" % campaign.relaunched)
+        print("%d runs started again: Wine did not start cmd or norvinstall" % campaign.relaunched)
     print("command: scripts/campaign.py --count %d --seed %d%s" % (args.count, args.seed,
                                                                   " --package" if args.package else ""))
     return 1 if args.check and faults else 0
