@@ -19,7 +19,8 @@ struct InstallRequest {
 };
 
 // Windows only. The engine's code; the registry entries are applied whatever it is, as the
-// wizard does.
+// wizard does. A package whose style group is present but does not extract whole ends the run
+// before the engine with 16 (also sent to the view's OnFinish).
 uint32_t RunInstall(CUpdateCore& core, const InstallRequest& request);
 
 }  // namespace engine

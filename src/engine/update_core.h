@@ -80,6 +80,7 @@ class CUpdateCore final : public IUpdateCore {
 
   // The progress view of the engine and its file operator (not owned; null reports nothing).
   void SetView(IUpdateView* view);
+  IUpdateView* View() const { return view_; }
 
   uint32_t Setup(const char16_t* package_path, const char16_t* product_list,
                  const char16_t* compose_list) override;

@@ -4,8 +4,12 @@
 #include <memory>
 
 #include "app/folders.h"
+#include "app/log.h"
+#include "app/wizard_state.h"
 #include "base/format.h"
 #include "base/path.h"
+#include "base/sha256.h"
+#include "base/strings.h"
 #include "package/deed_box.h"
 #include "package/file_utils.h"
 #include "package/packed_file.h"
@@ -207,13 +211,46 @@ std::u16string PrepareSkinPart(std::u16string* download_url, std::string* packag
   return PrepareSkinPartFrom(platform::ModuleFilePath(), app::GetTempWorkDir(), download_url, package_sha256);
 }
 
-std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count) {
+bool FileMatchesDigest(std::u16string_view path, std::string_view sha256_hex, std::string* actual) {
+  if (actual) actual->clear();
+  if (sha256_hex.empty()) return true;
+  platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting,
+                                             platform::FileShare::kRead);
+  if (!file.IsOpen()) return false;
+  base::Sha256 sha;
+  std::vector<uint8_t> buffer(256 * 1024);
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(buffer.data(), buffer.size(), &got)) return false;
+    if (got == 0) break;
+    sha.Update(buffer.data(), got);
+  }
+  const std::string digest = base::ToHex(sha.Final());
+  if (actual) *actual = digest;
+  return digest == sha256_hex;
+}
+
+std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count,
+                                  std::string_view package_sha256) {
   const std::u16string path = base::JoinPath(work_dir, base::Format(32, u"Big%X.dat", tick_count));
-  return ExtractPayloadPart(program_path, path, 2) ? path : u"";
+  if (!ExtractPayloadPart(program_path, path, 2)) return u"";
+  // Sizes, CRCs and end markers inside the package leave many bytes uncovered (stored files,
+  // descriptions, the style group); the digest covers every one.
+  std::string actual;
+  if (!FileMatchesDigest(path, package_sha256, &actual)) {
+    app::LogText3(u"error, the package part of ", std::u16string(program_path).c_str(),
+                  base::Utf8ToUtf16(" is damaged: its SHA-256 is " + (actual.empty() ? std::string("unreadable") : actual) +
+                                    ", the setup file names " + std::string(package_sha256))
+                      .c_str());
+    platform::DeleteFileAt(path);
+    return u"";
+  }
+  return path;
 }
 
 std::u16string ExtractBigFile() {
-  return ExtractBigFileFrom(platform::ModuleFilePath(), app::GetTempWorkDir(), platform::TickCount());
+  return ExtractBigFileFrom(platform::ModuleFilePath(), app::GetTempWorkDir(), platform::TickCount(),
+                            app::PackageDigest());
 }
 
 }  // namespace package

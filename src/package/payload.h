@@ -88,9 +88,16 @@ std::u16string PrepareSkinPart(std::u16string* download_url, std::string* packag
 std::u16string PrepareSkinPartFrom(std::u16string_view program_path, std::u16string_view work_dir,
                                    std::u16string* download_url = nullptr, std::string* package_sha256 = nullptr);
 
+// True when the file at path has that SHA-256 (64 lower-case hexadecimal digits), or when none is
+// given (a setup file without the record). *actual, when given, receives the file's digest (empty
+// when it cannot be read).
+bool FileMatchesDigest(std::u16string_view path, std::string_view sha256_hex, std::string* actual = nullptr);
+
 // Copies part 2 of the running program's file to "<working folder>Big<tick count in upper-case
-// hex>.dat" and returns that path, or empty on failure.
+// hex>.dat" and returns that path, or empty on failure. A part whose SHA-256 is not the one the
+// skin part records (the wizard's package digest) is damaged: it is logged, deleted and refused.
 std::u16string ExtractBigFile();
-std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count);
+std::u16string ExtractBigFileFrom(std::u16string_view program_path, std::u16string_view work_dir, uint32_t tick_count,
+                                  std::string_view package_sha256 = {});
 
 }  // namespace package

@@ -6,6 +6,7 @@
 #include "app/folders.h"
 #include "app/wizard_flow.h"
 #include "base/format.h"
+#include "engine/engine_codes.h"
 #include "engine/install_worker.h"
 #include "engine/update_core.h"
 #include "package/payload.h"
@@ -57,7 +58,11 @@ void CCopyDlg::Work() {
   CoInitialize(nullptr);
   std::u16string package = package_path_;
   if (package.empty()) package = package::ExtractBigFile();
-  if (!package.empty()) {
+  if (package.empty()) {
+    // A package part that cannot be copied or is damaged: a failure the user is told about, not
+    // a page that waits for nothing.
+    OnFinish(engine::kDataNotAContainer, 0);
+  } else {
     engine::CUpdateCore core{engine::WorkPaths(app::GetInstallDir())};
     core.SetView(this);
     engine::RunInstall(core, {package, u"", u"", app::GetTempWorkDir() + u"Style\\"});

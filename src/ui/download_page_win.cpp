@@ -8,27 +8,16 @@
 #include "app/folders.h"
 #include "app/log.h"
 #include "app/wizard_state.h"
-#include "base/sha256.h"
 #include "base/strings.h"
 #include "package/file_utils.h"
+#include "package/payload.h"
 #include "platform/fs.h"
 
 namespace ui {
 
 bool PackageMatchesDigest(const std::u16string& path, const std::string& sha256_hex) {
-  if (sha256_hex.empty()) return true;
-  platform::File file = platform::File::Open(path, platform::FileAccess::kRead, platform::FileDisposition::kOpenExisting);
-  if (!file.IsOpen()) return false;
-  base::Sha256 sha;
-  std::vector<uint8_t> buffer(256 * 1024);
-  for (;;) {
-    size_t got = 0;
-    if (!file.Read(buffer.data(), buffer.size(), &got)) return false;
-    if (got == 0) break;
-    sha.Update(buffer.data(), got);
-  }
-  const std::string digest = base::ToHex(sha.Final());
-  if (digest == sha256_hex) return true;
+  std::string digest;
+  if (package::FileMatchesDigest(path, sha256_hex, &digest)) return true;
   app::LogText2(u"error, the downloaded package is not the one this setup file names; its SHA-256 is ",
                 base::Utf8ToUtf16(digest).c_str());
   return false;

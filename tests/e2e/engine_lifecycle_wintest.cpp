@@ -325,6 +325,21 @@ TEST_F(EngineLifecycle, ComposePacketInstallsItsComposes) {
   ASSERT_EQ(damaged.finish.size(), 1u);
   EXPECT_NE(damaged.finish[0], 0u);
   EXPECT_FALSE(testing_support::Exists(install_ + u"NorvFrame.exe"));
+
+  // Cut inside its last record, the style's Setup.ini, the package still opens and every
+  // description checks out; the install worker refuses it rather than succeed without settings.
+  bytes = build_test::ReadAll(full);
+  bytes.resize(bytes.size() - 10);
+  build_test::WriteAll(cut, bytes);
+  install_ = scratch_.Join(u"style-cut") + u"\\";
+  RecordingView style_cut;
+  {
+    engine::CUpdateCore worker_core{engine::WorkPaths(install_)};
+    worker_core.SetView(&style_cut);
+    EXPECT_EQ(engine::RunInstall(worker_core, {cut, u"", u"", scratch_.Join(u"StyleCut\\")}), engine::kDataNotAContainer);
+  }
+  EXPECT_EQ(style_cut.finish, std::vector<uint32_t>{engine::kDataNotAContainer});
+  EXPECT_FALSE(testing_support::Exists(install_ + u"NorvFrame.exe"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "package/deed_box.h"
 #include "base/sha256.h"
 #include "package/payload.h"
+#include "platform/fs.h"
 
 namespace build_test {
 namespace {
@@ -62,16 +63,35 @@ TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
   ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work"), nullptr, &digest).empty());
   base::Sha256 sha;
   sha.Update(full.package.data(), full.package.size());
-  EXPECT_EQ(digest, base::ToHex(sha.Final()));
+  const std::string expected = base::ToHex(sha.Final());
+  EXPECT_EQ(digest, expected);
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(scratch.Join(u"work\\Part1.dat").c_str()));
   EXPECT_EQ(box.GetComposeList(), u"http://127.0.0.1:9999/pkg");
-  // A setup file that carries its package names no digest.
+  // A setup file that carries its package names it too, and gives the package out only whole.
   const std::u16string carried = scratch.Join(u"Carried.exe");
   WriteAll(carried, full.setup_file);
-  digest = "unchanged";
   ASSERT_FALSE(package::PrepareSkinPartFrom(carried, scratch.Join(u"work2"), nullptr, &digest).empty());
-  EXPECT_EQ(digest, "");
+  EXPECT_EQ(digest, expected);
+  EXPECT_FALSE(package::ExtractBigFileFrom(carried, scratch.Join(u"work2"), 1, digest).empty());
+}
+
+// A damaged byte that nothing inside the package covers (here the style's Setup.ini, the last
+// record) installed without its registry entries and reported success; the digest refuses it.
+TEST(BuildCommand, CarriedPackageDamagedWhereNoCrcCoversItIsRefused) {
+  ScratchDir scratch;
+  norvpack::SuiteBuildOutput full;
+  norvpack::SuiteError error;
+  ASSERT_TRUE(norvpack::BuildSuite(Options(ExampleSuite()), &full, &error)) << error.Text();
+  std::vector<uint8_t> damaged = full.setup_file;
+  damaged[damaged.size() - 10] ^= 0x20;
+  const std::u16string setup = scratch.Join(u"Damaged.exe");
+  WriteAll(setup, damaged);
+  std::string digest;
+  ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work"), nullptr, &digest).empty());
+  EXPECT_EQ(package::ExtractBigFileFrom(setup, scratch.Join(u"work"), 1, digest), u"");
+  EXPECT_FALSE(platform::PathExists(scratch.Join(u"work\\Big1.dat")));
+  EXPECT_FALSE(package::ExtractBigFileFrom(setup, scratch.Join(u"work"), 2).empty());  // no digest: as before
 }
 
 TEST(BuildCommand, BrokenSuiteGivesOneLineWithFileAndLineAndNoOutput) {

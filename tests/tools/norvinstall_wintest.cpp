@@ -17,6 +17,7 @@
 #include "norv_version.h"
 #include "platform/registry.h"
 #include "norvpack_fixture.h"
+#include "support/log_tail.h"
 #include "support/saved_registry_value.h"
 
 namespace {
@@ -210,6 +211,10 @@ TEST_F(NorvinstallTest, InputsThatCarryNoPackageEndWithTheDesignsCodeBeforeAnyCh
   bytes.resize(bytes.size() / 2);  // the package part now reaches past the end of the file
   const std::u16string truncated = dir_.Join(u"Truncated.exe");
   build_test::WriteAll(truncated, bytes);
+  bytes = build_test::ReadAll(setup);
+  bytes[bytes.size() - 10] ^= 1;  // inside the last record, which nothing but the digest covers
+  const std::u16string damaged = dir_.Join(u"Damaged.exe");
+  build_test::WriteAll(damaged, bytes);
   const std::u16string text = dir_.Join(u"notes.txt");
   testing_support::WriteText(text, "not a package\r\n");
 
@@ -225,14 +230,17 @@ TEST_F(NorvinstallTest, InputsThatCarryNoPackageEndWithTheDesignsCodeBeforeAnyCh
       {text, 16, "neither a setup file nor a package"},
       {download, 16, "download-type"},
       {truncated, 16, "damaged or truncated"},
+      {damaged, 16, "damaged or truncated"},
   };
   for (const auto& c : cases) {
     for (const char16_t* command : {u"install", u"plan"}) {
       SCOPED_TRACE(base::Utf16ToUtf8(std::u16string(command) + u" " + c.input));
+      const testing_support::LogTail log(u"norvinstall.exe");
       const RunResult run = Run({command, c.input, u"--folder", folder, u"--quiet"});
       EXPECT_EQ(run.code, c.code);
       EXPECT_EQ(Lines(run.err), 1u) << run.err;
       EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+      EXPECT_NE(log.Text().find("error, norvinstall: "), std::string::npos);  // the log has it too
     }
   }
   EXPECT_FALSE(testing_support::Exists(folder));

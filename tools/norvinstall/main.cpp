@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "app/folders.h"
+#include "app/log.h"
 #include "app/suite_key.h"
 #include "base/path.h"
+#include "base/strings.h"
 #include "base/version.h"
 #include "console_view.h"
 #include "engine/install_worker.h"
@@ -76,8 +78,11 @@ void InstallKillHook(ConsoleView* view) {
   });
 }
 
+// A failure before the engine runs: one line on standard error and one in the log, where the
+// engine's own failures are.
 int Fail(uint32_t code, const std::string& message) {
   std::fprintf(stderr, "norvinstall: %s (code %u)\n", message.c_str(), code);
+  app::LogText(base::Utf8ToUtf16("error, norvinstall: " + message + " (code " + std::to_string(code) + ")").c_str());
   return static_cast<int>(code);
 }
 

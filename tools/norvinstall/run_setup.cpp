@@ -61,7 +61,14 @@ uint32_t FindPackage(const std::u16string& input, const std::u16string& work_fol
       *error = Narrow(input) + " is a download-type setup file: it carries no package (give the package file)";
       return engine::kDataNotAContainer;
     }
-    source->package_path = package::ExtractBigFileFrom(input, work_folder, platform::TickCount());
+    // The skin part records the package's digest, as the wizard reads it before its pages; a
+    // skin part that does not unpack is a damaged setup file, which the wizard refuses too.
+    std::string digest;
+    if (package::PrepareSkinPartFrom(input, work_folder, nullptr, &digest).empty()) {
+      *error = "the skin part of " + Narrow(input) + " is damaged (a damaged or truncated setup file)";
+      return engine::kDataNotAContainer;
+    }
+    source->package_path = package::ExtractBigFileFrom(input, work_folder, platform::TickCount(), digest);
     if (source->package_path.empty()) {
       *error = "the package cannot be taken out of " + Narrow(input) + " (a damaged or truncated setup file)";
       return engine::kDataNotAContainer;

@@ -36,10 +36,12 @@ struct PackageSource {
 };
 
 // Finds the package of input: a file whose DOS header holds the payload table is a setup file,
-// whose part 2 is copied into work_folder as the wizard does ("Big<tick>.dat"); any other file is
-// taken as the package itself. Returns 0 or the engine's code with a one-line reason in *error:
-// 41 the file does not exist; 16 a setup file without a package part (download-type), a damaged
-// or truncated setup file whose part 2 cannot be copied, or a file that is no package container.
+// whose skin part is unpacked into work_folder for the package's digest and whose part 2 is
+// copied there as the wizard does ("Big<tick>.dat") and checked against that digest; any other
+// file is taken as the package itself. Returns 0 or the engine's code with a one-line reason in
+// *error: 41 the file does not exist; 16 a setup file without a package part (download-type), a
+// damaged or truncated setup file (a skin part that does not unpack, a part 2 that cannot be
+// copied or differs from its digest), or a file that is no package container.
 uint32_t FindPackage(const std::u16string& input, const std::u16string& work_folder, PackageSource* source,
                      std::string* error);
 

@@ -248,9 +248,10 @@ class SuiteBuilder {
     }
     const size_t before = records_;
     if (!AddSkin(package::kSkinGroupPart1, &container)) return false;
-    if (options_.download_only) {
-      // The package travels over plain HTTP: the setup file carries its digest, which the
-      // download page checks before anything is installed.
+    {
+      // The skin part carries the package's digest: the download page checks a package that
+      // travelled over plain HTTP, and the installer checks a carried one, most of whose bytes
+      // no size or CRC of the package covers, before anything is installed.
       base::Sha256 sha;
       sha.Update(output_->package.data(), output_->package.size());
       const std::string digest = base::ToHex(sha.Final());
