@@ -148,7 +148,7 @@ def mirror(src, dst):
             elif os.path.isfile(s):
                 st = os.stat(s)
                 if os.path.islink(d) or not os.path.isfile(d) or \
-                        (os.stat(d).st_size, int(os.stat(d).st_mtime)) != (st.st_size, int(st.st_mtime)):
+                        (os.stat(d).st_size, os.stat(d).st_mtime_ns) != (st.st_size, st.st_mtime_ns):
                     remove(d)
                     shutil.copy2(s, d)
     for folder, dirs, files in os.walk(dst, topdown=False):
