@@ -25,8 +25,9 @@ menu) and the setup programs' working folder (path and bytes, empty folders too)
 installed descriptions, install.ini, update.ini and Setup.ini; and the registry keys of the suite
 in both views (NorvClient with its FileValid marks and "Setup.ini" values, the service, run keys,
 uninstall information, the COM class of NorvCore.dll, pending replacements at restart, the
-stand-ins' records of what was started), read from the prefix's registry files once the Wine server
-has stopped. Normalised: the modification times the registry files keep per key, and the item id
+stand-ins' records of what was started), read from the prefix's registry files once the programs
+a run started have ended (the service program runs on its own after "/Install") and the Wine
+server has stopped. Normalised: the modification times the registry files keep per key, and the item id
 list of each link (.lnk), which carries the file times of its target and folders; the target path
 stays compared through the link's information block. Nothing else.
 
@@ -112,6 +113,28 @@ class Prefix:
         """Ends every process of the prefix; the server writes the registry files as it ends."""
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+
+    def settle(self, timeout=60):
+        """Waits until the programs that a run started in this prefix have ended (the service
+        program is started with "/Install" and not waited for); the service itself runs on."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline and self.suite_programs():
+            time.sleep(0.1)
+
+    def suite_programs(self):
+        running = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if f"WINEPREFIX={self.path}".encode() not in f.read().split(b"\0"):
+                        continue
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    command = f.read().replace(b"\0", b" ").decode(errors="replace")
+            except OSError:
+                continue
+            if "KestrelClient" in command and " -service" not in command:
+                running.append(command)
+        return running
 
     def start(self, args, **kwargs):
         return subprocess.Popen(["wine"] + args, env=self.env, **kwargs)
@@ -377,6 +400,8 @@ class Campaign:
                 process.wait()
                 result = "killed" if kill else "hung"
         line_times.append(time.monotonic() - started)
+        if kill is None:
+            self.prefix.settle()
         text = self.log_text()[before:].decode("cp1252", errors="replace")
         return result, line_times, text
 
