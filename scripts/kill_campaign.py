@@ -82,7 +82,7 @@ PHASES = [
     ("placement", r"CopyFile|delete file|Rename|smartmovefile|TzRestart|ZQP_UnPack|Repalce"),
     ("unregistration", r"DllUnregisterServer|-UnRegServer"),
     ("stop of service, programs", r"StopSvc|-Stop |-close"),
-    ("descriptions, comparison", r"begin setup product"),
+    ("descriptions, comparison", r"begin setup product|delete is ignore"),
 ]
 NO_LOG_PHASE = "start, package copy"
 # Exit codes of a complete run as a Unix shell sees them: 0, and 3010 (restart needed) in 8 bits.
