@@ -130,6 +130,9 @@ uint32_t FileOperator::PlaceFile(FileEntry& entry) {
       platform::DeleteFileAt(entry.extracted_path);
       return rc;
     }
+    // The packed copy is of no more use; gone now, it cannot outlive a run killed after the
+    // move below (the next run finds the file in place and never extracts it again).
+    platform::DeleteFileAt(entry.extracted_path);
   }
   if (!platform::PathExists(source)) {
     app::LogText2(u"error ,Repalce file source file not existing ,file=", source.c_str());
@@ -148,7 +151,6 @@ uint32_t FileOperator::PlaceFile(FileEntry& entry) {
   if (moved || platform::CopyFileOverwriting(source, target)) {
     app::LogFormat(u"msg ,CopyFile tofile=%s fromfile=%s ok!", target.c_str(), source.c_str());
     if (!moved) platform::DeleteFileAt(source);
-    if (entry.extracted_path != source) platform::DeleteFileAt(entry.extracted_path);
     if (entry.needs_restart != 0) {
       app::LogFormat(u"msg ,need restart os ,becase file=%s changed and have restart property!", target.c_str());
       SetRestartNeeded();

@@ -48,8 +48,9 @@ class FileOperator : public CLocalInstall {
   uint32_t PlaceFiles(uint32_t weight);
 
   // FileValid marks (Windows only): MarkFilesInvalid sets every listed file's mark to 0 before
-  // programs are stopped; MarkFilesValid, after registration, sets it to 1, or to 0 with a
-  // warning when registering the file failed (kWorkRegisterFailed).
+  // programs are stopped, and deletes the marks of Removed entries; MarkFilesValid, after
+  // registration, sets the mark of every entry that is not Removed to 1, or to 0 with a warning
+  // when registering the file failed (kWorkRegisterFailed).
   void MarkFilesInvalid();
   void MarkFilesValid();
 

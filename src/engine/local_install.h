@@ -139,6 +139,8 @@ class FileValidMarks {
   enum class Access { kRead, kWrite };  // kWrite creates the key
   explicit FileValidMarks(Access access);
   bool Set(const char16_t* file_name, const char16_t* compose_name, uint32_t value);
+  // Deletes the mark (a missing mark counts as valid); a mark that is not there is no failure.
+  void Remove(const char16_t* file_name, const char16_t* compose_name);
   bool IsValid(const char16_t* file_name, const char16_t* compose_name) const;
 
  private:

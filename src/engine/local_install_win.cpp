@@ -46,6 +46,10 @@ bool FileValidMarks::Set(const char16_t* file_name, const char16_t* compose_name
   return true;
 }
 
+void FileValidMarks::Remove(const char16_t* file_name, const char16_t* compose_name) {
+  if (open_code_ == platform::kRegOk) key_.DeleteValue(FileValidName(file_name, compose_name));
+}
+
 bool FileValidMarks::IsValid(const char16_t* file_name, const char16_t* compose_name) const {
   if (open_code_ != platform::kRegOk) return true;
   uint32_t value = 1;

@@ -123,6 +123,25 @@ TEST_F(PlaceFilesTest, PassesResultsAndLogLines) {
   }
 }
 
+// A run killed just after a packed file was moved into place leaves no packed copy in Temp: the
+// next run finds the file in place, does not extract it again and would never take it away.
+TEST_F(PlaceFilesTest, PackedCopyIsGoneBeforeTheFileIsPlaced) {
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(package::PackBytes(reinterpret_cast<const uint8_t*>("new"), 3, &bytes));
+  Add(u"p.dll", FileState::kNew, 0, std::string(bytes.begin(), bytes.end())).packed = 1;
+  struct AtCopy : engine_test::NullView {
+    void OnCopyFile(const char16_t* source, const char16_t*) override { extracted_left = Exists(*extracted); }
+    const std::u16string* extracted = nullptr;
+    bool extracted_left = true;
+  } view;
+  view.extracted = &files_[0].extracted_path;
+  placer_.SetView(&view);
+  placer_.SetFileList(&files_);
+  ASSERT_EQ(placer_.PlaceFiles(300), kOk);
+  EXPECT_FALSE(view.extracted_left);
+  EXPECT_EQ(ReadText(files_[0].full_path), "new");
+}
+
 TEST_F(PlaceFilesTest, RemovedFirstThenAscendingField5WithTheWeightSpread) {
   Add(u"c.dll", FileState::kNew, 3, "c").needs_restart = 1;
   Add(u"a.dll", FileState::kChanged, 1, "a");

@@ -64,6 +64,26 @@ TEST(LocalInstallRegistryTest, RunMarksEndInvalidOnlyWhereRegistrationFailed) {
   EXPECT_FALSE(engine::IsInstallFileValid(u"failed.dll", u"NorvTestCore"));
 }
 
+// A removed file's mark goes before anything is placed: a run killed after the new descriptions
+// are installed, which no longer name the file, then leaves what a whole run leaves (no mark).
+TEST(LocalInstallRegistryTest, RemovedFileLosesItsMarkBeforePlacement) {
+  const SavedRegistryValue gone(app::kFileValidKey, u"NorvTestCore-gone.dll");
+  testing_support::ScratchDir dir;
+  engine::FileEntryList run(1);
+  run[0].file_name = u"gone.dll";
+  run[0].compose_name = u"NorvTestCore";
+  run[0].state = engine::FileState::kRemoved;
+  engine::SetInstallFileValid(u"gone.dll", u"NorvTestCore", 1);
+  engine::FileOperator files{engine::WorkPaths(dir.path())};
+  files.SetFileList(&run);
+  RegType type;
+  std::vector<uint8_t> data;
+  for (auto step : {&engine::FileOperator::MarkFilesInvalid, &engine::FileOperator::MarkFilesValid}) {
+    (files.*step)();
+    EXPECT_NE(gone.Open().ReadValue(u"NorvTestCore-gone.dll", 16, &type, &data), platform::kRegOk);
+  }
+}
+
 TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
   const SavedRegistryValue svc(app::kFileValidKey, u"NorvMergeCore-svc.exe");
   const SavedRegistryValue ui(app::kFileValidKey, u"NorvMergeCore-ui.exe");

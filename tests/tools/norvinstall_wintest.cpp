@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/folders.h"
 #include "app/suite_key.h"
 #include "norv_version.h"
 #include "platform/registry.h"
@@ -314,6 +315,17 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   EXPECT_FALSE(testing_support::Exists(folder + u"\\Tiny\\sub\\c.txt"));
 }
 
+// The work folders ("norvinstall-<pid>") in the working folder.
+std::vector<fs::path> WorkFolders() {
+  std::vector<fs::path> folders;
+  std::error_code error;
+  for (const auto& item : fs::directory_iterator(Native(app::GetTempWorkDir()), error)) {
+    if (item.path().filename().u16string().rfind(u"norvinstall-", 0) == 0) folders.push_back(item.path());
+  }
+  return folders;
+}
+
+// The killed run's work folder, with its copy of the package, is deleted by the next run.
 TEST_F(NorvinstallTest, ARunKilledAtAFileCopyIsFinishedByTheNextRun) {
   const std::u16string setup = BuildSetup(dir_, MakeSuite(dir_, 1), u"Setup1.exe");
   const std::u16string folder = dir_.Join(u"target");
@@ -321,7 +333,14 @@ TEST_F(NorvinstallTest, ARunKilledAtAFileCopyIsFinishedByTheNextRun) {
   RunResult run = Run({u"install", setup, u"--folder", folder, u"--quiet"});
   _wputenv(L"NORVINSTALL_KILL_AFTER_COPIES=");
   EXPECT_EQ(run.code, 99);
+  const std::vector<fs::path> abandoned = WorkFolders();
+  ASSERT_FALSE(abandoned.empty());
+  const fs::path running = Native(app::GetTempWorkDir() + u"norvinstall-" +
+                                  base::Utf8ToUtf16(std::to_string(GetCurrentProcessId())));
+  fs::create_directories(running);
   run = Run({u"install", setup, u"--folder", folder, u"--quiet"});
+  EXPECT_EQ(WorkFolders(), std::vector<fs::path>{running});
+  fs::remove(running);
   ASSERT_EQ(run.code, 0) << run.out << run.err;
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\a.txt"), "a, version 1\r\n");
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\b.txt"), std::string(3000, 'b'));

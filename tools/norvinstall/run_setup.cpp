@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "app/folders.h"
 #include "app/suite_key.h"
@@ -23,10 +25,48 @@ const wchar_t* W(const std::u16string& text) {
   static_assert(sizeof(wchar_t) == 2, "wchar_t must be UTF-16 on Windows");
   return reinterpret_cast<const wchar_t*>(text.c_str());
 }
+constexpr std::u16string_view kWorkFolderPrefix = u"norvinstall-";
+
+// False only when the system says that no process has this id; a process that exists but cannot
+// be opened counts as running.
+bool ProcessRuns(DWORD id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const bool runs = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+  CloseHandle(process);
+  return runs;
+}
+
+// Deletes the work folders of killed runs ("norvinstall-<id>" whose process has ended): each holds
+// a whole copy of a package, and no later run would ever use it.
+void RemoveAbandonedWorkFolders(const std::u16string& work_dir) {
+  std::vector<platform::DirEntry> entries;
+  if (!platform::ListDirectory(work_dir, &entries)) return;
+  for (const platform::DirEntry& entry : entries) {
+    const std::u16string_view name = entry.name;
+    const size_t digits = name.size() - std::min(name.size(), kWorkFolderPrefix.size());
+    if (!entry.is_directory || entry.is_link || digits == 0 || digits > 10 ||
+        name.substr(0, kWorkFolderPrefix.size()) != kWorkFolderPrefix) {
+      continue;
+    }
+    uint64_t id = 0;
+    bool number = true;
+    for (char16_t c : name.substr(kWorkFolderPrefix.size())) {
+      number = number && c >= u'0' && c <= u'9';
+      id = id * 10 + static_cast<uint64_t>(c - u'0');
+    }
+    if (!number || id > MAXDWORD || ProcessRuns(static_cast<DWORD>(id))) continue;
+    package::DeleteTree((work_dir + entry.name + u"\\").c_str(), true);
+  }
+}
+
 }  // namespace
 
 WorkFolder::WorkFolder() {
-  path_ = app::GetTempWorkDir() + u"norvinstall-" +
+  const std::u16string work_dir = app::GetTempWorkDir();
+  RemoveAbandonedWorkFolders(work_dir);
+  path_ = work_dir + std::u16string(kWorkFolderPrefix) +
           std::u16string(reinterpret_cast<const char16_t*>(std::to_wstring(GetCurrentProcessId()).c_str())) + u"\\";
   package::DeleteTree(path_.c_str(), true);  // a folder left by a killed run of the same id
   ok_ = package::CreatePath(path_.c_str()) && platform::IsDirectory(path_);

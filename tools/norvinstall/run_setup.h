@@ -11,8 +11,8 @@ namespace norvinstall {
 
 // A folder of this run below the wizard's working folder ("%TEMP%\HavenClient\norvinstall-<pid>\"),
 // created on construction and removed with everything in it on destruction. A run that is killed
-// leaves it behind; the wizard empties the working folder at its next start, and no later run
-// uses the same name while the process id differs, so nothing in it misleads another run.
+// leaves it behind; the next run deletes such folders of ended processes before it makes its own,
+// and the wizard empties the whole working folder at its next start.
 class WorkFolder {
  public:
   WorkFolder();
