@@ -15,7 +15,7 @@ class Sha256 {
   std::array<uint8_t, 32> Final();
 
  private:
-  void Block(const uint8_t* block);
+  void Blocks(const uint8_t* data, size_t count);
 
   std::array<uint32_t, 8> state_;
   std::array<uint8_t, 64> buffer_{};
@@ -25,5 +25,13 @@ class Sha256 {
 
 // The digest as 64 lower-case hexadecimal digits.
 std::string ToHex(const std::array<uint8_t, 32>& digest);
+
+// The compression of whole 64-byte blocks, open to tests that compare the two.
+namespace sha256_internal {
+void PortableBlocks(uint32_t state[8], const uint8_t* data, size_t count);
+// With the processor's SHA extensions (several times faster); only where HasShaExtensions().
+void ShaExtensionBlocks(uint32_t state[8], const uint8_t* data, size_t count);
+bool HasShaExtensions();
+}  // namespace sha256_internal
 
 }  // namespace base

@@ -1,7 +1,9 @@
 // SHA-256 against the published test vectors, fed whole and in uneven pieces.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "base/sha256.h"
 
@@ -29,6 +31,24 @@ TEST(Sha256Test, PublishedVectorsWholeAndInPieces) {
     for (size_t piece : {size_t{1}, size_t{63}, size_t{64}, size_t{1000}, size_t{1} << 20}) {
       if (c.text.size() > 100000 && piece < 64) continue;
       EXPECT_EQ(Digest(c.text, piece), c.digest) << c.text.size() << " bytes in pieces of " << piece;
+    }
+  }
+}
+
+TEST(Sha256Test, ProcessorExtensionsCompressLikeThePortableCode) {
+  if (!base::sha256_internal::HasShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
+  std::mt19937 random(7);
+  std::vector<uint8_t> data(64 * 40 + 1);
+  for (auto& byte : data) byte = static_cast<uint8_t>(random());
+  for (size_t count : {1, 2, 3, 17, 40}) {
+    for (size_t offset : {0, 1}) {  // the data unaligned too
+      uint32_t portable[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab,
+                              static_cast<uint32_t>(random())};
+      uint32_t extensions[8];
+      std::copy(portable, portable + 8, extensions);
+      base::sha256_internal::PortableBlocks(portable, data.data() + offset, count);
+      base::sha256_internal::ShaExtensionBlocks(extensions, data.data() + offset, count);
+      EXPECT_TRUE(std::equal(portable, portable + 8, extensions)) << count << " blocks at offset " << offset;
     }
   }
 }
