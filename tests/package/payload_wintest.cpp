@@ -1,6 +1,6 @@
 // A real setup-style executable, built by the tree, stamped by norvpack with a skin part and a
-// package: it still runs, and its parts come back out through the installer's readers, both from
-// this process and from the running stamped program itself.
+// package: it still runs, and the running stamped program takes its parts back out of its own
+// file through the installer's readers.
 #include <gtest/gtest.h>
 
 #include <map>
