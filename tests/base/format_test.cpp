@@ -16,7 +16,7 @@ struct Case {
   std::u16string want;
 };
 
-TEST(Format, ConversionsFlagsAndWidths) {
+TEST(Format, ConversionsFlagsWidthsAndTheBound) {
   const Case cases[] = {
       {"null wide string", base::Format(100, u"[%s]", static_cast<const char16_t*>(nullptr)), u"[(null)]"},
       {"narrow %S", base::Format(100, u"[%S]", "xyz"), u"[xyz]"},
@@ -33,28 +33,24 @@ TEST(Format, ConversionsFlagsAndWidths) {
        u"-9000000000 18446744073709551615"},
       {"short narrows", base::Format(100, u"%hd %hu %hx", 65535, 65537, 0x12345), u"-1 1 2345"},
       {"percent", base::Format(100, u"100%%"), u"100%"},
+      // An unknown conversion is written as it stands and takes no argument: the next one gets its own.
+      {"unknown conversion", base::Format(100, u"%f|%s", u"x"), u"%f|x"},
+      {"unknown conversion with flags", base::Format(100, u"%-8.3f|%s", u"x"), u"%-8.3f|x"},
+      {"pointer and count", base::Format(100, u"%p %n|%d", 3), u"%p %n|3"},
+      {"l on a string: still wide", base::Format(100, u"%ls|%d", u"wide", 4), u"wide|4"},
+      {"percent at the end", base::Format(100, u"end%"), u"end%"},
+      {"flags at the end", base::Format(100, u"end%-0"), u"end%-0"},
+      // The output is cut at the bound.
+      {"text cut", base::Format(5, u"%s", u"abcdefgh"), u"abcde"},
+      {"padding cut", base::Format(5, u"ab%05d", 1), u"ab000"},
+      {"bound 0", base::Format(0, u"abc"), u""},
+      {"huge width", base::Format(3, u"%*d", 1000000, 7), u"   "},
+      {"no format", base::Format(10, nullptr), u""},
   };
   for (const Case& c : cases) EXPECT_EQ(U8(c.got), U8(c.want)) << c.name;
 }
 
-TEST(Format, UnknownConversionsAreWrittenAsTheyStandAndTakeNoArgument) {
-  // The %s after each unknown conversion must still get its own argument.
-  EXPECT_EQ(U8(base::Format(100, u"%f|%s", u"x")), "%f|x");
-  EXPECT_EQ(U8(base::Format(100, u"%-8.3f|%s", u"x")), "%-8.3f|x");
-  EXPECT_EQ(U8(base::Format(100, u"%p %n|%d", 3)), "%p %n|3");
-  EXPECT_EQ(U8(base::Format(100, u"%ls|%d", u"wide", 4)), "wide|4");  // l on a string: still wide
-  EXPECT_EQ(U8(base::Format(100, u"end%")), "end%");
-  EXPECT_EQ(U8(base::Format(100, u"end%-0")), "end%-0");
-}
-
-TEST(Format, OutputIsCutAtTheBound) {
-  EXPECT_EQ(U8(base::Format(5, u"%s", u"abcdefgh")), "abcde");
-  EXPECT_EQ(U8(base::Format(5, u"ab%05d", 1)), "ab000");
-  EXPECT_EQ(U8(base::Format(0, u"abc")), "");
-  EXPECT_EQ(U8(base::Format(3, u"%*d", 1000000, 7)).size(), 3u);  // a huge width is bounded too
-  EXPECT_EQ(base::Format(10, nullptr), u"");
-
-  // The buffer form keeps a zero after the text and never touches the units past capacity.
+TEST(Format, TheBufferFormKeepsAZeroAfterTheTextAndStaysInsideTheCapacity) {
   char16_t buffer[8];
   for (auto& c : buffer) c = u'#';
   EXPECT_EQ(base::FormatTo(buffer, 5, u"%s-%d", u"abc", 12345), 4u);

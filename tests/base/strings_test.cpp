@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "base/byte_reader.h"
-#include "base/crc32.h"
 #include "base/path.h"
 #include "base/strings.h"
 
@@ -30,7 +29,7 @@ TEST(Names, CompareWithAsciiCaseFoldingOnly) {
   EXPECT_EQ(base::NumberToUtf16(-2147483648LL), u"-2147483648");
 }
 
-TEST(Paths, ContainedNamesRejectEscapes) {
+TEST(Paths, ContainedNamesRejectEscapesAndPartsJoinAndSplit) {
   for (const char16_t* good : {u"a.txt", u"dir\\b.dll", u"x/y/z", u"..name", u"a..b\\c"}) {
     EXPECT_TRUE(base::IsContainedRelativePath(good)) << base::Utf16ToUtf8(good);
   }
@@ -43,6 +42,12 @@ TEST(Paths, ContainedNamesRejectEscapes) {
   EXPECT_FALSE(base::IsContainedFilePath(u"sub\\"));
   EXPECT_FALSE(base::IsContainedFilePath(u"..\\x"));
   EXPECT_TRUE(base::IsContainedFilePath(u"sub\\x"));
+  const std::pair<std::u16string, std::u16string> with_backslash[] = {
+      {u"", u""}, {u"C:\\a", u"C:\\a\\"}, {u"C:\\a\\", u"C:\\a\\"}, {u"C:/a/", u"C:/a/"}};
+  for (auto [path, want] : with_backslash) {
+    base::AddBackslash(path);  // only where no separator ends the path
+    EXPECT_EQ(path, want);
+  }
   EXPECT_EQ(base::JoinPath(u"c:\\a", u"b"), u"c:\\a\\b");
   EXPECT_EQ(base::JoinPath(u"c:\\a/", u"b"), u"c:\\a/b");
   EXPECT_EQ(base::FileNamePart(u"c:\\a/b.txt"), u"b.txt");
@@ -61,11 +66,6 @@ TEST(ByteReader, RefusesToReadPastTheEnd) {
   EXPECT_FALSE(r.ReadUtf16(2, &s));
   EXPECT_TRUE(r.ReadUtf16(1, &s));
   EXPECT_EQ(s, std::u16string(1, char16_t(0xFFFF)));
-}
-
-TEST(Crc32, MatchesTheGzipCheckValue) {
-  EXPECT_EQ(base::Crc32("123456789", 9), 0xCBF43926u);
-  EXPECT_EQ(base::Crc32(base::Crc32("1234", 4), "56789", 5), 0xCBF43926u);
 }
 
 }  // namespace

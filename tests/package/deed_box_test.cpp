@@ -15,6 +15,8 @@
 namespace {
 
 using namespace package_test;
+using payload_test::Bytes;
+using payload_test::WithByte;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 using Records = std::vector<std::pair<std::u16string, Buf>>;
@@ -41,39 +43,30 @@ class DeedBoxTest : public testing::Test {
 
 TEST_F(DeedBoxTest, LooksUpRecordsByEveryNameForm) {
   const Buf layout = Layout({
-      {u"FIX_NorvClient_0", Text("product 0")},
-      {u"fix_norvclient_1", Text("product 1")},
-      {u"CNI-Core", Text("compose description")},
-      {u"COM-Core_src_bin_Norv.exe", Text("program")},
-      {u"COM-Core___readme.txt", Text("readme")},
-      {u"PCH-Core_1_2_Norv.exe", Text("patch")},
-      {u"DUP", Text("first")},
-      {u"dup", Text("second")},
+      {u"FIX_NorvClient_0", Bytes("product 0")},
+      {u"fix_norvclient_1", Bytes("product 1")},
+      {u"CNI-Core", Bytes("compose description")},
+      {u"COM-Core_src_bin_Norv.exe", Bytes("program")},
+      {u"COM-Core___readme.txt", Bytes("readme")},
+      {u"PCH-Core_1_2_Norv.exe", Bytes("patch")},
+      {u"DUP", Bytes("first")},
+      {u"dup", Bytes("second")},
   }, 3, u"http://127.0.0.1/package.dat");
   auto box = OpenBytes(layout);
   ASSERT_TRUE(opened_);
   EXPECT_EQ(box->GetProductList(), u"NorvClient");
   EXPECT_EQ(box->GetComposeList(), u"http://127.0.0.1/package.dat");
   EXPECT_EQ(box->GetKind(), 3u);
-  const struct {
-    bool ok;
-    const char* expected;
-    std::u16string out;
-  } cases[] = {
-      {box->ExtractFix(1, u"NORVCLIENT", Out(u"fix1").c_str()), "product 1", Out(u"fix1")},
-      {box->ExtractFix(0, u"NorvClient", Out(u"fix0").c_str()), "product 0", Out(u"fix0")},
-      {box->ExtractComposeIni(u"Core.dll", Out(u"core.ini").c_str()), "compose description", Out(u"core.ini")},
-      {box->ExtractComposeFile(u"core", u"src", u"bin", u"norv.exe", Out(u"norv.exe").c_str()), "program",
-       Out(u"norv.exe")},
-      {box->ExtractComposeFile(u"Core", u"", u"", u"readme.txt", Out(u"readme.txt").c_str()), "readme",
-       Out(u"readme.txt")},
-      {box->ExtractPatch(u"Core", u"1", u"2", u"Norv.exe", Out(u"patch").c_str()), "patch", Out(u"patch")},
-      {box->ExtractRecord(u"Dup", Out(u"dup").c_str()), "first", Out(u"dup")},
-  };
-  for (const auto& c : cases) {
-    EXPECT_TRUE(c.ok) << c.expected;
-    EXPECT_EQ(ReadBytes(c.out), Text(c.expected));
-  }
+  // Each lookup writes the record it finds over the same file; "failed" when it finds none.
+  const std::u16string out = Out(u"record");
+  const auto got = [&](bool ok) { return ok ? ReadText(out) : std::string("failed"); };
+  EXPECT_EQ(got(box->ExtractFix(1, u"NORVCLIENT", out.c_str())), "product 1");
+  EXPECT_EQ(got(box->ExtractFix(0, u"NorvClient", out.c_str())), "product 0");
+  EXPECT_EQ(got(box->ExtractComposeIni(u"Core.dll", out.c_str())), "compose description");
+  EXPECT_EQ(got(box->ExtractComposeFile(u"core", u"src", u"bin", u"norv.exe", out.c_str())), "program");
+  EXPECT_EQ(got(box->ExtractComposeFile(u"Core", u"", u"", u"readme.txt", out.c_str())), "readme");
+  EXPECT_EQ(got(box->ExtractPatch(u"Core", u"1", u"2", u"Norv.exe", out.c_str())), "patch");
+  EXPECT_EQ(got(box->ExtractRecord(u"Dup", out.c_str())), "first");
   EXPECT_FALSE(box->ExtractFix(2, u"NorvClient", Out(u"fix2").c_str()));
   EXPECT_FALSE(testing_support::Exists(Out(u"fix2")));
   EXPECT_TRUE(box->ExtractGroup(u"SetupSkinPart1", Out(u"skin").c_str()));  // an empty group is no failure
@@ -85,21 +78,16 @@ TEST_F(DeedBoxTest, LooksUpRecordsByEveryNameForm) {
 }
 
 TEST_F(DeedBoxTest, OpenRefusesDamagedHeadersAndIndexes) {
-  const Buf bytes = Layout({{u"A", Text("aaaa")}, {u"B", Text("bbbb")}});
-  const auto with = [&](size_t at, uint8_t value) {
-    Buf b = bytes;
-    b[at] = value;
-    return b;
-  };
+  const Buf bytes = Layout({{u"A", Bytes("aaaa")}, {u"B", Bytes("bbbb")}});
   Buf short_record_header = bytes;
   short_record_header.resize(bytes.size() + 100, 0);
   const std::pair<const char*, Buf> cases[] = {
-      {"version 2", with(4, 2)},
+      {"version 2", WithByte(bytes, 4, 2)},
       {"1171 bytes", Buf(bytes.begin(), bytes.begin() + 1171)},
-      {"magic", with(0, 'X')},
-      {"second record magic", with(1172 + 140 + 4 + 1, 'X')},
+      {"magic", WithByte(bytes, 0, 'X')},
+      {"second record magic", WithByte(bytes, 1172 + 140 + 4 + 1, 'X')},
       // Extraction seeks to the offset field: it would copy the container's header as the data.
-      {"first record's data offset inside the header", with(1172 + 8 + 1, 0)},
+      {"first record's data offset inside the header", WithByte(bytes, 1172 + 8 + 1, 0)},
       {"short record header at the end", short_record_header},
   };
   for (const auto& [name, file] : cases) {
@@ -113,14 +101,14 @@ TEST_F(DeedBoxTest, OpenRefusesDamagedHeadersAndIndexes) {
 }
 
 TEST_F(DeedBoxTest, ContainerCutInsideTheLastRecordOpensButThatRecordFails) {
-  Buf bytes = Layout({{u"A", Text("complete")}, {u"B", Buf(5000, 'b')}});
+  Buf bytes = Layout({{u"A", Bytes("complete")}, {u"B", Buf(5000, 'b')}});
   bytes.resize(bytes.size() - 10);
   auto box = OpenBytes(bytes);
   ASSERT_TRUE(opened_);
   EXPECT_FALSE(box->ExtractRecord(u"B", Out(u"b").c_str()));
   EXPECT_FALSE(testing_support::Exists(Out(u"b")));
   EXPECT_TRUE(box->ExtractRecord(u"A", Out(u"a").c_str()));
-  EXPECT_EQ(ReadBytes(Out(u"a")), Text("complete"));
+  EXPECT_EQ(ReadBytes(Out(u"a")), Bytes("complete"));
 
   // The summaries from the file and from memory agree.
   package::DeedBoxSummary from_file, from_memory;
@@ -140,34 +128,24 @@ TEST_F(DeedBoxTest, ContainerCutInsideTheLastRecordOpensButThatRecordFails) {
 }
 
 TEST_F(DeedBoxTest, ExtractGroupRefusesNamesThatLeaveTheFolderAndPlacesTheRest) {
-  const Buf layout = Layout({
-      {u"DIR-G|first.txt", Text("1")},
-      {u"DIR-G|..\\escape1.txt", Text("x")},
-      {u"DIR-G|sub\\..\\..\\escape2.txt", Text("x")},
-      {u"DIR-G|\\escape3.txt", Text("x")},
-      {u"DIR-G|/escape4.txt", Text("x")},
-      {u"DIR-G|C:\\escape5.txt", Text("x")},
-      {u"DIR-G|C:escape6.txt", Text("x")},
-      {u"DIR-G|\\\\server\\share\\escape7.txt", Text("x")},
-      {u"DIR-G|..", Text("x")},
-      {u"DIR-G|sub\\.. \\.. \\escape8.txt", Text("x")},
-      {u"DIR-G|... \\escape9.txt", Text("x")},
-      {u"DIR-G|", Text("x")},
-      {u"DIR-G|folder\\", Text("x")},
-      {u"DIR-G", Text("x")},
-      {u"DIR-G|sub\\last.txt", Text("2")},
-      {u"dir-g|images\\welcome\\bg.bmp", Text("bitmap")},  // any letter case
-      {u"DIR-H|other-group.bmp", Text("other group")},
-      {u"FIX_NorvClient_1", Text("product")},
-  });
-  auto box = OpenBytes(layout);
+  Records records = {{u"DIR-G|first.txt", Bytes("1")}};
+  for (const char16_t* name : {u"..\\escape1.txt", u"sub\\..\\..\\escape2.txt", u"\\escape3.txt", u"/escape4.txt",
+                               u"C:\\escape5.txt", u"C:escape6.txt", u"\\\\server\\share\\escape7.txt", u"..",
+                               u"sub\\.. \\.. \\escape8.txt", u"... \\escape9.txt", u"", u"folder\\"}) {
+    records.push_back({u"DIR-G|" + std::u16string(name), Bytes("x")});
+  }
+  records.insert(records.end(), {{u"DIR-G", Bytes("x")},
+                                 {u"DIR-G|sub\\last.txt", Bytes("2")},
+                                 {u"dir-g|images\\welcome\\bg.bmp", Bytes("bitmap")},  // any letter case
+                                 {u"DIR-H|other-group.bmp", Bytes("other group")},
+                                 {u"FIX_NorvClient_1", Bytes("product")}});
+  auto box = OpenBytes(Layout(records));
   ASSERT_TRUE(opened_);
   const std::u16string target = dir_.Join(u"deep\\target");
   EXPECT_FALSE(box->ExtractGroup(u"G", target.c_str()));
-  EXPECT_EQ(FilesBelow(target), (std::set<std::string>{"first.txt", "sub/last.txt", "images/welcome/bg.bmp"}));
-  EXPECT_EQ(ReadBytes(target + u"\\images\\welcome\\bg.bmp"), Text("bitmap"));
+  EXPECT_EQ(ReadBytes(target + u"\\images\\welcome\\bg.bmp"), Bytes("bitmap"));
   EXPECT_FALSE(testing_support::Exists(target + u"\\folder"));
-  // Nothing anywhere else in the scratch folder but the container and the good files.
+  // Nothing anywhere in the scratch folder but the container and the good files.
   EXPECT_EQ(FilesBelow(dir_.path()),
             (std::set<std::string>{"package.dat", "deep/target/first.txt", "deep/target/sub/last.txt",
                                    "deep/target/images/welcome/bg.bmp"}));
@@ -193,18 +171,18 @@ TEST_F(DeedBoxTest, WriterLaysOutTheSameBytesAsTheHandMadeContainer) {
   ASSERT_TRUE(box->AddGroup(u"SetupSkinPart1", sources.c_str()));
   // The records just written are readable from the same object.
   EXPECT_TRUE(box->ExtractComposeIni(u"Core", Out(u"core.ini").c_str()));
-  EXPECT_EQ(ReadBytes(Out(u"core.ini")), Text("compose"));
+  EXPECT_EQ(ReadBytes(Out(u"core.ini")), Bytes("compose"));
   box->Close();
 
   const Buf expected = Layout({
-      {u"FIX_NorvClient_1", Text("product")},
-      {u"CNI-Core", Text("compose")},
+      {u"FIX_NorvClient_1", Bytes("product")},
+      {u"CNI-Core", Bytes("compose")},
       {u"COM-Core__bin_norv.exe", Buf(25000, 'n')},
       {u"PCH-Core_1_2_norv.exe", Buf(25000, 'n')},
-      {u"DIR-SetupSkinPart1|a.txt", Text("lower")},  // whole relative paths in name order
-      {u"DIR-SetupSkinPart1|B.txt", Text("upper")},
-      {u"DIR-SetupSkinPart1|b\\c\\deep.txt", Text("deep")},
-      {u"DIR-SetupSkinPart1|empty.txt", Text("")},
+      {u"DIR-SetupSkinPart1|a.txt", Bytes("lower")},  // whole relative paths in name order
+      {u"DIR-SetupSkinPart1|B.txt", Bytes("upper")},
+      {u"DIR-SetupSkinPart1|b\\c\\deep.txt", Bytes("deep")},
+      {u"DIR-SetupSkinPart1|empty.txt", Bytes("")},
   });
   EXPECT_EQ(ReadBytes(container_), expected);
 }
@@ -242,19 +220,19 @@ TEST_F(DeedBoxTest, WriterLimitsAndFailures) {
 }
 
 TEST_F(DeedBoxTest, ExtractComposeUnpacksPackedFilesThroughTheLister) {
-  const Buf program = Text("the program, packed");
+  const Buf program = Bytes("the program, packed");
   Buf packed;
   ASSERT_TRUE(package::PackBytes(program.data(), program.size(), &packed));
   const Buf layout = Layout({
-      {u"CNI-Core", Text("[Version]")},
+      {u"CNI-Core", Bytes("[Version]")},
       {u"COM-Core_src_bin_norv.exe", packed},
-      {u"COM-Core___readme.txt", Text("plain")},
+      {u"COM-Core___readme.txt", Bytes("plain")},
   });
   testing_support::WriteBytes(container_, layout);
   std::u16string seen_description;
   auto lister = [&](const std::u16string& path, std::vector<package::ComposeFileRef>* files) {
     seen_description = path;
-    EXPECT_EQ(ReadBytes(path), Text("[Version]"));
+    EXPECT_EQ(ReadBytes(path), Bytes("[Version]"));
     *files = {{u"norv.exe", u"src", u"bin", 1}, {u"readme.txt", u"", u"", 0}};
     return true;
   };

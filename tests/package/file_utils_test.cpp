@@ -9,8 +9,9 @@
 
 #include "base/path.h"
 #include "base/strings.h"
-#include "support/scratch_dir.h"
+#include "package/wininit_rename.h"
 #include "support/message_box_recorder.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -52,16 +53,6 @@ TEST(CreatePath, CreatesEveryMissingFolderButNotTheFile) {
     }
   }
   EXPECT_FALSE(package::CreatePath(u""));
-}
-
-TEST(AddBackslash, OnlyWhereNoSeparatorEnds) {
-  const std::pair<std::u16string, std::u16string> cases[] = {
-      {u"", u""}, {u"C:\\a", u"C:\\a\\"}, {u"C:\\a\\", u"C:\\a\\"}, {u"C:/a/", u"C:/a/"}};
-  for (const auto& [in, out] : cases) {
-    std::u16string path = in;
-    base::AddBackslash(path);
-    EXPECT_EQ(path, out);
-  }
 }
 
 TEST(WholeFile, ReadGivesTheBytesWithATerminatorOrNothing) {
@@ -212,5 +203,58 @@ TEST(RestartReplacement, HostRenamesButReportsNoScheduling) {
   EXPECT_FALSE(package::__smartmovefile(dir.Join(u"prog.exe.ren").c_str(), nullptr, 4));
 }
 #endif
+
+// Where the restart facility is missing, replacement goes through "wininit.ini".
+TEST(WininitRename, LineNamesDestinationThenSource) {
+  EXPECT_EQ(package::WininitRenameLine("C:\\PROGRA~1\\NORV\\A.DLL", "C:\\PROGRA~1\\NORV\\A.TMP"),
+            "C:\\PROGRA~1\\NORV\\A.DLL=C:\\PROGRA~1\\NORV\\A.TMP\r\n");
+  EXPECT_EQ(package::WininitRenameLine("", "C:\\NORV\\A.REN"), "NUL=C:\\NORV\\A.REN\r\n");
+}
+
+TEST(WininitRename, LineGoesIntoTheFirstRenameSection) {
+  const std::string line = "NUL=C:\\A.REN\r\n";
+  const struct {
+    const char* what;
+    std::string before;
+    std::string after;
+    bool changed;
+  } cases[] = {
+      {"empty file", "", "[rename]\r\n" + line, true},
+      {"no section: one is put in front", "[boot]\r\nx=1\r\n", "[rename]\r\n" + line + "[boot]\r\nx=1\r\n", true},
+      {"after the header, before older lines", "[rename]\r\nNUL=C:\\OLD.REN\r\n",
+       "[rename]\r\n" + line + "NUL=C:\\OLD.REN\r\n", true},
+      {"the first of two sections", "[x]\r\n[rename]\r\n[rename]\r\n", "[x]\r\n[rename]\r\n" + line + "[rename]\r\n",
+       true},
+      {"already there: unchanged", "[rename]\r\nA=B\r\n" + line, "[rename]\r\nA=B\r\n" + line, false},
+      {"a longer line ending alike is another operation", "[rename]\r\nXNUL=C:\\A.REN\r\n",
+       "[rename]\r\n" + line + "XNUL=C:\\A.REN\r\n", true},
+      {"a header without CR LF is no header", "[rename]", "[rename]\r\n" + line + "[rename]", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool changed = !c.changed;
+    EXPECT_EQ(package::AddWininitRenameLine(c.before, line, &changed), c.after);
+    EXPECT_EQ(changed, c.changed);
+  }
+}
+
+TEST(WininitRename, SchedulingKeepsOtherContentAndAddsEachLineOnce) {
+  ScratchDir dir;
+  const std::u16string path = dir.Join(u"wininit.ini");
+  const std::string line = package::WininitRenameLine("", "C:\\NORV\\A.REN");
+  ASSERT_TRUE(package::ScheduleInWininit(path, line));  // creates the file
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + line);
+  ASSERT_TRUE(package::ScheduleInWininit(path, line));
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + line);
+
+  const std::string other = package::WininitRenameLine("C:\\NORV\\B.DLL", "C:\\NORV\\B.TMP");
+  WriteText(path, "; written by another setup\r\n[boot]\r\nshell=x\r\n");
+  ASSERT_TRUE(package::ScheduleInWininit(path, other));
+  EXPECT_EQ(ReadText(path), "[rename]\r\n" + other + "; written by another setup\r\n[boot]\r\nshell=x\r\n");
+
+  EXPECT_FALSE(package::ScheduleInWininit(dir.Join(u"missing-folder\\wininit.ini"), "NUL=X\r\n"));
+  // A folder where the file should be can be neither read nor created.
+  EXPECT_FALSE(package::ScheduleInWininit(dir.path(), "NUL=X\r\n"));
+}
 
 }  // namespace

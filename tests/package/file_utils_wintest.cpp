@@ -13,7 +13,6 @@
 
 #include "base/strings.h"
 #include "package/file_utils.h"
-#include "platform/registry.h"
 #include "platform/restart.h"
 #include "support/message_box_recorder.h"
 #include "support/pending_file_renames.h"
@@ -30,6 +29,7 @@ using testing_support::WriteText;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 std::u16string ShortName(const std::u16string& path) { return platform::ShortPathName(path); }
+std::string Lower(const std::u16string& path) { return base::Utf16ToUtf8(base::ToLowerAscii(path)); }
 
 // The destination scheduled for path, without "\\??\\" and a replacing "!", in lower case (empty
 // for a deletion); "none" when nothing is scheduled for it.
@@ -40,9 +40,8 @@ std::string PendingDestination(const std::u16string& path) {
   std::u16string destination = op->destination;
   if (!destination.empty() && destination[0] == u'!') destination.erase(0, 1);
   if (destination.rfind(u"\\??\\", 0) == 0) destination.erase(0, 4);
-  return base::Utf16ToUtf8(base::ToLowerAscii(destination));
+  return Lower(destination);
 }
-std::string Lower(const std::u16string& path) { return base::Utf16ToUtf8(base::ToLowerAscii(path)); }
 
 class RestartReplacement : public ::testing::Test {
  protected:

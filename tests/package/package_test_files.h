@@ -15,8 +15,6 @@ using Buf = std::vector<uint8_t>;
 using testing_support::Native;
 using testing_support::ReadText;
 
-inline Buf Text(const std::string& s) { return Buf(s.begin(), s.end()); }
-
 // Every file below a folder, as relative paths with "/".
 inline std::set<std::string> FilesBelow(const std::u16string& folder) {
   namespace fs = std::filesystem;

@@ -15,7 +15,6 @@ namespace {
 
 using namespace payload_test;
 using package_test::Buf;
-using package_test::Text;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 using testing_support::WriteBytes;
@@ -46,7 +45,7 @@ const Buf kStoredHello = {0x1F, 0x8B, 0x08, 0x01, 0x05, 0x00, 0xFA, 0xFF, 'h', '
 const Buf kFixedA = {0x1F, 0x8B, 0x08, 0x4B, 0x04, 0x00, 0x43, 0xBE, 0xB7, 0xE8, 0x01, 0x00, 0x00, 0x00};
 
 TEST(DecodeGzipMember, DecodesHandMadeAndZlibMembers) {
-  std::vector<std::pair<Buf, Buf>> cases = {{kStoredHello, Text("hello")}, {kFixedA, Text("a")}};
+  std::vector<std::pair<Buf, Buf>> cases = {{kStoredHello, Bytes("hello")}, {kFixedA, Bytes("a")}};
   for (size_t size : {size_t{0}, size_t{1}, size_t{1000}, size_t{40000}, size_t{300000}}) {
     const Buf data = MixedData(size, static_cast<uint32_t>(size));
     cases.push_back({ReducedGzipMember(data), data});
@@ -61,11 +60,6 @@ TEST(DecodeGzipMember, DecodesHandMadeAndZlibMembers) {
 
 TEST(DecodeGzipMember, ResultCodesFollowTheChecksInOrder) {
   const Buf& hello = kStoredHello;
-  auto with = [&](size_t index, uint8_t value) {
-    Buf m = hello;
-    m[index] = value;
-    return m;
-  };
   Buf trailing = hello;
   trailing.push_back(0);
   Buf one_short(hello.begin(), hello.end() - 1);
@@ -87,12 +81,12 @@ TEST(DecodeGzipMember, ResultCodesFollowTheChecksInOrder) {
     uint32_t length_after;  // checked for code 0
   } cases[] = {
       {"capacity below input", hello, static_cast<uint32_t>(hello.size() - 1), -1, 0},
-      {"wrong ID1", with(0, 0x1E), 64, -2, 0},
+      {"wrong ID1", WithByte(hello, 0, 0x1E), 64, -2, 0},
       {"two bytes", Buf{0x1F, 0x8B}, 64, -2, 0},
       {"nothing", Buf{}, 0, -2, 0},
       {"length field above capacity", ReducedGzipMember(zeros), 100, 0, 1000},
-      {"CRC altered", with(13, 0x87), 64, -2, 0},
-      {"length field altered", with(17, 4), 64, -2, 0},
+      {"CRC altered", WithByte(hello, 13, 0x87), 64, -2, 0},
+      {"length field altered", WithByte(hello, 17, 4), 64, -2, 0},
       {"byte after trailer", trailing, 64, -2, 0},
       {"one byte short", one_short, 0x10000, -2, 0},
       {"block type 3", block_type_3, 64, -2, 0},
@@ -139,18 +133,13 @@ TEST_F(UnPackFile, UnpacksWhateverTheHintSays) {
 
 TEST_F(UnPackFile, ResultCodes) {
   const Buf good = PackedAround(kStoredHello, 5);
-  Buf wrong_magic = good;
-  wrong_magic[3] = 'N';
-  Buf cut(good.begin(), good.end() - 1);
   // A member the decoder refuses (its own cases above) gives 45; so does a standard gzip member
   // (flags, time, extra flags, OS byte), which is not a reduced one.
-  Buf gzip_member = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0x03};
-  const Buf deflated = RawDeflate(Text("standard gzip member"));
-  gzip_member.insert(gzip_member.end(), deflated.begin(), deflated.end());
-  PutU32(gzip_member, Crc32(Text("standard gzip member")));
-  PutU32(gzip_member, 20);
+  const Buf standard_text = Bytes("standard gzip member");
+  Buf gzip_member = MemberAround(RawDeflate(standard_text), Crc32(standard_text), 20);
+  gzip_member.insert(gzip_member.begin() + 3, {0, 0, 0, 0, 0, 0, 0x03});
   // A trailer that claims 4 GiB from a member of a few bytes: refused before any allocation.
-  const Buf liar = MemberAround(RawDeflate(Text("x")), Crc32(Text("x")), 0xFFFFFF00u);
+  const Buf liar = MemberAround(RawDeflate(Bytes("x")), Crc32(Bytes("x")), 0xFFFFFF00u);
 
   const struct {
     const char* name;
@@ -159,9 +148,9 @@ TEST_F(UnPackFile, ResultCodes) {
   } cases[] = {
       {"good", good, 0},
       {"member length one more", PackedAround(kStoredHello, 5, +1), 46},
-      {"wrong magic", wrong_magic, 46},
+      {"wrong magic", WithByte(good, 3, 'N'), 46},
       {"shorter than the header", Buf(good.begin(), good.begin() + 31), 46},
-      {"truncated by one byte", cut, 46},
+      {"truncated by one byte", Buf(good.begin(), good.end() - 1), 46},
       {"standard gzip member", PackedAround(gzip_member, 20), 45},
       {"absurd length field", PackedAround(liar, 0), 45},
       {"empty file", Buf{}, 42},

@@ -117,7 +117,7 @@ TEST(ExtractPayloadPart, FailsWithoutCreatingTheDestination) {
 }
 
 TEST(StampPayload, LaysOutImageTableAndPartsAndRestamps) {
-  Buf image = ProgramHeader(300, false, {});
+  const Buf image = ProgramHeader(300, false, {});
   const Buf part1 = Noise(77, 5), part2 = Noise(91, 6);
   Buf stamped;
   std::string error;
@@ -130,12 +130,8 @@ TEST(StampPayload, LaysOutImageTableAndPartsAndRestamps) {
   ASSERT_TRUE(package::StampPayload(stamped, part2, nullptr, &restamped, &error)) << error;
   EXPECT_EQ(restamped, ProgramWithParts(part2, {}, 300));
 
-  Buf not_exe = image;
-  not_exe[0] = 'X';
-  EXPECT_FALSE(package::StampPayload(not_exe, part1, nullptr, &stamped, &error));
-  Buf reserved_in_use = image;
-  reserved_in_use[0x30] = 1;
-  EXPECT_FALSE(package::StampPayload(reserved_in_use, part1, nullptr, &stamped, &error));
+  EXPECT_FALSE(package::StampPayload(WithByte(image, 0, 'X'), part1, nullptr, &stamped, &error));
+  EXPECT_FALSE(package::StampPayload(WithByte(image, 0x30, 1), part1, nullptr, &stamped, &error));
   EXPECT_FALSE(error.empty());
 }
 

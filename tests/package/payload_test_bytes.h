@@ -19,6 +19,15 @@ inline void PutU16(std::vector<uint8_t>& out, uint16_t v) {
 inline void SetU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
+// A copy of the bytes with one byte or one 32-bit field changed: damaged input for a reader.
+inline std::vector<uint8_t> WithByte(std::vector<uint8_t> bytes, size_t at, uint8_t value) {
+  bytes[at] = value;
+  return bytes;
+}
+inline std::vector<uint8_t> WithU32(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+  SetU32(bytes, at, value);
+  return bytes;
+}
 inline void PutAscii(std::vector<uint8_t>& out, const char* text) {
   while (*text) out.push_back(static_cast<uint8_t>(*text++));
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/strings.h"
 #include "package/package_test_files.h"
 #include "package/res_archive_test_bytes.h"
 #include "platform/file_times.h"
@@ -16,12 +17,6 @@ using testing_support::ScratchDir;
 Buf Read(const std::u16string& path) { return testing_support::ReadBytes(path); }
 void Write(const std::u16string& path, const Buf& bytes) { testing_support::WriteBytes(path, bytes); }
 
-int64_t ModifiedTime(const std::u16string& path) {
-  int64_t modified = -1, accessed = -1;
-  EXPECT_TRUE(platform::GetFileTimes(path, &modified, &accessed));
-  return modified;
-}
-
 class ResArchiveTest : public testing::Test {
  protected:
   std::u16string archive() const { return dir_.Join(u"html.dat"); }
@@ -33,26 +28,24 @@ class ResArchiveTest : public testing::Test {
 TEST_F(ResArchiveTest, ExtractsHandMadeArchiveWithFoldersAndTimes) {
   // The empty and the stored file have a member longer than their data, which a buffer of the
   // data's length cannot take.
-  Write(archive(), HandArchive({{u"copy.htm", Bytes("<html>hello</html>"), 1300000000},
-                                {u"img\\logo.bmp", Noise(5000, 1), 1500000000},
-                                {u"a\\b\\c.txt", Buf(20000, 'x'), 86400},
-                                {u"empty.txt", {}, 10},
-                                {u"stored.bin", Noise(300, 7), 20, 0}}));
+  const std::vector<HandEntry> entries = {{u"copy.htm", Bytes("<html>hello</html>"), 1300000000},
+                                          {u"img\\logo.bmp", Noise(5000, 1), 1500000000},
+                                          {u"a\\b\\c.txt", Buf(20000, 'x'), 86400},
+                                          {u"empty.txt", {}, 10},
+                                          {u"stored.bin", Noise(300, 7), 20, 0}};
+  Write(archive(), HandArchive(entries));
   EXPECT_EQ(package::ExtractArchiveFile(archive().c_str(), dest().c_str(), -1), 1);
   EXPECT_EQ(FilesBelow(dest()),
             (std::set<std::string>{"copy.htm", "img/logo.bmp", "a/b/c.txt", "empty.txt", "stored.bin"}));
-  // Access time before any read of the content can move it.
-  int64_t modified = 0, accessed = -1;
-  ASSERT_TRUE(platform::GetFileTimes(out(u"copy.htm"), &modified, &accessed));
-  EXPECT_EQ(accessed, 0);
-  EXPECT_EQ(Read(out(u"copy.htm")), Bytes("<html>hello</html>"));
-  EXPECT_EQ(Read(out(u"img/logo.bmp")), Noise(5000, 1));
-  EXPECT_EQ(Read(out(u"a/b/c.txt")), Buf(20000, 'x'));
-  EXPECT_TRUE(Read(out(u"empty.txt")).empty());
-  EXPECT_EQ(Read(out(u"stored.bin")), Noise(300, 7));
-  EXPECT_EQ(ModifiedTime(out(u"copy.htm")), 1300000000);
-  EXPECT_EQ(ModifiedTime(out(u"img/logo.bmp")), 1500000000);
-  EXPECT_EQ(ModifiedTime(out(u"a/b/c.txt")), 86400);
+  for (const HandEntry& e : entries) {
+    SCOPED_TRACE(base::Utf16ToUtf8(e.name));
+    // Access time before any read of the content can move it.
+    int64_t modified = -1, accessed = -1;
+    ASSERT_TRUE(platform::GetFileTimes(out(e.name), &modified, &accessed));
+    EXPECT_EQ(accessed, 0);
+    EXPECT_EQ(modified, e.modified);
+    EXPECT_EQ(Read(out(e.name)), e.data);
+  }
 }
 
 TEST_F(ResArchiveTest, SeveralArchivesWithProgramStubGoToNumberedFolders) {
@@ -72,7 +65,9 @@ TEST_F(ResArchiveTest, SeveralArchivesWithProgramStubGoToNumberedFolders) {
   EXPECT_EQ(package::ExtractArchiveFile(archive().c_str(), dest().c_str(), -1), 3);
   EXPECT_EQ(FilesBelow(dest()), (std::set<std::string>{"0/one.txt", "1/two.txt", "1/sub/three.txt", "2/four.txt"}));
   EXPECT_EQ(Read(out(u"2/four.txt")), Bytes("fourth"));
-  EXPECT_EQ(ModifiedTime(out(u"1/sub/three.txt")), 300);
+  int64_t modified = -1, accessed = -1;
+  ASSERT_TRUE(platform::GetFileTimes(out(u"1/sub/three.txt"), &modified, &accessed));
+  EXPECT_EQ(modified, 300);
 
   // One index asked for: only that archive, straight into the folder.
   const std::u16string only = dir_.Join(u"only");
@@ -113,19 +108,13 @@ TEST_F(ResArchiveTest, NamesLeavingTheFolderAreRefusedAndNothingIsWrittenOutside
 
 TEST_F(ResArchiveTest, FilesWithoutArchivesGiveZero) {
   const Buf good = HandArchive({{u"a.txt", Bytes("a"), 1}});
-  const auto with_u32 = [](Buf bytes, size_t at, uint32_t value) {
-    SetU32(bytes, at, value);
-    return bytes;
-  };
-  Buf stub_without_pe = HandArchive({{u"a.txt", Bytes("a"), 1}}, MinimalStub());
-  stub_without_pe[0x81] = 'X';
   const std::pair<const char*, Buf> cases[] = {
       {"ten bytes", Buf(10, 'k')},
       {"no magic", Buf(100, 'z')},
-      {"damaged trailer magic", with_u32(good, good.size() - 16, 0)},
-      {"trailer position past the end", with_u32(good, 4, static_cast<uint32_t>(good.size()))},
-      {"directory larger than its room", with_u32(good, good.size() - 8, 1000)},
-      {"stub without PE signature", stub_without_pe},
+      {"damaged trailer magic", WithU32(good, good.size() - 16, 0)},
+      {"trailer position past the end", WithU32(good, 4, static_cast<uint32_t>(good.size()))},
+      {"directory larger than its room", WithU32(good, good.size() - 8, 1000)},
+      {"stub without PE signature", WithByte(HandArchive({{u"a.txt", Bytes("a"), 1}}, MinimalStub()), 0x81, 'X')},
   };
   for (const auto& [what, bytes] : cases) {
     Write(archive(), bytes);
@@ -177,11 +166,7 @@ TEST(ResArchiveWriter, RefusesWhatTheReaderCouldNotTakeSafely) {
       {"drive letter", {{u"C:\\x", Bytes("x"), 0}}, {}},
       {"empty name", {{u"", Bytes("x"), 0}}, {}},
       {"stub without MZ", {{u"x", Bytes("x"), 0}}, Buf(0x100, 0)},
-      {"stub without PE signature", {{u"x", Bytes("x"), 0}}, [] {
-         Buf s = MinimalStub();
-         s[0x80] = 0;
-         return s;
-       }()},
+      {"stub without PE signature", {{u"x", Bytes("x"), 0}}, WithByte(MinimalStub(), 0x80, 0)},
   };
   for (const auto& c : cases) {
     error.clear();
