@@ -1,5 +1,6 @@
 // "Setup.ini" registry entries applied to the real registry and read back through the platform
-// layer. The keys are the test's own, removed before and after; "InstallPath" is put back.
+// layer, and the installed working paths that follow "InstallPath". The keys are the test's own,
+// removed before and after; "InstallPath" is put back.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 #include "app/folders.h"
 #include "app/suite_key.h"
 #include "engine/registry_entries.h"
+#include "engine/work_paths.h"
 #include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
 #include "engine_test_util.h"
@@ -82,6 +84,15 @@ TEST(RegistryEntries, InstallThenUninstallUpToTheFirstGap) {
   std::u16string value;
   EXPECT_FALSE(ReadRegString(RegRoot::kCurrentUser, (kKey + u"\\none").c_str(), u"", 520, &value));
   EXPECT_EQ(Stored(RegRoot::kCurrentUser, kKey + u"\\none", u""), "<no key>");  // a read creates nothing
+}
+
+TEST(InstalledWorkPaths, FollowInstallPath) {
+  const testing_support::SavedRegistryValue saved(app::kSuiteKey, u"InstallPath");
+  ASSERT_TRUE(app::SetInstallPath(u"C:\\Program Files\\Norv"));
+  app::ResetInstallDirCacheForTesting();
+  EXPECT_EQ(InstalledWorkPaths().ComposeFilePath(u"Core", ComposeLocation::kInstalled),
+            u"C:\\Program Files\\Norv\\Install\\Compose\\Core.out");
+  app::ResetInstallDirCacheForTesting();
 }
 
 }  // namespace
