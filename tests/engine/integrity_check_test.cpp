@@ -75,46 +75,33 @@ TEST_F(IntegrityCheck, ComposeSize) {
 }
 
 TEST_F(IntegrityCheck, ProductMarker) {
+  const std::string no_label = "error , Product ini no checkstring label,product ini =";
+  const std::string wrong = "error , Product ini checkstring is not right,";
   const struct {
     const char* name;
     const char* text;
     uint32_t code;
-    const char* log;
+    int32_t version;  // CurrentVer, read whatever the check finds
+    std::vector<std::string> log;
   } cases[] = {
-      {"check 0", "[Version]\nIsCheckString=0\nCurrentVer=9\n[End]\nCheckString=wrong\n", kOk, nullptr},
-      {"check 2", "[Version]\nIsCheckString=2\n", kOk, nullptr},
-      {"marker in another case", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=checkfileokend\n",
-       kOk, nullptr},
-      {"check with leading blank", "[Version]\nIsCheckString= 1\n[End]\nCheckString=CheckFileOKEnd\n", kOk, nullptr},
-      {"no End section", "[Version]\nIsCheckString=1\nCurrentVer=9\n", kCheckStringMissing,
-       "error , Product ini no checkstring label,product ini ="},
-      {"empty marker", "[Version]\nIsCheckString=1\n[End]\nCheckString=\n", kCheckStringMissing,
-       "error , Product ini no checkstring label,product ini ="},
-      {"wrong marker", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=CheckFileOK\n",
-       kCheckStringWrong,
-       "error , Product ini checkstring is not right,check string =CheckFileOK"},
+      {"check 0", "[Version]\nIsCheckString=0\nCurrentVer=9\n[End]\nCheckString=wrong\n", kOk, 9, {}},
+      {"check 2", "[Version]\nIsCheckString=2\n", kOk, 0, {}},
+      {"marker in another case", "[Version]\nIsCheckString=1\n[End]\nCheckString=checkfileokend\n", kOk, 0, {}},
+      {"check with leading blank", "[Version]\nIsCheckString= 1\n[End]\nCheckString=CheckFileOKEnd\n", kOk, 0, {}},
+      {"no End section", "[Version]\nIsCheckString=1\nCurrentVer=9\n", kCheckStringMissing, 9, {no_label}},
+      {"empty marker", "[Version]\nIsCheckString=1\n[End]\nCheckString=\n", kCheckStringMissing, 0, {no_label}},
+      {"wrong marker", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=CheckFileOK\n", kCheckStringWrong, 9,
+       {wrong + "product ini  =", wrong + "check string =CheckFileOK"}},
   };
   for (const auto& c : cases) {
     Write(c.text);
     const LogTail log;
-    EXPECT_EQ(CheckProductIni(path_.c_str()), c.code) << c.name;
-    if (c.log) {
-      EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
-    }
+    int32_t version = -1;
+    EXPECT_EQ(CheckProductIni(path_.c_str(), &version), c.code) << c.name;
+    EXPECT_EQ(version, c.version) << c.name;
+    for (const std::string& line : c.log) EXPECT_NE(log.Text().find(line), std::string::npos) << c.name << "\n" << log.Text();
   }
-  const LogTail log;
-  Write("[Version]\nIsCheckString=1\n[End]\nCheckString=Other\n");
-  EXPECT_EQ(CheckProductIni(path_.c_str()), kCheckStringWrong);
-  EXPECT_NE(log.Text().find("error , Product ini checkstring is not right,product ini  ="), std::string::npos);
-
   int32_t version = -1;
-  Write("[Version]\nIsCheckString=1\nCurrentVer=9\n");
-  EXPECT_EQ(CheckProductIni(path_.c_str(), &version), kCheckStringMissing);
-  EXPECT_EQ(version, 9);
-  Write("[Version]\nProductID=1\n");
-  EXPECT_EQ(CheckProductIni(path_.c_str(), &version), kOk);
-  EXPECT_EQ(version, 0);
-  version = -1;
   EXPECT_EQ(CheckProductIni(dir_.Join(u"absent.out").c_str(), &version), kProductIniLoadFailed);
   EXPECT_EQ(version, -1);
   EXPECT_EQ(CheckProductIni(nullptr), kProductIniLoadFailed);
