@@ -45,23 +45,46 @@ TEST(LocalInstallRegistryTest, MarksAreDwordsAndOnlyZeroIsInvalid) {
 }
 
 // Every file of a run is marked invalid before programs stop; afterwards a file whose
-// registration failed stays invalid, so the next run places it again.
+// registration failed stays invalid, and the next run's merge, reading the real marks, takes it
+// again though it is unchanged on disk.
 TEST(LocalInstallRegistryTest, RunMarksEndInvalidOnlyWhereRegistrationFailed) {
   const SavedRegistryValue ok(app::kFileValidKey, u"NorvTestCore-ok.dll");
   const SavedRegistryValue failed(app::kFileValidKey, u"NorvTestCore-failed.dll");
   testing_support::ScratchDir dir;
+  const engine::WorkPaths paths(dir.path());
   engine::FileEntryList run(2);
   run[0].file_name = u"ok.dll";
   run[1].file_name = u"failed.dll";
   for (engine::FileEntry& e : run) e.compose_name = u"NorvTestCore";
   run[1].work_flags |= engine::kWorkRegisterFailed;
-  engine::FileOperator files{engine::WorkPaths(dir.path())};
+  engine::FileOperator files{paths};
   files.SetFileList(&run);
   files.MarkFilesInvalid();
   EXPECT_FALSE(engine::IsInstallFileValid(u"ok.dll", u"NorvTestCore"));
   files.MarkFilesValid();
   EXPECT_TRUE(engine::IsInstallFileValid(u"ok.dll", u"NorvTestCore"));
   EXPECT_FALSE(engine::IsInstallFileValid(u"failed.dll", u"NorvTestCore"));
+
+  const std::string text =
+      "[Version]\nPath=Core\n[HaveSection]\nNorvTestCore=Files\n[Files]\n"
+      "ok.dll=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\nfailed.dll=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\n";
+  engine_test::WriteUtf16File(paths.ComposeFilePath(u"NorvTestCore", engine::ComposeLocation::kInstalled), text);
+  const std::u16string fresh = dir.Join(u"NorvTestCore.new");
+  engine_test::WriteUtf16File(fresh, text);
+  std::filesystem::create_directories(std::filesystem::path(dir.path()) / "Core");
+  testing_support::WriteText(dir.Join(u"Core\\ok.dll"), "");  // empty files sum to FFFFFFFF
+  testing_support::WriteText(dir.Join(u"Core\\failed.dll"), "");
+  const engine::LocalInstallPtr store(engine::CreateLocalInstall(paths));
+  engine::Compose compose(paths);
+  compose.SetFilePath(u"NorvTestCore", engine::ComposeLocation::kInstalled);
+  compose.LinkToStore(store.get());
+  ASSERT_EQ(compose.LoadComposeFiles(), engine::kOk);
+  ASSERT_EQ(engine::MergeComposeFiles(compose, fresh.c_str(), engine::ComposeLocation::kTemp), engine::kOk);
+  engine::FileEntryList work;
+  engine::CollectWorkFiles(compose, &work, false);
+  ASSERT_EQ(work.size(), 1u);
+  EXPECT_EQ(work[0].file_name, u"failed.dll");
+  EXPECT_EQ(work[0].state, engine::FileState::kUnchanged);  // taken for its mark alone
 }
 
 // A removed file's mark goes before anything is placed: a run killed after the new descriptions
@@ -82,38 +105,6 @@ TEST(LocalInstallRegistryTest, RemovedFileLosesItsMarkBeforePlacement) {
     (files.*step)();
     EXPECT_NE(gone.Open().ReadValue(u"NorvTestCore-gone.dll", 16, &type, &data), platform::kRegOk);
   }
-}
-
-TEST(LocalInstallRegistryTest, MergeReadsTheRealMarks) {
-  const SavedRegistryValue svc(app::kFileValidKey, u"NorvMergeCore-svc.exe");
-  const SavedRegistryValue ui(app::kFileValidKey, u"NorvMergeCore-ui.exe");
-  testing_support::ScratchDir dir;
-  const engine::WorkPaths paths(dir.path());
-  const std::string text =
-      "[Version]\nPath=Core\n[HaveSection]\nNorvMergeCore=Files\n[Files]\n"
-      "svc.exe=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\nui.exe=,,0,2,0,1,1,0,0,0,,,FFFFFFFF,,0,0\n";
-  engine_test::WriteUtf16File(paths.ComposeFilePath(u"NorvMergeCore", engine::ComposeLocation::kInstalled), text);
-  const std::u16string fresh = dir.Join(u"NorvMergeCore.new");
-  engine_test::WriteUtf16File(fresh, text);
-  std::filesystem::create_directories(std::filesystem::path(dir.path()) / "Core");
-  testing_support::WriteText(dir.Join(u"Core\\svc.exe"), "");  // empty files sum to FFFFFFFF
-  testing_support::WriteText(dir.Join(u"Core\\ui.exe"), "");
-  engine::SetInstallFileValid(u"svc.exe", u"NorvMergeCore", 0);
-  engine::SetInstallFileValid(u"ui.exe", u"NorvMergeCore", 1);
-
-  const engine::LocalInstallPtr store(engine::CreateLocalInstall(paths));
-  engine::Compose compose(paths);
-  compose.SetFilePath(u"NorvMergeCore", engine::ComposeLocation::kInstalled);
-  compose.LinkToStore(store.get());
-  ASSERT_EQ(compose.LoadComposeFiles(), engine::kOk);
-  ASSERT_EQ(engine::MergeComposeFiles(compose, fresh.c_str(), engine::ComposeLocation::kTemp), engine::kOk);
-  ASSERT_EQ(compose.entries.size(), 2u);
-  EXPECT_EQ(compose.entries[0].state, engine::FileState::kUnchanged);
-  EXPECT_EQ(compose.entries[1].state, engine::FileState::kUnchanged);
-  engine::FileEntryList work;
-  engine::CollectWorkFiles(compose, &work, false);
-  ASSERT_EQ(work.size(), 1u);
-  EXPECT_EQ(work[0].file_name, u"svc.exe");
 }
 
 }  // namespace
