@@ -90,8 +90,8 @@ TEST_F(IntegrityCheck, ProductMarker) {
       {"check with leading blank", "[Version]\nIsCheckString= 1\n[End]\nCheckString=CheckFileOKEnd\n", kOk, 0, {}},
       {"no End section", "[Version]\nIsCheckString=1\nCurrentVer=9\n", kCheckStringMissing, 9, {no_label}},
       {"empty marker", "[Version]\nIsCheckString=1\n[End]\nCheckString=\n", kCheckStringMissing, 0, {no_label}},
-      {"wrong marker", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=CheckFileOK\n", kCheckStringWrong, 9,
-       {wrong + "product ini  =", wrong + "check string =CheckFileOK"}},
+      {"wrong marker", "[Version]\nIsCheckString=1\nCurrentVer=9\n[End]\nCheckString=CheckFileOK\n",
+       kCheckStringWrong, 9, {wrong + "product ini  =", wrong + "check string =CheckFileOK"}},
   };
   for (const auto& c : cases) {
     Write(c.text);
@@ -99,7 +99,9 @@ TEST_F(IntegrityCheck, ProductMarker) {
     int32_t version = -1;
     EXPECT_EQ(CheckProductIni(path_.c_str(), &version), c.code) << c.name;
     EXPECT_EQ(version, c.version) << c.name;
-    for (const std::string& line : c.log) EXPECT_NE(log.Text().find(line), std::string::npos) << c.name << "\n" << log.Text();
+    for (const std::string& line : c.log) {
+      EXPECT_NE(log.Text().find(line), std::string::npos) << c.name << "\n" << log.Text();
+    }
   }
   int32_t version = -1;
   EXPECT_EQ(CheckProductIni(dir_.Join(u"absent.out").c_str(), &version), kProductIniLoadFailed);
