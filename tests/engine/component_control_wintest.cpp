@@ -1,5 +1,6 @@
 // Registration and process control under Wine, against the stand-ins of the suite's programs:
-// real processes, the close handshake's event and atom, the service manager and the registry.
+// real processes, the close handshake's event and atom, the service manager and the registry;
+// and the uninstall entry points of a compose's DLLs.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "engine/component_control.h"
+#include "engine/compose_removal.h"
 #include "package/file_utils.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -274,6 +276,43 @@ TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {
     EXPECT_EQ(progress.items, restart_needed ? 6u : 7u);
     EXPECT_EQ(progress.position, restart_needed ? 155u : 185u);
     platform::DeleteKeyTree(RegRoot::kClassesRoot, kComClassKey);
+  }
+}
+
+// The stand-in COM DLL's UnInstall asks for a restart; a fault is contained, a 32-bit DLL passed over.
+TEST_F(ControlTest, UninstallEntryPointsAreCalledInOrderAndFailuresPassedOver) {
+  package::CreatePath((dir_.path() + u"\\CoreDir\\").c_str());
+  Place(dir_, u"NorvCom.dll", u"CoreDir\\NorvCom.dll");
+  Place(dir_, u"NorvFault.dll", u"CoreDir\\NorvFault.dll");
+  engine_test::MarkImageAs32Bit(Place(dir_, u"NorvCom.dll", u"CoreDir\\NorvCom32.dll"));
+  engine::Compose compose{engine::WorkPaths(dir_.path())};
+  compose.name = u"Core";
+  compose.folder = u"CoreDir";
+  struct Case {
+    const char* section;
+    bool restart;
+    std::vector<std::string> log_lines;
+  } cases[] = {
+      {"", false, {}},
+      {"[Uninstall]\nmissing.dll=\nNorvCom.dll=\n", true,
+       {"waring: uninstall compose dll ", "missing.dll LoadLibraryEx error!", "NorvCom.dll ok,restart=1 "}},
+      {"[Uninstall]\nNorvFault.dll=\nNorvCom.dll=Nowhere\n", false,
+       {"catch error UninstallDll", "GetProcAddress is null, function name=Nowhere "}},
+      {"[Uninstall]\nNorvCom32.dll=\n", false, {"NorvCom32.dll is a 32-bit dll, passed over"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section);
+    const std::vector<unsigned char> bytes =
+        testing_support::Utf16Bytes(base::Utf8ToUtf16(std::string("[Version]\nPath=CoreDir\n") + c.section));
+    ASSERT_TRUE(compose.ini.ParseBuffer(bytes.data(), bytes.size()));
+    testing_support::LogTail log;
+    bool restart = false;
+    engine::UninstallComposeDll(compose, folders_, &restart);
+    EXPECT_EQ(restart, c.restart);
+    for (const std::string& line : c.log_lines) EXPECT_NE(log.Text().find(line), std::string::npos) << line;
+    if (c.log_lines.empty()) {
+      EXPECT_EQ(log.Text().find("uninstall compose dll"), std::string::npos);
+    }
   }
 }
 
