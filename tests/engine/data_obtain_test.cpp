@@ -109,7 +109,6 @@ TEST_F(DataObtain, Descriptions) {
       {"product record 1", true, u"norv", kDataOk, &kProduct},
       {"product failing its check", true, u"Broken", kCheckStringMissing, &kBadProduct},
       {"product not in the package", true, u"Other", kDataProductIniMissing, nullptr},
-      {"compose", false, u"Core", kDataOk, &kCompose},
       {"compose with an extension", false, u"core.x64", kDataOk, &kCompose},
       {"compose failing its check", false, u"Bad", kComposeSizeMismatch, &kBadCompose},
       {"compose not in the package", false, u"Other", kDataComposeIniMissing, nullptr},
@@ -160,18 +159,12 @@ TEST_F(DataObtain, FilesGoToTheTempFolder) {
   EXPECT_EQ(untouched, u"unchanged");
 }
 
-TEST(DataObtainHeap, DestroyReleasesAnOpenPackage) {
-  testing_support::ScratchDir dir;
-  const std::u16string path = dir.Join(u"p.dat");
-  {
-    CDeedBox box;
-    ASSERT_TRUE(box.Create(u"Norv", path.c_str(), u"", kDeedBoxKindProduct));
-  }
-  IDataObtain* source = new CInstallDataObtain(WorkPaths(dir.path()));
-  ASSERT_EQ(static_cast<CInstallDataObtain*>(source)->LoadBigFile(path.c_str()), kDataOk);
+TEST_F(DataObtain, DestroyReleasesAnOpenPackage) {
+  IDataObtain* source = new CInstallDataObtain(paths_);
+  ASSERT_EQ(static_cast<CInstallDataObtain*>(source)->LoadBigFile(package_.c_str()), kDataOk);
   source->Destroy();
   // The package file is no longer held open: it can be deleted (Windows refuses an open file).
-  EXPECT_TRUE(platform::DeleteFileAt(path));
+  EXPECT_TRUE(platform::DeleteFileAt(package_));
 }
 
 class IntegrityCheck : public testing::Test {
