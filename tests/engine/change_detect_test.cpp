@@ -253,7 +253,7 @@ TEST_F(ChangeDetectTest, UnchangedInstalledComposeNeedsNoWork) {
   EXPECT_TRUE(WorkFiles(core, true).empty());  // an entry left in any state but Unchanged is collected
 }
 
-TEST_F(ChangeDetectTest, MergePassesLoadFailuresOn) {
+TEST_F(ChangeDetectTest, MergePassesLoadFailuresOnAndRefusesAnUnlinkedCompose) {
   auto compose = Installed(Line("a.exe", "", "a"));
   const std::u16string empty = At(u"Temp\\Empty.out");
   engine_test::WriteUtf16File(empty, "[Version]\nPath=Core\n");

@@ -59,7 +59,7 @@ TEST(LocalInstallRegistryTest, MarksAreDwordsAndOnlyZeroIsInvalid) {
 // Every file of a run is marked invalid before programs stop; afterwards a file whose
 // registration failed stays invalid, and the next run's merge, reading the real marks, takes it
 // again though it is unchanged on disk.
-TEST(LocalInstallRegistryTest, RunMarksEndInvalidOnlyWhereRegistrationFailed) {
+TEST(LocalInstallRegistryTest, RunMarksEndInvalidWhereRegistrationFailedAndTheNextRunTakesThose) {
   const SavedRegistryValue ok(app::kFileValidKey, u"NorvTestCore-ok.dll");
   const SavedRegistryValue failed(app::kFileValidKey, u"NorvTestCore-failed.dll");
   testing_support::ScratchDir dir;
