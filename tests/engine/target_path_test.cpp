@@ -76,17 +76,9 @@ TEST(TargetPathTest, EveryFolderForm) {
   }
 }
 
-TEST(TargetPathTest, UnknownFolderOfAMacroGivesNoPath) {
-  TargetFolders folders = FixedFolders();
-  folders.system.clear();
-  folders.windows.clear();
-  EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"$SYSTEM32", u""), folders), u"");
-  EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"$WINDOWS", u""), folders), u"");
-  folders.expand_environment = [](std::u16string_view, std::u16string*) { return false; };
-  EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"%APPDATA%", u""), folders), u"");
-}
-
-TEST(TargetPathTest, SixtyFourBitFileFallsBackToTheSystemFolderWithAWarning) {
+// Without the 64-bit system folder a 64-bit file goes to the system folder, with a warning;
+// without the folder of a macro, or a failed expansion, there is no path.
+TEST(TargetPathTest, MissingFolderFacts) {
   TargetFolders folders = FixedFolders();
   folders.system_for64.clear();
   const testing_support::LogTail log;
@@ -94,6 +86,12 @@ TEST(TargetPathTest, SixtyFourBitFileFallsBackToTheSystemFolderWithAWarning) {
             u"C:\\Windows\\SysWOW64\\a.dll");
   EXPECT_NE(log.Text().find("warning , GetSystemDirectoryFor64 is failed ! so user GetSystemDirectory for win32."),
             std::string::npos);
+  folders.system.clear();
+  folders.windows.clear();
+  EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"$SYSTEM32", u""), folders), u"");
+  EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"$WINDOWS", u""), folders), u"");
+  folders.expand_environment = [](std::u16string_view, std::u16string*) { return false; };
+  EXPECT_EQ(engine::FileTargetPath(Entry(u"a.dll", u"%APPDATA%", u""), folders), u"");
 }
 
 // Installed descriptions under a scratch install folder.
