@@ -172,7 +172,7 @@ TEST(UnzipResFiles, UnpacksOnlyTheArchivesTheRunInstalled) {
   std::filesystem::create_directories(package_test::Native(dir.Join(u"ProgData")));
   const auto write = [&](const char16_t* archive, const char16_t* member, const char* text) {
     testing_support::WriteBytes(dir.Join(u"ProgData/") + archive,
-                                payload_test::HandArchive({{member, package_test::Text(text), 11}}));
+                                payload_test::HandArchive({{member, payload_test::Bytes(text), 11}}));
   };
   write(u"html.dat", u"copy.htm", "<html>");
   write(u"DrawData.dat", u"bg.bmp", "BM");
@@ -182,13 +182,13 @@ TEST(UnzipResFiles, UnpacksOnlyTheArchivesTheRunInstalled) {
   files[0].file_name = u"HTML.DAT";  // any letter case, any compose
   files[1].file_name = u"main.exe";
   UnzipResFiles(files, install);
-  EXPECT_EQ(ReadBytes(dir.Join(u"html/copy.htm")), package_test::Text("<html>"));
+  EXPECT_EQ(ReadBytes(dir.Join(u"html/copy.htm")), payload_test::Bytes("<html>"));
   EXPECT_FALSE(Exists(dir.Join(u"DrawData")));
   EXPECT_FALSE(Exists(dir.Join(u"uninstall")));
 
   files[1].file_name = u"uninstall.dat";
   UnzipResFiles(files, install);
-  EXPECT_EQ(ReadBytes(dir.Join(u"uninstall/u.txt")), package_test::Text("u"));
+  EXPECT_EQ(ReadBytes(dir.Join(u"uninstall/u.txt")), payload_test::Bytes("u"));
   EXPECT_FALSE(Exists(dir.Join(u"DrawData")));
 }
 
