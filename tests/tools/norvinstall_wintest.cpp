@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,14 +29,6 @@ using testing_support::ScratchDir;
 namespace fs = std::filesystem;
 
 constexpr int kExitUsage = 1639;
-
-std::u16string NorvinstallProgram() {
-  return testing_support::ProgramBeside(u"..\\tools\\norvinstall\\norvinstall");
-}
-
-RunResult RunNorvinstall(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
-  return build_test::RunCapturingOutput(NorvinstallProgram(), scratch, args);
-}
 
 size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
@@ -76,11 +67,8 @@ std::u16string BuildSetup(const ScratchDir& scratch, const std::u16string& suite
                           bool download_only = false) {
   norvpack::SuiteBuildOptions options = build_test::Options(suite);
   options.download_only = download_only;
-  norvpack::SuiteBuildOutput output;
-  norvpack::SuiteError error;
-  EXPECT_TRUE(norvpack::BuildSuite(options, &output, &error)) << error.Text();
   const std::u16string path = scratch.Join(name);
-  build_test::WriteAll(path, output.setup_file);
+  build_test::WriteAll(path, build_test::Build(options).setup_file);
   return path;
 }
 
@@ -117,7 +105,10 @@ class NorvinstallTest : public testing::Test {
   ~NorvinstallTest() override {
     if (!suite_key_existed_) platform::DeleteKeyTree(platform::RegRoot::kLocalMachine, app::kSuiteKey);
   }
-  RunResult Run(const std::vector<std::u16string>& args) { return RunNorvinstall(dir_, args); }
+  RunResult Run(const std::vector<std::u16string>& args) {
+    return build_test::RunCapturingOutput(testing_support::ProgramBeside(u"..\\tools\\norvinstall\\norvinstall"), dir_,
+                                          args);
+  }
   // The suite's install folder value, kept as it was before the test.
   const testing_support::SavedRegistryValue saved_install_path_{app::kSuiteKey, u"InstallPath"};
   const bool suite_key_existed_ = SuiteKeyExists();
