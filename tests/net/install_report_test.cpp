@@ -55,12 +55,7 @@ TEST(AlreadyInstalledReport, SendsTheIdentifierAndKeepsTheAnswerInTheWorkFolder)
 // An empty format is still attempted; a refusing server gives the download code.
 TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
   testing_support::ScratchDir work;
-  int port = 0;
-  {
-    ScriptServer closed;
-    port = closed.port();
-  }
-  const std::u16string refused = net_test::LocalUrl(port, "/x?id=");
+  const std::u16string refused = net_test::LocalUrl(net_test::FreePort(), "/x?id=");
   const struct {
     std::u16string format;
     uint32_t result;

@@ -261,13 +261,8 @@ TEST_F(UrlDownTest, UrlsThatCannotBeParsedEndWithoutEndNotificationOrLogEntry) {
 }
 
 TEST_F(UrlDownTest, ARefusedConnectionSurfacesAsASendFailure) {
-  int port = 0;
-  {
-    ScriptServer closed;  // a port that was just free: nothing listens there
-    port = closed.port();
-  }
   EXPECT_EQ(down_->SetConnectTries(2), 2u);
-  EXPECT_EQ(Get(net_test::LocalUrl(port, "/x")), net::kDownSendFailed);
+  EXPECT_EQ(Get(net_test::LocalUrl(net_test::FreePort(), "/x")), net::kDownSendFailed);
   EXPECT_EQ(recorder_.events, (Events{"end failed"}));
   EXPECT_FALSE(Exists(temp_));
 }
