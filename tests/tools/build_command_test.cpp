@@ -28,7 +28,7 @@ TEST(BuildCommand, WritesTheLibraryBuildsBytes) {
   const std::u16string stub = StubFile(scratch);
   const RunResult run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", stub, u"--package-out", package_out});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("Setup.exe: "), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("Setup.exe: "));
 
   // The program and the library give the same bytes for the same stub.
   norvpack::SuiteBuildOptions options = Options(ExampleSuite());
@@ -45,7 +45,7 @@ TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
                                               u"--download-only", u"--url", u"http://127.0.0.1:9999/pkg",
                                               u"--package-out", package_out});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("download-only"), std::string::npos);
+  EXPECT_THAT(run.out, HasSubstr("download-only"));
   const std::vector<uint8_t> written = ReadAll(setup);
   package::PayloadTable table;
   ASSERT_TRUE(package::ReadPayloadTable(written.data(), written.size(), &table));
@@ -122,7 +122,7 @@ TEST(BuildCommand, HelpAndVersionDescribeTheTool) {
   const RunResult help = RunNorvpack(scratch, {u"build", u"--help"});
   for (const char* part : {"suite.ini", "products/NAME.out", "composes/PREFIX.out", "files/PREFIX/", "archives/NAME/",
                            "skin/wizard/", "skin/install/", "--download-only", "--stub"}) {
-    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    EXPECT_THAT(help.out, HasSubstr(part));
   }
 }
 

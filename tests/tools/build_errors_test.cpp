@@ -178,7 +178,7 @@ TEST(BuildErrors, EachBrokenSuiteStopsTheBuildWithFileAndLine) {
       EXPECT_EQ(error.message, c.message);
     } else {
       EXPECT_EQ(error.message.rfind("the package's compose list '", 0), 0u) << error.message;
-      EXPECT_NE(error.message.find("characters; at most 511 fit"), std::string::npos) << error.message;
+      EXPECT_THAT(error.message, HasSubstr("characters; at most 511 fit"));
     }
   }
 }

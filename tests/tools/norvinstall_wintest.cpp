@@ -1,7 +1,7 @@
 // norvinstall.exe as a program: its command line, its exit codes and one-line errors, and that
 // "plan" changes nothing. The engine's own runs (fresh install, update, uninstall) are tested in
 // tests/e2e; here a small suite built in the test is enough to give plan something to compare.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <windows.h>
 
@@ -24,6 +24,7 @@ namespace {
 
 using build_test::ExampleSuite;
 using build_test::RunResult;
+using testing::HasSubstr;
 using testing_support::Native;
 using testing_support::ScratchDir;
 namespace fs = std::filesystem;
@@ -141,7 +142,7 @@ TEST_F(NorvinstallTest, CommandLineErrorsChangeNothingAndExitWith1639) {
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_EQ(Lines(run.err), 1u) << run.err;
     EXPECT_EQ(run.err.rfind("norvinstall: ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("--help"));
     EXPECT_EQ(run.out, "");
   }
   EXPECT_FALSE(testing_support::Exists(folder));
@@ -153,7 +154,7 @@ TEST_F(NorvinstallTest, HelpNamesTheCommandsAndExitCodes) {
     const RunResult run = Run(args);
     EXPECT_EQ(run.code, 0);
     for (const char* word : {"install", "uninstall", "plan", "--folder", "--version", "3010", "1639"}) {
-      EXPECT_NE(run.out.find(word), std::string::npos) << word;
+      EXPECT_THAT(run.out, HasSubstr(word));
     }
     EXPECT_EQ(run.err, "");
   }
@@ -231,8 +232,8 @@ TEST_F(NorvinstallTest, InputsThatCarryNoPackageEndWithTheDesignsCodeBeforeAnyCh
       const RunResult run = Run({command, c.input, u"--folder", folder, u"--quiet"});
       EXPECT_EQ(run.code, c.code);
       EXPECT_EQ(Lines(run.err), 1u) << run.err;
-      EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-      EXPECT_NE(log.Text().find("error, norvinstall: "), std::string::npos);  // the log has it too
+      EXPECT_THAT(run.err, HasSubstr(c.says));
+      EXPECT_THAT(log.Text(), HasSubstr("error, norvinstall: "));  // the log has it too
     }
   }
   EXPECT_FALSE(testing_support::Exists(folder));
@@ -265,7 +266,7 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   // Nothing installed: every file is new, and the folder is not even made.
   RunResult run = Run({u"plan", setup1, u"--folder", folder});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("compose Tiny: new"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: new"));
   EXPECT_EQ(PlanFiles(run.out, "New"),
             (std::vector<std::string>{f + "\\Tiny\\a.txt", f + "\\Tiny\\b.txt", f + "\\Tiny\\sub\\c.txt"}))
       << run.out;
@@ -281,13 +282,13 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   const std::string install_path = base::Utf16ToUtf8(app::ReadInstallPath());
   run = Run({u"plan", setup1});  // the folder from InstallPath
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("compose Tiny: unchanged"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("0 files"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: unchanged"));
+  EXPECT_THAT(run.out, HasSubstr("0 files"));
 
   // The next version: exactly the changed, new and removed files, and still nothing written.
   run = Run({u"plan", setup2, u"--folder", folder});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("compose Tiny: changed"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: changed"));
   const auto changed = PlanFiles(run.out, "Changed");
   const auto added = PlanFiles(run.out, "New");
   const auto removed = PlanFiles(run.out, "Removed");
@@ -300,7 +301,7 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   // The update then writes what the plan named, and deletes what it named.
   run = Run({u"install", setup2, u"--folder", folder, u"--quiet"});
   ASSERT_EQ(run.code, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("2 files placed, 1 deleted"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("2 files placed, 1 deleted"));
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\a.txt"), "a, version 2\r\n");
   EXPECT_TRUE(testing_support::Exists(folder + u"\\Tiny\\d.txt"));
   EXPECT_FALSE(testing_support::Exists(folder + u"\\Tiny\\sub\\c.txt"));
@@ -337,7 +338,7 @@ TEST_F(NorvinstallTest, ARunKilledAtAFileCopyIsFinishedByTheNextRun) {
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\b.txt"), std::string(3000, 'b'));
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\sub\\c.txt"), "c\r\n");
   run = Run({u"plan", setup, u"--folder", folder});
-  EXPECT_NE(run.out.find("compose Tiny: unchanged"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: unchanged"));
 }
 
 }  // namespace

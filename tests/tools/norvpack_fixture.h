@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the norvpack tests: where the example suites are, a setup-program stand-in,
 // copies of a suite to change, whole-file helpers, and a run of the built program.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -25,6 +25,7 @@
 namespace build_test {
 
 namespace fs = std::filesystem;
+using testing::HasSubstr;
 using testing_support::Exists;
 using testing_support::ScratchDir;
 using package_test::FilesBelow;

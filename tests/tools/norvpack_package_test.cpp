@@ -83,7 +83,7 @@ TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
   for (const char* name : {"FIX_NorvClient_1", "FIX_NorvClient_0", "CNI-Core", "COM-Core_src_bin_program.exe",
                            "COM-Core___readme,v1.txt", "DIR-SetupSkinPart1|img\\back.bmp",
                            "DIR-SetupSkinPart1|norvframe.ini", "records: 7"}) {
-    EXPECT_NE(list.out.find(name), std::string::npos) << name << "\n" << list.out;
+    EXPECT_THAT(list.out, HasSubstr(name));
   }
 }
 
@@ -162,7 +162,7 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
     const std::string what = base::Utf16ToUtf8(c.args[0]) + (c.args.size() > 1 ? " " + base::Utf16ToUtf8(c.args[1]) : "");
     EXPECT_EQ(r.code, c.code) << what << ": " << r.err;
     // inspect names the problem on standard output, the others on standard error.
-    EXPECT_NE((r.err + r.out).find(c.message), std::string::npos) << what << ": " << r.err << r.out;
+    EXPECT_THAT(r.err + r.out, HasSubstr(c.message)) << what;
     // Progress lines aside, one line says what is wrong.
     size_t messages = 0;
     std::istringstream lines(r.err);
