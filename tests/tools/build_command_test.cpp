@@ -22,41 +22,35 @@ std::u16string StubFile(const ScratchDir& scratch) {
 #endif
 }
 
-TEST(BuildCommand, WritesTheLibraryBuildsBytes) {
+// The program and the library give the same bytes for the same stub. A download-only build carries
+// no package but names it, with the address from the command line and by its SHA-256.
+TEST(BuildCommand, WritesTheLibraryBuildsBytesAndDownloadOnlyNamesThePackage) {
   ScratchDir scratch;
   const std::u16string setup = scratch.Join(u"Setup.exe"), package_out = scratch.Join(u"NorvClient.pkg");
   const std::u16string stub = StubFile(scratch);
-  const RunResult run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", stub, u"--package-out", package_out});
+  RunResult run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", stub, u"--package-out", package_out});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("Setup.exe: "));
-
-  // The program and the library give the same bytes for the same stub.
   norvpack::SuiteBuildOptions options = Options(ExampleSuite());
   options.stub = ReadAll(stub);
-  const norvpack::SuiteBuildOutput expected = Build(options);
-  EXPECT_EQ(ReadAll(setup), expected.setup_file);
-  EXPECT_EQ(ReadAll(package_out), expected.package);
-}
+  const norvpack::SuiteBuildOutput full = Build(options);
+  EXPECT_EQ(ReadAll(setup), full.setup_file);
+  EXPECT_EQ(ReadAll(package_out), full.package);
 
-TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
-  ScratchDir scratch;
-  const std::u16string setup = scratch.Join(u"Setup.exe"), package_out = scratch.Join(u"NorvClient.pkg");
-  const RunResult run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", setup, u"--stub", StubFile(scratch),
-                                              u"--download-only", u"--url", u"http://127.0.0.1:9999/pkg",
-                                              u"--package-out", package_out});
+  const std::u16string download = scratch.Join(u"Download.exe"), download_package = scratch.Join(u"Download.pkg");
+  run = RunNorvpack(scratch, {u"build", ExampleSuite(), u"-o", download, u"--stub", stub, u"--download-only", u"--url",
+                              u"http://127.0.0.1:9999/pkg", u"--package-out", download_package});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("download-only"));
-  const std::vector<uint8_t> written = ReadAll(setup);
+  const std::vector<uint8_t> written = ReadAll(download);
   package::PayloadTable table;
   ASSERT_TRUE(package::ReadPayloadTable(written.data(), written.size(), &table));
   EXPECT_FALSE(table.HasPart2());
   EXPECT_EQ(written.size(), uint64_t{table.part1.offset} + table.part1.length);
-  // The package that the address must serve is the one a full build carries.
-  const norvpack::SuiteBuildOutput full = Build(Options(ExampleSuite()));
-  EXPECT_EQ(ReadAll(package_out), full.package);
-  // The skin part names the package by its SHA-256, for the download page to check.
+  // The package that the address must serve is the one the full build carries.
+  EXPECT_EQ(ReadAll(download_package), full.package);
   std::string digest;
-  ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work"), nullptr, &digest).empty());
+  ASSERT_FALSE(package::PrepareSkinPartFrom(download, scratch.Join(u"work"), nullptr, &digest).empty());
   base::Sha256 sha;
   sha.Update(full.package.data(), full.package.size());
   const std::string expected = base::ToHex(sha.Final());
@@ -64,12 +58,10 @@ TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(scratch.Join(u"work\\Part1.dat").c_str()));
   EXPECT_EQ(box.GetComposeList(), u"http://127.0.0.1:9999/pkg");
-  // A setup file that carries its package names it too, and gives the package out only whole.
-  const std::u16string carried = scratch.Join(u"Carried.exe");
-  WriteAll(carried, full.setup_file);
-  ASSERT_FALSE(package::PrepareSkinPartFrom(carried, scratch.Join(u"work2"), nullptr, &digest).empty());
+  // The setup file that carries its package names it too, and gives the package out only whole.
+  ASSERT_FALSE(package::PrepareSkinPartFrom(setup, scratch.Join(u"work2"), nullptr, &digest).empty());
   EXPECT_EQ(digest, expected);
-  EXPECT_FALSE(package::ExtractBigFileFrom(carried, scratch.Join(u"work2"), 1, digest).empty());
+  EXPECT_FALSE(package::ExtractBigFileFrom(setup, scratch.Join(u"work2"), 1, digest).empty());
 }
 
 // A damaged byte that nothing inside the package covers (here the style's Setup.ini, the last
@@ -77,6 +69,7 @@ TEST(BuildCommand, DownloadOnlyAndTheAddressFromTheCommandLine) {
 TEST(BuildCommand, CarriedPackageDamagedWhereNoCrcCoversItIsRefused) {
   ScratchDir scratch;
   std::vector<uint8_t> damaged = Build(Options(ExampleSuite())).setup_file;
+  ASSERT_GT(damaged.size(), 10u);
   damaged[damaged.size() - 10] ^= 0x20;
   const std::u16string setup = scratch.Join(u"Damaged.exe");
   WriteAll(setup, damaged);
