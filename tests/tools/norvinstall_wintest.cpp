@@ -73,25 +73,19 @@ std::u16string BuildSetup(const ScratchDir& scratch, const std::u16string& suite
   return path;
 }
 
-// Every file and folder below root with its size and bytes' hash, and its write time: what a
-// change on disk would alter.
-std::string Snapshot(const std::u16string& root) {
-  std::ostringstream out;
-  std::error_code ec;
-  if (!fs::exists(Native(root), ec)) return "<missing>";
+// Every file and folder below root with its bytes and write time: what a change on disk would alter.
+std::vector<std::string> Snapshot(const std::u16string& root) {
   std::vector<std::string> rows;
-  for (const auto& e : fs::recursive_directory_iterator(Native(root), ec)) {
-    std::string row = fs::relative(e.path(), Native(root)).string();
+  for (const auto& e : fs::recursive_directory_iterator(Native(root))) {
+    std::string row = e.path().string();
     if (e.is_regular_file()) {
-      const auto bytes = testing_support::ReadBytes(e.path().u16string());
-      row += " " + std::to_string(bytes.size()) + " " + std::to_string(std::hash<std::string>()(std::string(bytes.begin(), bytes.end())));
-      row += " " + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+      row += " " + testing_support::ReadText(e.path().u16string()) + " " +
+             std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
     }
     rows.push_back(row);
   }
   std::sort(rows.begin(), rows.end());
-  for (const auto& r : rows) out << r << "\n";
-  return out.str();
+  return rows;
 }
 
 bool SuiteKeyExists() {
@@ -278,7 +272,7 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   EXPECT_EQ(run.err, "");
 
   // The same version again: nothing to do.
-  const std::string tree = Snapshot(folder);
+  const std::vector<std::string> tree = Snapshot(folder);
   const std::string install_path = base::Utf16ToUtf8(app::ReadInstallPath());
   run = Run({u"plan", setup1});  // the folder from InstallPath
   ASSERT_EQ(run.code, 0) << run.err;
