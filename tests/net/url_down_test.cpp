@@ -12,6 +12,7 @@
 #include "net/download_codes.h"
 #include "net/http_text.h"
 #include "net/url_down.h"
+#include "package/package_test_files.h"
 #include "platform/fs.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
@@ -26,13 +27,8 @@ using testing_support::ReadText;
 using Events = std::vector<std::string>;
 
 std::string Pattern(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    x = x * 1664525u + 1013904223u;
-    b = static_cast<char>(x >> 24);
-  }
-  return bytes;
+  const package_test::Buf bytes = package_test::Noise(size, seed);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Ok(const std::string& body) {
