@@ -1,5 +1,5 @@
 // Report URLs from formats in files, and the already-installed report against the scripted server.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <string>
 
@@ -14,6 +14,7 @@
 namespace {
 
 using net_test::ScriptServer;
+using testing::HasSubstr;
 
 TEST(Placeholders, OnlyTextPlaceholdersAreFilledAndEveryOtherPercentStays) {
   const std::pair<const char16_t*, const char16_t*> cases[] = {
@@ -47,20 +48,14 @@ TEST(AlreadyInstalledReport, SendsTheIdentifierAndKeepsTheAnswerInTheWorkFolder)
   server.WaitDone();
   EXPECT_EQ(server.requests().at(0).substr(0, 40), "GET /inst.php?mid=ID7&c=%41%d HTTP/1.1\r\n");
   EXPECT_EQ(testing_support::ReadText(work.Join(u"norv_777.tmp")), "thanks");
-  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/inst.php?mid=ID7")) +
-                            "&c=%41%d \r\n"),
-            std::string::npos);
+  EXPECT_THAT(log.Text(), HasSubstr("setup callAlreadyInstance ok! url=" +
+                                     base::Utf16ToUtf8(server.Url("/inst.php?mid=ID7")) + "&c=%41%d \r\n"));
 }
 
 // An empty format is still attempted; a refusing server gives the download code.
 TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
   testing_support::ScratchDir work;
-  int port = 0;
-  {
-    ScriptServer closed;
-    port = closed.port();
-  }
-  const std::u16string refused = net_test::LocalUrl(port, "/x?id=");
+  const std::u16string refused = net_test::LocalUrl(net_test::FreePort(), "/x?id=");
   const struct {
     std::u16string format;
     uint32_t result;
@@ -74,9 +69,8 @@ TEST(AlreadyInstalledReport, FailuresAreLoggedWithTheDownloadCode) {
     testing_support::LogTail log;
     EXPECT_EQ(net::SendAlreadyInstalledReport(c.format, u"ID", work.path() + u"\\", 1), c.result);
     const std::string added = log.Text();
-    EXPECT_NE(added.find("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"), std::string::npos)
-        << added;
-    EXPECT_NE(added.find(c.code_line), std::string::npos) << added;
+    EXPECT_THAT(added, HasSubstr("setup callAlreadyInstance failed, url=" + c.logged_url + " \r\n"));
+    EXPECT_THAT(added, HasSubstr(c.code_line));
   }
 }
 

@@ -1,6 +1,6 @@
 // The two reports as the program sends them on Windows: format, machine identifier, program file
 // name and the "OEM" registry text; response files in the working folder; log lines.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <string>
@@ -18,6 +18,7 @@
 namespace {
 
 using net_test::ScriptServer;
+using testing::HasSubstr;
 using testing_support::LogTail;
 using testing_support::SavedRegistryValue;
 
@@ -45,8 +46,8 @@ TEST(SetupReport, AppendsTheProgramFileAndTheOemText) {
     const std::string path = "/done.php?mid=" + id + "&File=net_tests.exe&OEM=" + (oem ? "partner 7" : "");
     EXPECT_EQ(FirstLine(server.requests().at(0)), "GET " + path + " HTTP/1.1");
     EXPECT_EQ(testing_support::ReadText(response), "ok");
-    EXPECT_NE(log.Text().find("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path + " \r\n"),
-              std::string::npos);
+    EXPECT_THAT(log.Text(),
+                HasSubstr("setup call ok! url=http://127.0.0.1:" + std::to_string(server.port()) + path + " \r\n"));
   }
 }
 
@@ -59,9 +60,8 @@ TEST(SetupReport, AnEmptyFormatSendsNothingAndAFailedTransferIsLoggedWithItsCode
   server.Serve({"HTTP/1.1 404 Not Found\r\n\r\n"});
   net::SendSetupReport(server.Url("/gone?mid=%s").c_str());
   const std::string added = log.Text();
-  EXPECT_NE(added.find("setup call failed, url=" + base::Utf16ToUtf8(server.Url("/gone?mid="))), std::string::npos)
-      << added;
-  EXPECT_NE(added.find("modCode : 2404 \r\n"), std::string::npos) << added;
+  EXPECT_THAT(added, HasSubstr("setup call failed, url=" + base::Utf16ToUtf8(server.Url("/gone?mid="))));
+  EXPECT_THAT(added, HasSubstr("modCode : 2404 \r\n"));
 }
 
 TEST(AlreadyInstalledReport, TakesUrl25FromTheInstalledInformationFile) {
@@ -86,9 +86,8 @@ TEST(AlreadyInstalledReport, TakesUrl25FromTheInstalledInformationFile) {
   server.WaitDone();
   const std::string id = base::Utf16ToUtf8(net::GetMachineId());
   EXPECT_EQ(FirstLine(server.requests().at(0)), "GET /a.php?m=" + id + " HTTP/1.1");
-  EXPECT_NE(log.Text().find("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/a.php?m=")) + id +
-                            " \r\n"),
-            std::string::npos);
+  EXPECT_THAT(log.Text(), HasSubstr("setup callAlreadyInstance ok! url=" + base::Utf16ToUtf8(server.Url("/a.php?m=")) +
+                                     id + " \r\n"));
 }
 
 }  // namespace

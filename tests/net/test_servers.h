@@ -121,6 +121,12 @@ class ScriptServer {
   std::vector<std::string> requests_;
 };
 
+// A port that was just free: nothing listens there.
+inline int FreePort() {
+  ScriptServer closed;
+  return closed.port();
+}
+
 inline std::string SourceDir() {
   if (const char* dir = std::getenv("NORV_SOURCE_DIR")) return dir;
   const std::string self = __FILE__;  // a host path in both trees

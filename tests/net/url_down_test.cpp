@@ -2,7 +2,7 @@
 // resume, early ends, time-outs and malformed answers; the file left behind, the result code,
 // the callback sequence and the log line. Then against a real nginx: a whole file behind a
 // redirect, and a resume answered with a real 206 to the Range line.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <string>
@@ -12,6 +12,7 @@
 #include "net/download_codes.h"
 #include "net/http_text.h"
 #include "net/url_down.h"
+#include "package/package_test_files.h"
 #include "platform/fs.h"
 #include "support/log_tail.h"
 #include "support/scratch_dir.h"
@@ -20,18 +21,14 @@
 namespace {
 
 using net_test::ScriptServer;
+using testing::HasSubstr;
 using testing_support::Exists;
 using testing_support::ReadText;
 using Events = std::vector<std::string>;
 
 std::string Pattern(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    x = x * 1664525u + 1013904223u;
-    b = static_cast<char>(x >> 24);
-  }
-  return bytes;
+  const package_test::Buf bytes = package_test::Noise(size, seed);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Ok(const std::string& body) {
@@ -124,8 +121,8 @@ TEST_F(UrlDownTest, FetchesABodyWithTheRequestAndMovesItIntoPlace) {
   EXPECT_EQ(recorder_.progress, std::vector<int32_t>{10000});  // under 64 KiB: one report at the end
   EXPECT_EQ(recorder_.paths.front(), temp_);
   EXPECT_EQ(recorder_.paths.back(), target_);
-  EXPECT_NE(log_.Text().find("CUrlDown: " + base::Utf16ToUtf8(url) + " to " + base::Utf16ToUtf8(target_) + ", ret=0"),
-            std::string::npos);
+  EXPECT_THAT(log_.Text(),
+              HasSubstr("CUrlDown: " + base::Utf16ToUtf8(url) + " to " + base::Utf16ToUtf8(target_) + ", ret=0"));
 }
 
 TEST_F(UrlDownTest, ReplacesAnExistingReadOnlyTargetAndServesSequentialCalls) {
@@ -162,7 +159,7 @@ TEST_F(UrlDownTest, FollowsFourAbsoluteOrRelativeRedirectsAndRefusesTheFifth) {
     EXPECT_EQ(ReadText(target_), "body");
     EXPECT_EQ(recorder_.events, (Events{"begin 4", "progress", "end ok"}));
     // The log names the URL that was finally fetched.
-    EXPECT_NE(log_.Text().find("CUrlDown: " + base::Utf16ToUtf8(server.Url("/r4?y=1")) + " to "), std::string::npos);
+    EXPECT_THAT(log_.Text(), HasSubstr("CUrlDown: " + base::Utf16ToUtf8(server.Url("/r4?y=1")) + " to "));
   }
 }
 
@@ -189,8 +186,7 @@ TEST_F(UrlDownTest, EndsOnStatusesItDoesNotTakeAndOnAnswersWithoutStatus) {
     EXPECT_EQ(recorder_.events, (c.result ? Events{"end failed"} : Events{"begin 0", "end ok"}));
     EXPECT_EQ(Exists(target_), c.result == 0);
     EXPECT_FALSE(Exists(temp_));
-    EXPECT_NE(log_.Text().find("to " + base::Utf16ToUtf8(target_) + ", ret=" + std::to_string(c.result)),
-              std::string::npos);
+    EXPECT_THAT(log_.Text(), HasSubstr("to " + base::Utf16ToUtf8(target_) + ", ret=" + std::to_string(c.result)));
   }
 }
 
@@ -261,13 +257,8 @@ TEST_F(UrlDownTest, UrlsThatCannotBeParsedEndWithoutEndNotificationOrLogEntry) {
 }
 
 TEST_F(UrlDownTest, ARefusedConnectionSurfacesAsASendFailure) {
-  int port = 0;
-  {
-    ScriptServer closed;  // a port that was just free: nothing listens there
-    port = closed.port();
-  }
   EXPECT_EQ(down_->SetConnectTries(2), 2u);
-  EXPECT_EQ(Get(net_test::LocalUrl(port, "/x")), net::kDownSendFailed);
+  EXPECT_EQ(Get(net_test::LocalUrl(net_test::FreePort(), "/x")), net::kDownSendFailed);
   EXPECT_EQ(recorder_.events, (Events{"end failed"}));
   EXPECT_FALSE(Exists(temp_));
 }
@@ -297,9 +288,8 @@ TEST_F(UrlDownNginxTest, FetchesTheWholeFileAndFollowsItsRedirect) {
   EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kNginxFileSize), "progress", "end ok"}));
   recorder_.ExpectSpacedReports(0, kNginxFileSize);
   const std::string log = nginx_->AccessLog();
-  EXPECT_NE(log.find("301 \"-\""), std::string::npos) << log;
-  EXPECT_NE(log.find("200 \"-\" " + std::to_string(kNginxFileSize) + " \"GET /big.bin HTTP/1.1\""), std::string::npos)
-      << log;
+  EXPECT_THAT(log, HasSubstr("301 \"-\""));
+  EXPECT_THAT(log, HasSubstr("200 \"-\" " + std::to_string(kNginxFileSize) + " \"GET /big.bin HTTP/1.1\""));
 }
 
 TEST_F(UrlDownNginxTest, ResumesWithARealRangeAnswer) {
@@ -313,10 +303,8 @@ TEST_F(UrlDownNginxTest, ResumesWithARealRangeAnswer) {
   EXPECT_EQ(recorder_.events, (Events{"begin " + std::to_string(kNginxFileSize), "progress", "end ok"}));
   recorder_.ExpectSpacedReports(offset, kNginxFileSize);
   const std::string log = nginx_->AccessLog();
-  EXPECT_NE(log.find("206 \"bytes=" + std::to_string(offset) + "-\" " + std::to_string(kNginxFileSize - offset) +
-                     " \"GET /big.bin HTTP/1.1\""),
-            std::string::npos)
-      << log;
+  EXPECT_THAT(log, HasSubstr("206 \"bytes=" + std::to_string(offset) + "-\" " +
+                             std::to_string(kNginxFileSize - offset) + " \"GET /big.bin HTTP/1.1\""));
 }
 
 }  // namespace

@@ -1,37 +1,35 @@
 // "norvpack build" of the example suites, read back with the installer's own readers: the payload
 // table, the packed skin part and its container, the install data source over the package, the
-// integrity checks, the description loader and the resource archive reader.
+// integrity checks, the description loader and the resource archive reader. The second example
+// version is built and installed over the first in tests/e2e.
 #include <zlib.h>
 
 #include <map>
 
 #include "app/ini_reader.h"
-#include "cli.h"
 #include "norvpack_fixture.h"
 #include "engine/checksum.h"
 #include "engine/compose.h"
 #include "engine/engine_codes.h"
-#include "engine/integrity_check.h"
+#include "engine/engine_test_util.h"
 #include "engine/data_obtain.h"
 #include "package/deed_box.h"
 #include "package/file_utils.h"
 #include "package/packed_file.h"
 #include "package/payload.h"
 #include "package/res_archive.h"
-#include "suite_load.h"
 
 namespace build_test {
 namespace {
 
 constexpr uint32_t kExampleArchiveTime = 1767225600;
 
-// Decoded text of a UTF-8 suite file, as the build must carry it in UTF-16.
-std::u16string SourceText(const std::u16string& path) { return base::Utf8ToUtf16(ReadText(path)); }
+using engine_test::ReadUtf16File;
 
-// UTF-16 text with its byte order mark.
-std::vector<uint8_t> Utf16Bytes(const std::u16string& text, bool big_endian) {
+// The text of a UTF-8 suite file in UTF-16 with its byte order mark.
+std::vector<uint8_t> Utf16Bytes(const std::u16string& path, bool big_endian) {
   std::vector<uint8_t> bytes;
-  for (char16_t c : u"\xFEFF" + text) {
+  for (char16_t c : u"\xFEFF" + base::Utf8ToUtf16(ReadText(path))) {
     const uint8_t high = static_cast<uint8_t>(c >> 8), low = static_cast<uint8_t>(c);
     bytes.insert(bytes.end(), {big_endian ? high : low, big_endian ? low : high});
   }
@@ -82,8 +80,7 @@ std::u16string OriginalOf(const std::u16string& suite, const engine::FileEntry& 
 class BuiltSuite : public testing::Test {
  protected:
   void SetUp() override {
-    norvpack::SuiteError error;
-    ASSERT_TRUE(norvpack::BuildSuite(Options(suite_), &output_, &error)) << error.Text();
+    output_ = Build(Options(suite_));
     WriteAll(setup_, output_.setup_file);
     ASSERT_TRUE(platform::CreateDirectoryOne(scratch_.Join(u"work")));
     ASSERT_TRUE(platform::CreateDirectoryOne(scratch_.Join(u"install")));
@@ -118,7 +115,7 @@ TEST_F(BuiltSuite, SkinGroupsAndTheDownloadAddressTravelInTheirParts) {
     const std::u16string extracted = style + f.relative;
     const std::u16string name(base::FileNamePart(f.relative));
     if (name == u"Draw.dat" || name == u"norvframe.ini") {
-      EXPECT_EQ(ReadUtf16File(extracted), SourceText(f.path)) << base::Utf16ToUtf8(name);
+      EXPECT_EQ(ReadUtf16File(extracted), ReadText(f.path)) << base::Utf16ToUtf8(name);
     } else {
       EXPECT_EQ(ReadAll(extracted), ReadAll(f.path)) << base::Utf16ToUtf8(name);
     }
@@ -127,7 +124,7 @@ TEST_F(BuiltSuite, SkinGroupsAndTheDownloadAddressTravelInTheirParts) {
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(package_.c_str()));
   ASSERT_TRUE(box.ExtractGroup(package::kSkinGroupPart2, scratch_.Join(u"style2").c_str()));
-  EXPECT_EQ(ReadUtf16File(scratch_.Join(u"style2\\Setup.ini")), SourceText(Join(suite_, u"skin\\install\\Setup.ini")));
+  EXPECT_EQ(ReadUtf16File(scratch_.Join(u"style2\\Setup.ini")), ReadText(Join(suite_, u"skin\\install\\Setup.ini")));
 }
 
 TEST_F(BuiltSuite, ProductDescriptionCarriesTheEndMarkerAndItsTexts) {
@@ -219,9 +216,7 @@ TEST(BuildSuite, ComposePacketCarriesTheListedComposesOnly) {
   ScratchDir scratch;
   norvpack::SuiteBuildOptions options = Options(ExampleSuite());
   options.packet_composes = u"pluginA,Main";
-  norvpack::SuiteBuildOutput output;
-  norvpack::SuiteError error;
-  ASSERT_TRUE(norvpack::BuildSuite(options, &output, &error)) << error.Text();
+  const norvpack::SuiteBuildOutput output = Build(options);
   const std::u16string packet = scratch.Join(u"packet.pkg"), out = scratch.Join(u"x.out");
   WriteAll(packet, output.package);
   const engine::WorkPaths paths(scratch.path());
@@ -233,93 +228,25 @@ TEST(BuildSuite, ComposePacketCarriesTheListedComposesOnly) {
   package::CDeedBox box;
   ASSERT_TRUE(box.Open(packet.c_str()));
   EXPECT_EQ(box.GetComposeList(), u"PluginA,Main");  // spelled as the product spells them
+  // The listed composes' descriptions travel; tests/e2e installs a packet's files.
   for (const char16_t* name : {u"Main", u"PluginA"}) {
-    engine::Compose compose(paths);
-    compose.name = name;
-    ASSERT_EQ(source.ObtainComposeIni(name, out.c_str()), engine::kOk);
-    ASSERT_EQ(compose.LoadComposeFiles(out.c_str()), engine::kOk);
-    engine::FileEntry& entry = compose.entries.at(1);  // NorvCore.dll, plugin-readme.txt: not packed
-    std::u16string extracted;
-    ASSERT_EQ(source.ObtainFile(&entry, &extracted), engine::kDataOk);
-    const std::u16string original = OriginalOf(ExampleSuite(), entry);
-    ASSERT_FALSE(original.empty()) << base::Utf16ToUtf8(entry.file_name);
-    EXPECT_EQ(ReadAll(extracted), ReadAll(original));
+    EXPECT_EQ(source.ObtainComposeIni(name, out.c_str()), engine::kOk) << base::Utf16ToUtf8(name);
   }
   EXPECT_EQ(output.file_count, ExampleFiles().at(u"Main").size() + ExampleFiles().at(u"PluginA").size());
 }
 
-// A copy of the suite, with fresh file times, builds to the same bytes.
-TEST(BuildSuite, SameSuiteGivesTheSameBytes) {
-  ScratchDir scratch;
-  norvpack::SuiteBuildOutput first, copied;
-  norvpack::SuiteError error;
-  ASSERT_TRUE(norvpack::BuildSuite(Options(ExampleSuite()), &first, &error)) << error.Text();
-  ASSERT_TRUE(norvpack::BuildSuite(Options(CopySuite(scratch)), &copied, &error)) << error.Text();
-  EXPECT_EQ(copied.setup_file, first.setup_file);
-  EXPECT_EQ(copied.package, first.package);
-}
-
-// The second version changes, adds, moves and removes files; what an update would see.
-TEST(BuildSuite, SecondVersionChangesAddsAndRemovesFiles) {
-  ScratchDir scratch;
-  norvpack::SuiteError error;
-  std::map<std::u16string, engine::FileEntry> entries[2];
-  const char* suites[] = {"suite", "suite-v2"};
-  for (int v = 0; v < 2; ++v) {
-    norvpack::SuiteBuildOutput output;
-    ASSERT_TRUE(norvpack::BuildSuite(Options(ExampleSuite(suites[v])), &output, &error)) << error.Text();
-    const std::u16string folder = scratch.Join(base::Utf8ToUtf16(suites[v]));
-    ASSERT_TRUE(platform::CreateDirectoryOne(folder));
-    const std::u16string package_path = Join(folder, u"package.pkg");
-    WriteAll(package_path, output.package);
-    const engine::WorkPaths paths(folder);
-    engine::CInstallDataObtain source(paths);
-    ASSERT_EQ(source.LoadBigFile(package_path.c_str()), engine::kDataOk);
-    const std::u16string product = Join(folder, u"product.out");
-    int32_t version = 0;
-    ASSERT_EQ(source.ObtainProductIni(u"NorvClient", product.c_str()), engine::kOk);
-    ASSERT_EQ(engine::CheckProductIni(product.c_str(), &version), engine::kOk);
-    EXPECT_EQ(version, v + 1);
-    for (const char16_t* name : {u"Main", u"Runtime", u"Updater", u"PluginA"}) {
-      const std::u16string description = Join(folder, std::u16string(name) + u".out");
-      ASSERT_EQ(source.ObtainComposeIni(name, description.c_str()), engine::kOk);
-      engine::Compose compose(paths);
-      compose.name = name;
-      ASSERT_EQ(compose.LoadComposeFiles(description.c_str()), engine::kOk);
-      // The updater is the same in both versions.
-      EXPECT_EQ(compose.cur_version, std::u16string(name) == u"Updater" ? 1u : static_cast<uint32_t>(v + 1));
-      for (const auto& e : compose.entries) entries[v][e.compose_name + u"/" + e.file_name] = e;
-    }
-  }
-  EXPECT_EQ(entries[0].count(u"Main/whatsnew.txt"), 0u);
-  EXPECT_EQ(entries[1].count(u"Main/whatsnew.txt"), 1u);
-  EXPECT_EQ(entries[0].count(u"PluginA/plugin-readme.txt"), 1u);
-  EXPECT_EQ(entries[1].count(u"PluginA/plugin-readme.txt"), 0u);
-  EXPECT_EQ(entries[1].count(u"Main/shared.cfg"), 0u);
-  EXPECT_EQ(entries[1].count(u"Runtime/shared.cfg"), 1u);
-  for (const char16_t* changed : {u"Main/NorvFrame.exe", u"Main/logo.bin", u"Runtime/html.dat"}) {
-    EXPECT_NE(entries[0][changed].checksum, entries[1][changed].checksum) << base::Utf16ToUtf8(changed);
-  }
-  for (const char16_t* same : {u"Main/NorvCore.dll", u"Updater/NorvUpdate.exe", u"PluginA/PluginA.dll"}) {
-    EXPECT_EQ(entries[0][same].checksum, entries[1][same].checksum) << base::Utf16ToUtf8(same);
-    EXPECT_EQ(entries[0][same].size, entries[1][same].size);
-  }
-}
-
-// Descriptions may be written in UTF-16 (either byte order) as well as UTF-8; the setup file is
-// the same.
-TEST(BuildSuite, DescriptionsInUtf16BuildTheSameSetupFile) {
+// A copy of the suite with fresh file times builds to the same bytes, and so it does with its
+// descriptions written in UTF-16 (either byte order) instead of UTF-8.
+TEST(BuildSuite, CopiesAndUtf16DescriptionsBuildTheSameSetupFile) {
   ScratchDir scratch;
   const std::u16string suite = CopySuite(scratch);
-  norvpack::SuiteBuildOutput utf8, utf16;
-  norvpack::SuiteError error;
-  ASSERT_TRUE(norvpack::BuildSuite(Options(suite), &utf8, &error)) << error.Text();
+  const std::vector<uint8_t> original = Build(Options(ExampleSuite())).setup_file;
+  EXPECT_EQ(Build(Options(suite)).setup_file, original);
   const std::u16string product = Join(suite, u"products\\NorvClient.out");
   const std::u16string compose = Join(suite, u"composes\\Main.out");
-  WriteAll(product, Utf16Bytes(SourceText(product), false));
-  WriteAll(compose, Utf16Bytes(SourceText(compose), true));
-  ASSERT_TRUE(norvpack::BuildSuite(Options(suite), &utf16, &error)) << error.Text();
-  EXPECT_EQ(utf16.setup_file, utf8.setup_file);
+  WriteAll(product, Utf16Bytes(product, false));
+  WriteAll(compose, Utf16Bytes(compose, true));
+  EXPECT_EQ(Build(Options(suite)).setup_file, original);
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 // norvinstall.exe as a program: its command line, its exit codes and one-line errors, and that
 // "plan" changes nothing. The engine's own runs (fresh install, update, uninstall) are tested in
 // tests/e2e; here a small suite built in the test is enough to give plan something to compare.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,19 +24,12 @@ namespace {
 
 using build_test::ExampleSuite;
 using build_test::RunResult;
+using testing::HasSubstr;
 using testing_support::Native;
 using testing_support::ScratchDir;
 namespace fs = std::filesystem;
 
 constexpr int kExitUsage = 1639;
-
-std::u16string NorvinstallProgram() {
-  return testing_support::ProgramBeside(u"..\\tools\\norvinstall\\norvinstall");
-}
-
-RunResult RunNorvinstall(const ScratchDir& scratch, const std::vector<std::u16string>& args) {
-  return build_test::RunCapturingOutput(NorvinstallProgram(), scratch, args);
-}
 
 size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
@@ -76,33 +68,24 @@ std::u16string BuildSetup(const ScratchDir& scratch, const std::u16string& suite
                           bool download_only = false) {
   norvpack::SuiteBuildOptions options = build_test::Options(suite);
   options.download_only = download_only;
-  norvpack::SuiteBuildOutput output;
-  norvpack::SuiteError error;
-  EXPECT_TRUE(norvpack::BuildSuite(options, &output, &error)) << error.Text();
   const std::u16string path = scratch.Join(name);
-  build_test::WriteAll(path, output.setup_file);
+  build_test::WriteAll(path, build_test::Build(options).setup_file);
   return path;
 }
 
-// Every file and folder below root with its size and bytes' hash, and its write time: what a
-// change on disk would alter.
-std::string Snapshot(const std::u16string& root) {
-  std::ostringstream out;
-  std::error_code ec;
-  if (!fs::exists(Native(root), ec)) return "<missing>";
+// Every file and folder below root with its bytes and write time: what a change on disk would alter.
+std::vector<std::string> Snapshot(const std::u16string& root) {
   std::vector<std::string> rows;
-  for (const auto& e : fs::recursive_directory_iterator(Native(root), ec)) {
-    std::string row = fs::relative(e.path(), Native(root)).string();
+  for (const auto& e : fs::recursive_directory_iterator(Native(root))) {
+    std::string row = e.path().string();
     if (e.is_regular_file()) {
-      const auto bytes = testing_support::ReadBytes(e.path().u16string());
-      row += " " + std::to_string(bytes.size()) + " " + std::to_string(std::hash<std::string>()(std::string(bytes.begin(), bytes.end())));
-      row += " " + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+      row += " " + testing_support::ReadText(e.path().u16string()) + " " +
+             std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
     }
     rows.push_back(row);
   }
   std::sort(rows.begin(), rows.end());
-  for (const auto& r : rows) out << r << "\n";
-  return out.str();
+  return rows;
 }
 
 bool SuiteKeyExists() {
@@ -117,7 +100,10 @@ class NorvinstallTest : public testing::Test {
   ~NorvinstallTest() override {
     if (!suite_key_existed_) platform::DeleteKeyTree(platform::RegRoot::kLocalMachine, app::kSuiteKey);
   }
-  RunResult Run(const std::vector<std::u16string>& args) { return RunNorvinstall(dir_, args); }
+  RunResult Run(const std::vector<std::u16string>& args) {
+    return build_test::RunCapturingOutput(testing_support::ProgramBeside(u"..\\tools\\norvinstall\\norvinstall"), dir_,
+                                          args);
+  }
   // The suite's install folder value, kept as it was before the test.
   const testing_support::SavedRegistryValue saved_install_path_{app::kSuiteKey, u"InstallPath"};
   const bool suite_key_existed_ = SuiteKeyExists();
@@ -150,7 +136,7 @@ TEST_F(NorvinstallTest, CommandLineErrorsChangeNothingAndExitWith1639) {
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_EQ(Lines(run.err), 1u) << run.err;
     EXPECT_EQ(run.err.rfind("norvinstall: ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("--help"));
     EXPECT_EQ(run.out, "");
   }
   EXPECT_FALSE(testing_support::Exists(folder));
@@ -162,7 +148,7 @@ TEST_F(NorvinstallTest, HelpNamesTheCommandsAndExitCodes) {
     const RunResult run = Run(args);
     EXPECT_EQ(run.code, 0);
     for (const char* word : {"install", "uninstall", "plan", "--folder", "--version", "3010", "1639"}) {
-      EXPECT_NE(run.out.find(word), std::string::npos) << word;
+      EXPECT_THAT(run.out, HasSubstr(word));
     }
     EXPECT_EQ(run.err, "");
   }
@@ -240,8 +226,8 @@ TEST_F(NorvinstallTest, InputsThatCarryNoPackageEndWithTheDesignsCodeBeforeAnyCh
       const RunResult run = Run({command, c.input, u"--folder", folder, u"--quiet"});
       EXPECT_EQ(run.code, c.code);
       EXPECT_EQ(Lines(run.err), 1u) << run.err;
-      EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-      EXPECT_NE(log.Text().find("error, norvinstall: "), std::string::npos);  // the log has it too
+      EXPECT_THAT(run.err, HasSubstr(c.says));
+      EXPECT_THAT(log.Text(), HasSubstr("error, norvinstall: "));  // the log has it too
     }
   }
   EXPECT_FALSE(testing_support::Exists(folder));
@@ -274,7 +260,7 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   // Nothing installed: every file is new, and the folder is not even made.
   RunResult run = Run({u"plan", setup1, u"--folder", folder});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("compose Tiny: new"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: new"));
   EXPECT_EQ(PlanFiles(run.out, "New"),
             (std::vector<std::string>{f + "\\Tiny\\a.txt", f + "\\Tiny\\b.txt", f + "\\Tiny\\sub\\c.txt"}))
       << run.out;
@@ -286,17 +272,17 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   EXPECT_EQ(run.err, "");
 
   // The same version again: nothing to do.
-  const std::string tree = Snapshot(folder);
+  const std::vector<std::string> tree = Snapshot(folder);
   const std::string install_path = base::Utf16ToUtf8(app::ReadInstallPath());
   run = Run({u"plan", setup1});  // the folder from InstallPath
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("compose Tiny: unchanged"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("0 files"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: unchanged"));
+  EXPECT_THAT(run.out, HasSubstr("0 files"));
 
   // The next version: exactly the changed, new and removed files, and still nothing written.
   run = Run({u"plan", setup2, u"--folder", folder});
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("compose Tiny: changed"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: changed"));
   const auto changed = PlanFiles(run.out, "Changed");
   const auto added = PlanFiles(run.out, "New");
   const auto removed = PlanFiles(run.out, "Removed");
@@ -309,7 +295,7 @@ TEST_F(NorvinstallTest, PlanChangesNothingAndNamesWhatTheUpdateWrites) {
   // The update then writes what the plan named, and deletes what it named.
   run = Run({u"install", setup2, u"--folder", folder, u"--quiet"});
   ASSERT_EQ(run.code, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("2 files placed, 1 deleted"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("2 files placed, 1 deleted"));
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\a.txt"), "a, version 2\r\n");
   EXPECT_TRUE(testing_support::Exists(folder + u"\\Tiny\\d.txt"));
   EXPECT_FALSE(testing_support::Exists(folder + u"\\Tiny\\sub\\c.txt"));
@@ -346,7 +332,7 @@ TEST_F(NorvinstallTest, ARunKilledAtAFileCopyIsFinishedByTheNextRun) {
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\b.txt"), std::string(3000, 'b'));
   EXPECT_EQ(testing_support::ReadText(folder + u"\\Tiny\\sub\\c.txt"), "c\r\n");
   run = Run({u"plan", setup, u"--folder", folder});
-  EXPECT_NE(run.out.find("compose Tiny: unchanged"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out, HasSubstr("compose Tiny: unchanged"));
 }
 
 }  // namespace

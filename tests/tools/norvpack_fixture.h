@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the norvpack tests: where the example suites are, a setup-program stand-in,
 // copies of a suite to change, whole-file helpers, and a run of the built program.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -25,6 +25,7 @@
 namespace build_test {
 
 namespace fs = std::filesystem;
+using testing::HasSubstr;
 using testing_support::Exists;
 using testing_support::ScratchDir;
 using package_test::FilesBelow;
@@ -59,15 +60,6 @@ inline std::u16string Join(const std::u16string& a, const std::u16string& b) { r
 inline std::vector<uint8_t> ReadAll(const std::u16string& path) { return testing_support::ReadBytes(path); }
 inline void WriteAll(const std::u16string& path, const std::vector<uint8_t>& bytes) { testing_support::WriteBytes(path, bytes); }
 
-// UTF-16 text of a file written by the build (FF FE, then little-endian units).
-inline std::u16string ReadUtf16File(const std::u16string& path) {
-  const std::vector<unsigned char> bytes = testing_support::ReadBytes(path);
-  std::u16string text;
-  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return u"<not UTF-16 with FF FE>";
-  for (size_t i = 2; i + 1 < bytes.size(); i += 2) text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-  return text;
-}
-
 // A setup-program stand-in: a DOS header ("MZ", the PE offset at 0x3C), a PE signature and a
 // little code-like filler; enough for the payload table, which is all that stamping needs.
 inline std::vector<uint8_t> StubProgram() {
@@ -93,6 +85,14 @@ inline norvpack::SuiteBuildOptions Options(const std::u16string& suite) {
   options.suite_dir = suite;
   options.stub = StubProgram();
   return options;
+}
+
+// The library build of a suite; a build that fails fails the calling test.
+inline norvpack::SuiteBuildOutput Build(const norvpack::SuiteBuildOptions& options) {
+  norvpack::SuiteBuildOutput output;
+  norvpack::SuiteError error;
+  EXPECT_TRUE(norvpack::BuildSuite(options, &output, &error)) << error.Text();
+  return output;
 }
 
 // The built norvpack next to the test programs (norvpack.exe in the Windows tree).

@@ -18,7 +18,7 @@ using testing_support::WriteText;
 class Norvpack : public NorvpackCommandTest {
  protected:
   // Files to pack and store: text, random bytes and a small skin folder with a hidden file.
-  void MakeInputs() {
+  void SetUp() override {
     std::mt19937 rng(3);
     Bytes mixed;
     for (int i = 0; i < 120000; ++i) mixed.push_back(i % 3 ? static_cast<unsigned char>("norv setup "[i % 11]) : rng());
@@ -42,13 +42,10 @@ class Norvpack : public NorvpackCommandTest {
 };
 
 TEST_F(Norvpack, PackIsDeterministicAndTheInstallerUnpacksIt) {
-  MakeInputs();
   ASSERT_EQ(Run({u"pack", P(u"program.exe"), u"-o", P(u"a.zqp")}).code, 0);
   ASSERT_EQ(Run({u"pack", P(u"program.exe"), u"--output", P(u"b.zqp")}).code, 0);
   const Bytes packed = ReadBytes(P(u"a.zqp"));
   EXPECT_EQ(packed, ReadBytes(P(u"b.zqp")));
-  ASSERT_GT(packed.size(), 32u);
-  EXPECT_EQ(std::string(packed.begin(), packed.begin() + 4), "QZPM");
   EXPECT_LT(packed.size(), ReadBytes(P(u"program.exe")).size());
 
   EXPECT_EQ(package::ZQP_UnPackFile(P(u"a.zqp").c_str(), P(u"direct.bin").c_str()), 0u);
@@ -58,7 +55,6 @@ TEST_F(Norvpack, PackIsDeterministicAndTheInstallerUnpacksIt) {
 }
 
 TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
-  MakeInputs();
   ASSERT_EQ(Run(CreateArgs(P(u"package.dat"))).code, 0);
   ASSERT_EQ(Run(CreateArgs(P(u"again.dat"))).code, 0);
   EXPECT_EQ(ReadBytes(P(u"package.dat")), ReadBytes(P(u"again.dat")));
@@ -87,12 +83,11 @@ TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
   for (const char* name : {"FIX_NorvClient_1", "FIX_NorvClient_0", "CNI-Core", "COM-Core_src_bin_program.exe",
                            "COM-Core___readme,v1.txt", "DIR-SetupSkinPart1|img\\back.bmp",
                            "DIR-SetupSkinPart1|norvframe.ini", "records: 7"}) {
-    EXPECT_NE(list.out.find(name), std::string::npos) << name << "\n" << list.out;
+    EXPECT_THAT(list.out, HasSubstr(name));
   }
 }
 
 TEST_F(Norvpack, AddAppendsAndExtractWritesRecordsGroupsAndAll) {
-  MakeInputs();
   ASSERT_EQ(Run(CreateArgs(P(u"package.dat"))).code, 0);
   const Bytes before = ReadBytes(P(u"package.dat"));
   const RunResult add = Run({u"container", u"add", P(u"package.dat"), u"--record", u"extra=" + P(u"Core.out"), u"--patch",
@@ -115,7 +110,6 @@ TEST_F(Norvpack, AddAppendsAndExtractWritesRecordsGroupsAndAll) {
 // Every refusal is one line (usage errors add a pointer to --help) with its exit code, and
 // leaves no output behind.
 TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
-  MakeInputs();
   // A container with a group entry that would leave its folder, built by the installer's writer.
   {
     package::CDeedBox box;
@@ -143,6 +137,9 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
       {{u"stamp", u"--program", P(u"program.exe"), u"--skin", P(u"Core.out"), u"-o", P(u"o12")}, 1,
        "is not a packed skin part", u"o12"},
       {{u"inspect"}, 2, "norvpack inspect: needs one FILE", nullptr},
+      {{u"build", ExampleSuite(), u"--stub", P(u"program.exe")}, 2, "norvpack build: needs -o SETUP.EXE", nullptr},
+      {{u"build", ExampleSuite(), u"-o", P(u"o13"), u"--stub", P(u"Core.out")}, 1,
+       "the setup program: the program is not an executable image", u"o13"},
       {{u"pack", P(u"program.exe")}, 2, "missing -o OUTPUT", nullptr},
       {{u"pack", P(u"missing"), u"-o", P(u"o1")}, 1, "cannot open", u"o1"},
       {{u"unpack", P(u"program.exe"), u"-o", P(u"o2")}, 1, "is not a packed file", u"o2"},
@@ -165,7 +162,7 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
     const std::string what = base::Utf16ToUtf8(c.args[0]) + (c.args.size() > 1 ? " " + base::Utf16ToUtf8(c.args[1]) : "");
     EXPECT_EQ(r.code, c.code) << what << ": " << r.err;
     // inspect names the problem on standard output, the others on standard error.
-    EXPECT_NE((r.err + r.out).find(c.message), std::string::npos) << what << ": " << r.err << r.out;
+    EXPECT_THAT(r.err + r.out, HasSubstr(c.message)) << what;
     // Progress lines aside, one line says what is wrong.
     size_t messages = 0;
     std::istringstream lines(r.err);

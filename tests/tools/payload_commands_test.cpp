@@ -32,9 +32,9 @@ TEST_F(NorvpackTest, ArchiveCreateListExtractRoundTripIsReproducible) {
 
   const RunResult listed = Run({u"archive", u"list", P(u"a.dat")});
   ASSERT_EQ(listed.code, 0) << listed.err;
-  EXPECT_NE(listed.out.find("archive 0: offset 0"), std::string::npos) << listed.out;
-  EXPECT_NE(listed.out.find("2014-05-13 16:53:20 copy.htm"), std::string::npos) << listed.out;
-  EXPECT_NE(listed.out.find("3000 2014-05-13 16:55:00 img\\logo.bmp"), std::string::npos) << listed.out;
+  EXPECT_THAT(listed.out, HasSubstr("archive 0: offset 0"));
+  EXPECT_THAT(listed.out, HasSubstr("2014-05-13 16:53:20 copy.htm"));
+  EXPECT_THAT(listed.out, HasSubstr("3000 2014-05-13 16:55:00 img\\logo.bmp"));
 
   ASSERT_EQ(Run({u"archive", u"extract", P(u"a.dat"), u"-o", P(u"x")}).code, 0);
   EXPECT_EQ(FilesBelow(P(u"x")), (std::set<std::string>{"copy.htm", "img/logo.bmp"}));
@@ -80,16 +80,16 @@ TEST_F(NorvpackTest, ExtractRefusesEscapingNamesAndReportsDamage) {
   const RunResult r = Run({u"archive", u"extract", P(u"bad.dat"), u"-o", P(u"deep/x")});
   EXPECT_EQ(r.code, 1);
   const std::string refused = "not extracted: the name leaves the destination folder or names no file";
-  EXPECT_NE(r.err.find("entry '..\\up.txt' " + refused), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("entry 'sub\\' " + refused), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("entry 'crc.txt' not extracted: CRC mismatch"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("entry '..\\up.txt' " + refused));
+  EXPECT_THAT(r.err, HasSubstr("entry 'sub\\' " + refused));
+  EXPECT_THAT(r.err, HasSubstr("entry 'crc.txt' not extracted: CRC mismatch"));
   EXPECT_EQ(FilesBelow(P(u"deep")), (std::set<std::string>{"x/ok.txt"}));
   EXPECT_FALSE(Exists(P(u"deep/x/sub")));
 
   const RunResult inspected = Run({u"inspect", P(u"bad.dat")});
   EXPECT_EQ(inspected.code, 1);
-  EXPECT_NE(inspected.out.find("PROBLEM: CRC mismatch"), std::string::npos) << inspected.out;
-  EXPECT_NE(inspected.out.find("PROBLEM: the name leaves the destination folder"), std::string::npos) << inspected.out;
+  EXPECT_THAT(inspected.out, HasSubstr("PROBLEM: CRC mismatch"));
+  EXPECT_THAT(inspected.out, HasSubstr("PROBLEM: the name leaves the destination folder"));
 }
 
 TEST_F(NorvpackTest, StampThenInspectTheSetupFile) {
@@ -116,7 +116,7 @@ TEST_F(NorvpackTest, StampThenInspectTheSetupFile) {
                                "kind 3 (skin part)", "package download address: \"http://127.0.0.1/p.dat\"",
                                "DIR-SetupSkinPart1|a.ini", "kind 0 (product package)", "COM-Core___a.dll",
                                "packed: unpacks to 19 bytes, CRC ok"}) {
-    EXPECT_NE(inspected.out.find(expected), std::string::npos) << expected << "\n" << inspected.out;
+    EXPECT_THAT(inspected.out, HasSubstr(expected));
   }
 
   // Download-type setup file; then a damaged skin part is reported.
@@ -125,13 +125,13 @@ TEST_F(NorvpackTest, StampThenInspectTheSetupFile) {
             0);
   const RunResult down = Run({u"inspect", P(u"Down.exe")});
   EXPECT_EQ(down.code, 0) << down.out;
-  EXPECT_NE(down.out.find("part 2: absent"), std::string::npos) << down.out;
+  EXPECT_THAT(down.out, HasSubstr("part 2: absent"));
   Buf damaged = ReadAll(P(u"Down.exe"));
   damaged[damaged.size() - 6] ^= 0x01;  // the skin member's CRC
   WriteAll(P(u"Damaged.exe"), damaged);
   const RunResult bad = Run({u"inspect", P(u"Damaged.exe")});
   EXPECT_EQ(bad.code, 1);
-  EXPECT_NE(bad.out.find("PROBLEM: does not unpack (code 45"), std::string::npos) << bad.out;
+  EXPECT_THAT(bad.out, HasSubstr("PROBLEM: does not unpack (code 45"));
 
 }
 
