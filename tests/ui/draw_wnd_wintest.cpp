@@ -397,17 +397,10 @@ TEST(SkinItems, TooltipTextsRegisterWithTheTooltipWindow) {
   PaintEveryState(&page, {});
   // The tooltip window is an owned popup of the page, of the platform's tooltip class.
   HWND tip = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
-    wchar_t name[64] = {};
-    GetClassNameW(w, name, 64);
-    if (std::wstring(name) == L"tooltips_class32" && IsWindow(GetWindow(w, GW_OWNER))) {
-      *reinterpret_cast<HWND*>(out) = w;
-      return FALSE;
-    }
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&tip));
+  do {
+    tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
+  } while (tip && GetWindow(tip, GW_OWNER) != page.window);
   ASSERT_NE(tip, nullptr);
-  EXPECT_EQ(GetWindow(tip, GW_OWNER), page.window);
   EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
   page.draw.FindItem(2006)->SetTooltip(u"");
   EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 0);
