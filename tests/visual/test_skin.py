@@ -175,13 +175,8 @@ class SkinEngine(unittest.TestCase):
                 self.assertEqual(p.wait(60), 0, "win_tool could not resize the window")
                 view.rect = view.rect[:2] + (w, h)
                 shot = self.x.settle(None).crop(*view.rect)
-                # borders stay 12 pixels wide (a plain stretch would make them 15 to 28 wide)
-                self.assertPixel(shot, (6, h // 2), BORDER, "left border")
-                self.assertPixel(shot, (14, h // 2), BODY, "inside the left border")
-                self.assertPixel(shot, (w - 7, h // 2), BORDER, "right border")
-                self.assertPixel(shot, (w - 15, h // 2), BODY, "inside the right border")
-                self.assertPixel(shot, (w - 11, h - 11), CORNER, "bottom-right corner piece")
-                # and every pixel inside the outline is the nine-slice's, none left from before
+                # Every pixel inside the outline is the nine-slice's, none left from before: borders
+                # and corners stay 12 pixels wide (a plain stretch would make them 15 to 28 wide).
                 wrong = []
                 for y in range(h):
                     for x in range(w):
