@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,25 +35,29 @@ class FoldersTest : public ::testing::Test {
 
 TEST_F(FoldersTest, InstallDirEndsInASeparatorFollowedByTheSuffix) {
   const struct {
-    const char16_t* value;  // null: no value
+    std::optional<std::u16string> value;  // none: no value
     const char16_t* suffix;
     std::u16string want;
+    platform::RegTerminator terminator = platform::RegTerminator::kIncluded;
   } cases[] = {
       {u"C:/Norv/Client/", u"Install", u"C:/Norv/Client/Install"},  // a slash is kept, nothing added
       {u"C:\\Norv\\Client", u"Install", u"C:\\Norv\\Client\\Install"},
       {u"C:\\Norv\\Client.", nullptr, u"C:\\Norv\\Client.\\"},
       {u"", u"only", u"only"},  // an empty value is no folder
-      {nullptr, u"Install\\a.ini", u"Install\\a.ini"},
-      {nullptr, nullptr, u""},
+      {std::nullopt, u"Install\\a.ini", u"Install\\a.ini"},
+      {std::nullopt, nullptr, u""},
+      // A value must fit the path buffer of 260 with its terminator, else it counts as none.
+      {std::u16string(259, u'a'), nullptr, std::u16string(259, u'a') + u"\\"},
+      {std::u16string(260, u'c'), u"s", u"s"},
+      {std::u16string(260, u'b'), u"s", u"s", platform::RegTerminator::kOmitted},  // fills it exactly
   };
   for (const auto& c : cases) {
     app::ResetInstallDirCacheForTesting();
+    saved_.Remove();
     if (c.value) {
-      SetInstallValue(c.value);
-    } else {
-      saved_.Remove();
+      ASSERT_EQ(saved_.Open().WriteString(u"InstallPath", *c.value, c.terminator), platform::kRegOk);
     }
-    EXPECT_EQ(U8(app::GetInstallDir(c.suffix)), U8(c.want)) << (c.value ? U8(c.value) : "no value");
+    EXPECT_EQ(U8(app::GetInstallDir(c.suffix)), U8(c.want)) << (c.value ? U8(*c.value) : "no value");
   }
 }
 
@@ -71,19 +76,6 @@ TEST_F(FoldersTest, ACachedFolderOfSixOrMoreCharactersIsNotReadAgain) {
     SetInstallValue(u"D:\\Later\\Folder\\");
     EXPECT_EQ(U8(app::GetInstallDir(u"x")), c.read_again ? "D:\\Later\\Folder\\x" : U8(before + u"x")) << U8(c.first);
   }
-}
-
-TEST_F(FoldersTest, AValueThatDoesNotFitThePathBufferCountsAsNone) {
-  SetInstallValue(std::u16string(259, u'a'));
-  EXPECT_EQ(app::GetInstallDir().size(), 260u);
-  // 260 characters without a terminator fill the buffer exactly: there is no room for one.
-  app::ResetInstallDirCacheForTesting();
-  ASSERT_EQ(saved_.Open().WriteString(u"InstallPath", std::u16string(260, u'b'), platform::RegTerminator::kOmitted),
-            platform::kRegOk);
-  EXPECT_EQ(U8(app::GetInstallDir(u"s")), "s");
-  app::ResetInstallDirCacheForTesting();
-  SetInstallValue(std::u16string(260, u'c'));
-  EXPECT_EQ(U8(app::GetInstallDir(u"s")), "s");
 }
 
 TEST(SuiteKey, OemIsAStringOfAtMost260Characters) {

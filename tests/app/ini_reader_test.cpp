@@ -200,7 +200,6 @@ TEST(IniReaderFile, SaveWritesTheExactBytesOverAReadOnlyFile) {
              Utf16Bytes(u"orphan=1\n[Product]\nName=\"安装\"\n; note\nbare\n\n[Empty]\n[product]\nk=v\n", false));
   CIniReader reader;
   ASSERT_TRUE(reader.LoadTzFile(path.c_str()));
-  EXPECT_EQ(reader.Path(), path);
   std::filesystem::permissions(testing_support::Native(path), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
   reader.SetString(u"Added", u"Key", u"Value");
@@ -210,7 +209,6 @@ TEST(IniReaderFile, SaveWritesTheExactBytesOverAReadOnlyFile) {
   CIniReader again;
   ASSERT_TRUE(again.LoadTzFile(path));
   EXPECT_EQ(again.GetString(u"product", u"name"), u"安装");
-  EXPECT_EQ(again.FileSize(), ReadBytes(path).size());
 }
 
 TEST(IniReaderFile, LoadFailsForMissingEmptyAndUnusablePaths) {

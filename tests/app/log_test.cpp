@@ -4,10 +4,15 @@
 // scratch folder given as TMPDIR.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win/wstr.h"
+#endif
+
 #include <string>
 #include <vector>
 
-#include "log_test_util.h"
 #include "platform/fs.h"
 #include "platform/system.h"
 #include "support/programs.h"
@@ -15,8 +20,35 @@
 
 namespace {
 
-using namespace log_test;
 using testing_support::ReadText;
+
+const std::string kHeader = "\r\nS " + std::string(70, '=') + "\r\n";
+
+// The log's text with the stamp "YYYY-MM-DD hh:mm:ss" that opens each line replaced by "S"; a
+// line that should start with a stamp but does not stays as it is, so that the comparison shows it.
+std::string Normalize(const std::string& text) {
+  static const char kPattern[] = "dddd-dd-dd dd:dd:dd";
+  auto stamp_at = [&](size_t pos) {
+    if (pos + 19 > text.size()) return false;
+    for (size_t i = 0; i < 19; ++i) {
+      const char c = text[pos + i];
+      if (kPattern[i] == 'd' ? !(c >= '0' && c <= '9') : c != kPattern[i]) return false;
+    }
+    return true;
+  };
+  std::string out;
+  for (size_t pos = 0; pos < text.size();) {
+    if (stamp_at(pos)) {
+      out += 'S';
+      pos += 19;
+    }
+    const size_t end = text.find("\r\n", pos);
+    const size_t next = end == std::string::npos ? text.size() : end + 2;
+    out.append(text, pos, next - pos);
+    pos = next;
+  }
+  return out;
+}
 
 std::string SystemText(uint32_t code) {
   std::string text;
@@ -110,5 +142,35 @@ TEST_F(LogTest, TwoThreadsMakingTheFirstCallWriteOneHeader) {
     ASSERT_EQ(Log(), kHeader + "S hi \r\nS hi \r\nS hi \r\nS hi \r\n") << "round " << round;
   }
 }
+
+#ifdef _WIN32
+// A copy of the helper gets a string table of its own through the platform's resource update
+// calls, and logs identifiers from it.
+TEST_F(LogTest, IdentifiersAreLoadedFromTheProgramsStringTable) {
+  const std::u16string program = scratch_.Join(u"log_res_writer.exe");
+  ASSERT_TRUE(platform::CopyFileOverwriting(testing_support::ProgramBeside(u"log_writer"), program));
+  // Block 7 holds identifiers 96 to 111, each a counted UTF-16 text: 100 and 101 are set.
+  std::vector<WORD> block;
+  for (int id = 96; id < 112; ++id) {
+    const std::u16string text = id == 100 ? u"resource text" : id == 101 ? u"part," : u"";
+    block.push_back(static_cast<WORD>(text.size()));
+    block.insert(block.end(), text.begin(), text.end());
+  }
+  HANDLE update = BeginUpdateResourceW(platform::as_wcstr(program), FALSE);
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(7),
+                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), block.data(),
+                              static_cast<DWORD>(block.size() * sizeof(WORD))));
+  ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+
+  const std::u16string log = LogFolder() + u"log_res_writer.exe.log";
+  platform::DeleteFileAt(log);
+  ASSERT_EQ(testing_support::RunProgram(program, {u"--text", u"#100", u"--two", u"#101", u"tail", u"--three", u"a",
+                                                  u"#100", u"c", u"--two", u"#102", u"x"}),
+            0);
+  EXPECT_EQ(Normalize(ReadText(log)), kHeader + "S resource text \r\nS part,tail \r\nS aresource textc \r\nS x \r\n");
+  platform::DeleteFileAt(log);
+}
+#endif
 
 }  // namespace

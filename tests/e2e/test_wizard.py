@@ -130,11 +130,22 @@ class WizardTest(unittest.TestCase):
     def tearDown(self):
         wizard.end_programs(self.x)
 
-    def install_is_refused(self, setup, title):
-        """Install now: a message box of that title, a clean exit, and nothing installed."""
-        w = wizard.Wizard(self.x, setup, SKIN).start()
+    def install_now(self, setup, **kwargs):
+        """Starts the wizard and clicks "Install now" on its welcome page."""
+        w = wizard.Wizard(self.x, setup, SKIN, **kwargs).start()
         w.wait_page("WelcomeDlg")
         w.click(2004)
+        return w
+
+    def finish(self, w, button, **kwargs):
+        """Leaves the finish page by that button: the wizard exits with 0."""
+        w.wait_page("FinishDlg", **kwargs)
+        w.click(button)
+        self.assertEqual(w.wait_exit(), 0)
+
+    def install_is_refused(self, setup, title):
+        """Install now: a message box of that title, a clean exit, and nothing installed."""
+        w = self.install_now(setup)
         box = w.wait_window_titled(title, timeout=90)
         self.assertIsNotNone(box, "no message titled " + title)
         self.x.key("Return", box)
@@ -145,13 +156,9 @@ class WizardTest(unittest.TestCase):
         return wizard.build_setup(BUILD, self.suite, os.path.join(self.work, name), **kwargs)
 
     def test_full_install_clicks_through_every_page(self):
-        w = wizard.Wizard(self.x, self.setup_file("Setup.exe"), SKIN).start()
-        w.wait_page("WelcomeDlg")
-        w.click(2004)
+        w = self.install_now(self.setup_file("Setup.exe"))
         w.wait_page("CopyDlg", share=0.4)
-        w.wait_page("FinishDlg")
-        w.click(2007)
-        self.assertEqual(w.wait_exit(), 0)
+        self.finish(w, 2007)
         folder = wizard.default_folder(PREFIX)
         for name in ("NorvFrame.exe", os.path.join("doc", "readme.txt"), os.path.join("Update", "NorvUpdate.exe"),
                      os.path.join("Install", "Setup.ini"), os.path.join("Install", "Product", "NorvClient.out")):
@@ -205,9 +212,7 @@ class WizardTest(unittest.TestCase):
         w.type_text(target)
         w.click(2012)  # desktop link off
         w.click(2010)
-        w.wait_page("FinishDlg")
-        w.click(2006)
-        self.assertEqual(w.wait_exit(), 0)
+        self.finish(w, 2006)
         folder = os.path.join(PREFIX, "drive_c", "Norv Custom")
         try:
             self.assertTrue(os.path.isfile(os.path.join(folder, "NorvFrame.exe")))
@@ -222,12 +227,7 @@ class WizardTest(unittest.TestCase):
                                 package_out=os.path.join(served, "NorvClient.pkg"))
         Recorder.folder = served
         Recorder.cut_once = True  # the first answer breaks off: the next attempt resumes
-        w = wizard.Wizard(self.x, setup, SKIN).start()
-        w.wait_page("WelcomeDlg")
-        w.click(2004)
-        w.wait_page("FinishDlg")
-        w.click(2006)
-        self.assertEqual(w.wait_exit(), 0)
+        self.finish(self.install_now(setup), 2006)
         self.assertIn("/NorvClient.pkg", Recorder.requests)
         self.assertEqual(len(Recorder.ranges), 2, Recorder.requests)
         self.assertIsNone(Recorder.ranges[0])
@@ -255,9 +255,7 @@ class WizardTest(unittest.TestCase):
                     "[Files]\n" + "\n".join(lines) + "\n\n[Info]\nTitle0409=Bulk\n")
         setup = wizard.build_setup(BUILD, suite, os.path.join(self.work, "Setup-bulk.exe"))
 
-        w = wizard.Wizard(self.x, setup, SKIN).start()
-        w.wait_page("WelcomeDlg")
-        w.click(2004)
+        w = self.install_now(setup)
         w.wait_page("CopyDlg", share=0.4)
         w.click(2013)
         question = w.wait_window_titled("提示信息")
@@ -272,12 +270,7 @@ class WizardTest(unittest.TestCase):
         placed = len(os.listdir(os.path.join(folder, "Bulk"))) if os.path.isdir(os.path.join(folder, "Bulk")) else 0
         self.assertLess(placed, 2500)
 
-        again = wizard.Wizard(self.x, setup, SKIN).start()
-        again.wait_page("WelcomeDlg")
-        again.click(2004)
-        again.wait_page("FinishDlg", timeout=300)
-        again.click(2006)
-        self.assertEqual(again.wait_exit(), 0)
+        self.finish(self.install_now(setup), 2006, timeout=300)
         self.assertEqual(len(os.listdir(os.path.join(folder, "Bulk"))), 2500)
 
     def test_planted_dlls_and_programs_beside_the_setup_file_are_never_loaded(self):
@@ -301,12 +294,7 @@ class WizardTest(unittest.TestCase):
         self.x.env.update(NORV_PLANTED_MARKS=xwine.winpath(marks),
                           WINEDLLOVERRIDES="mscoree,mshtml=;%s=n,b" % ",".join(PLANTED_DLLS))
         try:
-            w = wizard.Wizard(self.x, os.path.join(downloads, "Setup.exe"), SKIN, cwd=working).start()
-            w.wait_page("WelcomeDlg")
-            w.click(2004)
-            w.wait_page("FinishDlg")
-            w.click(2007)
-            self.assertEqual(w.wait_exit(), 0)
+            self.finish(self.install_now(os.path.join(downloads, "Setup.exe"), cwd=working), 2007)
         finally:
             self.x.env.clear()
             self.x.env.update(saved)

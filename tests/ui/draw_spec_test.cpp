@@ -12,11 +12,13 @@
 namespace ui {
 namespace {
 
-std::unique_ptr<DrawFile> FromUtf8(const std::string& text) {
+std::unique_ptr<DrawFile> FromBytes(const void* data, size_t size) {
   auto file = std::make_unique<DrawFile>();
-  file->Parse(text.data(), text.size());
+  file->Parse(data, size);
   return file;
 }
+std::unique_ptr<DrawFile> FromUtf8(const std::string& text) { return FromBytes(text.data(), text.size()); }
+std::unique_ptr<DrawFile> FromUtf16(const std::u16string& text) { return FromBytes(text.data(), text.size() * 2); }
 
 TEST(DrawSpecValues, NumberListsRectanglesSizesColours) {
   EXPECT_EQ(ParseNumberList(u" 1, -2,x,,7abc", 10), (std::vector<int32_t>{1, -2, 0, 0, 7}));
@@ -46,53 +48,41 @@ TEST(DrawSpecValues, AlignAndPaintTypeWords) {
 }
 
 TEST(DrawSpecValues, FontSpecifications) {
-  FontSpec bold = ParseFontSpec(u"bold");
-  EXPECT_EQ(bold.face, u"宋体");
-  EXPECT_EQ(bold.size, 9);
-  EXPECT_EQ(bold.weight, 700);
-  EXPECT_EQ(FontLogicalHeight(bold, 96), -12);
-
-  FontSpec arial = ParseFontSpec(u"name:Arial,size:12,weight:300,bold");
-  EXPECT_EQ(arial.face, u"Arial");
-  EXPECT_EQ(arial.size, 12);
-  EXPECT_EQ(arial.weight, 300);
-  EXPECT_EQ(FontLogicalHeight(arial, 96), -16);
-
-  FontSpec full = ParseFontSpec(u"name: Microsoft YaHei ,height:-20,width:7,italic,underline,escapement:900");
-  EXPECT_EQ(full.face, u"Microsoft YaHei");
-  EXPECT_TRUE(full.has_height);
-  EXPECT_EQ(FontLogicalHeight(full, 96), -20);
-  EXPECT_EQ(full.width, 7);
-  EXPECT_TRUE(full.italic && full.underline);
-  EXPECT_EQ(full.escapement, 900);
-
-  // Absurd numbers and a face longer than LOGFONT holds are cut to their bounds.
-  FontSpec wild = ParseFontSpec(u"name:" + std::u16string(80, u'x') +
-                                u",size:99999999,width:-4,weight:5000,escapement:-99999");
-  EXPECT_EQ(wild.face.size(), kMaxFaceName);
-  EXPECT_EQ(wild.size, 512);
-  EXPECT_EQ(wild.width, 0);
-  EXPECT_EQ(wild.weight, 1000);
-  EXPECT_EQ(wild.escapement, -3600);
-  // Labels are case-sensitive; the unlabelled form of old skins keeps every default.
-  FontSpec plain = ParseFontSpec(u"宋体,12,700 Name:Arial BOLD");
-  EXPECT_EQ(plain.face, u"宋体");
-  EXPECT_EQ(plain.size, 9);
-  EXPECT_EQ(plain.weight, 400);
+  const struct {
+    const char* what;
+    std::u16string text, face;
+    int32_t size, weight, width, escapement, height_at_96_dpi;
+    bool italic_and_underline;
+  } cases[] = {
+      {"bold alone", u"bold", u"宋体", 9, 700, 0, 0, -12, false},
+      {"a weight overrides bold", u"name:Arial,size:12,weight:300,bold", u"Arial", 12, 300, 0, 0, -16, false},
+      {"every label", u"name: Microsoft YaHei ,height:-20,width:7,italic,underline,escapement:900",
+       u"Microsoft YaHei", 9, 400, 7, 900, -20, true},
+      {"absurd numbers and a face longer than LOGFONT holds are cut to their bounds",
+       u"name:" + std::u16string(80, u'x') + u",size:99999999,width:-4,weight:5000,escapement:-99999",
+       std::u16string(kMaxFaceName, u'x'), 512, 1000, 0, -3600, -683, false},
+      {"labels are case-sensitive; the unlabelled form of old skins keeps every default",
+       u"宋体,12,700 Name:Arial BOLD", u"宋体", 9, 400, 0, 0, -12, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FontSpec spec = ParseFontSpec(c.text);
+    EXPECT_EQ(spec.face, c.face);
+    EXPECT_EQ(spec.size, c.size);
+    EXPECT_EQ(spec.weight, c.weight);
+    EXPECT_EQ(spec.width, c.width);
+    EXPECT_EQ(spec.escapement, c.escapement);
+    EXPECT_EQ(FontLogicalHeight(spec, 96), c.height_at_96_dpi);
+    EXPECT_EQ(spec.italic && spec.underline, c.italic_and_underline);
+  }
 }
 
 TEST(DrawSpecFile, DecodesUtf8Utf16AndRejectsHugeFiles) {
   const std::string utf8 = "\xEF\xBB\xBF[PIC2004.Text]\nFont=name:\xE5\xAE\x8B\xE4\xBD\x93\n";
   EXPECT_EQ(FromUtf8(utf8)->Get(u"pic2004.text", u"FONT"), u"name:宋体");
 
-  std::u16string wide = u"\uFEFF[Main]\r\nbackground = a.bmp \r\n";
-  DrawFile utf16;
-  utf16.Parse(wide.data(), wide.size() * 2);
-  EXPECT_EQ(utf16.Get(u"main", u"background"), u"a.bmp");
-  std::u16string bare = u"[Main]\nx=1\n";
-  DrawFile utf16_bare;
-  utf16_bare.Parse(bare.data(), bare.size() * 2);
-  EXPECT_EQ(utf16_bare.Get(u"Main", u"x"), u"1");
+  EXPECT_EQ(FromUtf16(u"\uFEFF[Main]\r\nbackground = a.bmp \r\n")->Get(u"main", u"background"), u"a.bmp");
+  EXPECT_EQ(FromUtf16(u"[Main]\nx=1\n")->Get(u"Main", u"x"), u"1");
 
   // Names compare without ASCII case; of duplicate sections the first answers.
   EXPECT_EQ(FromUtf8("[Page]\nk=1\n[PAGE]\nk=2\nj=3\n")->Get(u"page", u"K"), u"1");

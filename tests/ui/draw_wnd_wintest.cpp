@@ -8,25 +8,64 @@
 
 #include <commctrl.h>
 
-#include <cctype>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/wizard_state.h"
 #include "support/log_tail.h"
 #include "support/programs.h"
+#include "support/scratch_dir.h"
 #include "ui/draw_wnd_win.h"
 #include "ui/skin_folder.h"
-#include "ui/skin_test_files.h"
 
 namespace {
 
-using skin_test::SkinFolder;
-using skin_test::SolidBmp;
+void Put32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// A 24-bit BMP of w x h pixels of one colour 0xRRGGBB.
+std::vector<uint8_t> SolidBmp(int w, int h, uint32_t rgb) {
+  const uint32_t row = (static_cast<uint32_t>(w) * 3 + 3) & ~3u;
+  const uint32_t image = row * static_cast<uint32_t>(h);
+  std::vector<uint8_t> b(54 + image, 0);
+  b[0] = 'B';
+  b[1] = 'M';
+  Put32(&b, 2, static_cast<uint32_t>(b.size()));
+  Put32(&b, 10, 54);
+  Put32(&b, 14, 40);
+  Put32(&b, 18, static_cast<uint32_t>(w));
+  Put32(&b, 22, static_cast<uint32_t>(h));
+  b[26] = 1;
+  b[28] = 24;
+  Put32(&b, 34, image);
+  for (uint32_t y = 0; y < static_cast<uint32_t>(h); ++y) {
+    for (uint32_t x = 0; x < static_cast<uint32_t>(w); ++x) {
+      for (int i = 0; i < 3; ++i) b[54 + row * y + x * 3 + i] = static_cast<uint8_t>(rgb >> (8 * i));
+    }
+  }
+  return b;
+}
+
+// A scratch skin folder, set as the process-wide skin folder until it goes.
+class SkinFolder {
+ public:
+  SkinFolder() { app::SetSkinFolder(dir_.path() + u"\\"); }
+  ~SkinFolder() { app::ClearSkinFolder(); }
+  void Write(const std::u16string& name, const std::vector<uint8_t>& bytes) const {
+    testing_support::WriteBytes(dir_.Join(name), bytes);
+  }
+  void WriteText(const std::u16string& name, const std::string& utf8) const {
+    testing_support::WriteText(dir_.Join(name), utf8);
+  }
+  const std::u16string& Path() const { return dir_.path(); }
+
+ private:
+  testing_support::ScratchDir dir_;
+};
 
 struct TestPage {
   ui::CDrawWnd draw;
@@ -179,98 +218,67 @@ TEST(SkinGdi, SkinviewCycleReportsAnUnchangedCount) {
 
 // ---- hostile skins ----
 
+// A skin of a Draw.dat text (none when null), a plain Page.bmp when page_bmp is set and one more
+// file from extra, with the log line it must give.
 struct HostileCase {
   const char* name;
-  void (*make)(const SkinFolder&);
+  const char* draw_dat;
+  bool page_bmp;
+  const char16_t* extra_name;
+  std::vector<uint8_t> (*extra)();
   const char* log_fragment;
 };
 
-std::string RepeatedKeys(const char* format, int count) {
-  std::string out;
-  char line[128];
-  for (int i = 1; i <= count; ++i) {
-    std::snprintf(line, sizeof line, format, i);
-    out += line;
-  }
-  return out;
-}
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 const HostileCase kHostile[] = {
-    {"missing Draw.dat", [](const SkinFolder& s) { s.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080)); },
-     "skin: Draw.dat missing"},
-    {"Draw.dat of binary noise",
-     [](const SkinFolder& s) {
+    {"MissingDrawDat", nullptr, true, nullptr, nullptr, "skin: Draw.dat missing"},
+    {"DrawDatOfBinaryNoise", nullptr, false, u"Draw.dat",
+     [] {
        std::vector<uint8_t> noise(4096);
        for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
-       s.Write(u"Draw.dat", noise);
+       return noise;
      },
      "skin: Draw.dat has no section"},
-    {"background that is text",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\nbackground=bg.bmp\n");
-       s.WriteText(u"bg.bmp", "this is no bitmap");
-     },
+    {"BackgroundThatIsText", "[Page]\nbackground=bg.bmp\n", false, u"bg.bmp", [] { return Bytes("this is no bitmap"); },
      "skin: not a usable bitmap"},
-    {"bitmap claiming 100000 x 100000 pixels",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\n[PIC2004]\nleft=5\ntop=5\n");
-       s.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080));
+    {"BitmapClaiming100000By100000Pixels", "[Page]\n[PIC2004]\nleft=5\ntop=5\n", true, u"PIC20040.bmp",
+     [] {
        std::vector<uint8_t> huge = SolidBmp(2, 2, 0);
-       huge[18] = 0xA0, huge[19] = 0x86, huge[20] = 0x01;  // width 100000
-       huge[22] = 0xA0, huge[23] = 0x86, huge[24] = 0x01;  // height 100000
-       s.Write(u"PIC20040.bmp", huge);
+       Put32(&huge, 18, 100000);
+       Put32(&huge, 22, 100000);
+       return huge;
      },
      "skin: not a usable bitmap"},
-    {"truncated bitmap",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\n");
+    {"TruncatedBitmap", "[Page]\n", false, u"Page.bmp",
+     [] {
        std::vector<uint8_t> cut = SolidBmp(300, 200, 0x123456);
        cut.resize(200);
-       s.Write(u"Page.bmp", cut);
+       return cut;
      },
      "skin: "},
-    {"absurd rectangles",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat",
-                   "[Page]\nEraseRect1=-99999999999,5,99999999999,6\nStretchRect=99999999,99999999,1,1\n"
-                   "[PIC2004]\nleft=-2147483648\ntop=-99999999\nright=2147483647\nbottom=99999999999\n"
-                   "[PIC2004.Text]\nFixRect=99999999,-99999999,99999999,5\n");
-       s.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080));
-       s.Write(u"PIC20040.bmp", SolidBmp(20, 10, 0x00FF00));
-     },
-     "skin: an absurd"},
-    {"redirect loop",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\n[PIC2004]\nChangeLabel=PICB\n[PICB]\nLang0804=PIC2004\nLang0409=PIC2004\n"
-                                "Lang0000=PIC2004\n");
-       s.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080));
-     },
-     "skin: redirect chain cut"},
-    {"font that names no installed face",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\n[PIC2004.Text]\nFont=name:NoSuchFaceAnywhere,size:99999\n");
-       s.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080));
-     },
-     "skin: font face not installed"},
-    {"outline that erases the whole window",
-     [](const SkinFolder& s) {
-       // Entries past the 29th are never read: 29 toggles of the same pixel leave one pixel.
-       s.WriteText(u"Draw.dat", "[Page]\nEraseRect1=0,0,5000,5000\n" +
-                                    RepeatedKeys("LeftTopEraseRect%d=0,0,1,1\n", 40));
-       s.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080));
+    {"AbsurdRectangles",
+     "[Page]\nEraseRect1=-99999999999,5,99999999999,6\nStretchRect=99999999,99999999,1,1\n"
+     "[PIC2004]\nleft=-2147483648\ntop=-99999999\nright=2147483647\nbottom=99999999999\n"
+     "[PIC2004.Text]\nFixRect=99999999,-99999999,99999999,5\n",
+     true, u"PIC20040.bmp", [] { return SolidBmp(20, 10, 0x00FF00); }, "skin: an absurd"},
+    {"RedirectLoop",
+     "[Page]\n[PIC2004]\nChangeLabel=PICB\n[PICB]\nLang0804=PIC2004\nLang0409=PIC2004\nLang0000=PIC2004\n", true,
+     nullptr, nullptr, "skin: redirect chain cut"},
+    {"FontThatNamesNoInstalledFace", "[Page]\n[PIC2004.Text]\nFont=name:NoSuchFaceAnywhere,size:99999\n", true,
+     nullptr, nullptr, "skin: font face not installed"},
+    // Entries past the 29th are never read: 29 toggles of the same pixel leave one pixel.
+    {"OutlineThatErasesTheWholeWindow", nullptr, true, u"Draw.dat",
+     [] {
+       std::string text = "[Page]\nEraseRect1=0,0,5000,5000\n";
+       for (int i = 1; i <= 40; ++i) text += "LeftTopEraseRect" + std::to_string(i) + "=0,0,1,1\n";
+       return Bytes(text);
      },
      "skin: the outline erases the whole window"},
-    {"background larger than the screen",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\n");
-       s.Write(u"Page.bmp", SolidBmp(3000, 2000, 0x406080));
-     },
+    {"BackgroundLargerThanTheScreen", "[Page]\n", false, u"Page.bmp", [] { return SolidBmp(3000, 2000, 0x406080); },
      "skin: the background is larger than the screen"},
-    {"names that leave the skin folder",
-     [](const SkinFolder& s) {
-       s.WriteText(u"Draw.dat", "[Page]\nbackground=..\\..\\outside.bmp\n[PIC2004]\nChangeLabel=..\\..\\x\n");
-     },
-     "leaves the skin folder"},
+    {"NamesThatLeaveTheSkinFolder", "[Page]\nbackground=..\\..\\outside.bmp\n[PIC2004]\nChangeLabel=..\\..\\x\n", false,
+     nullptr, nullptr, "leaves the skin folder"},
 };
 
 class HostileSkin : public ::testing::TestWithParam<HostileCase> {};
@@ -278,7 +286,9 @@ class HostileSkin : public ::testing::TestWithParam<HostileCase> {};
 TEST_P(HostileSkin, PageShowsWithinTheScreenLogsAndCloses) {
   const HostileCase& c = GetParam();
   SkinFolder skin;
-  c.make(skin);
+  if (c.draw_dat) skin.WriteText(u"Draw.dat", c.draw_dat);
+  if (c.page_bmp) skin.Write(u"Page.bmp", SolidBmp(200, 100, 0x808080));
+  if (c.extra) skin.Write(c.extra_name, c.extra());
   testing_support::LogTail log;
   TestPage page;
   const std::vector<int> items = {2004, 2005};
@@ -309,17 +319,7 @@ TEST_P(HostileSkin, PageShowsWithinTheScreenLogsAndCloses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileSkin, ::testing::ValuesIn(kHostile),
-                         [](const ::testing::TestParamInfo<HostileCase>& param_info) {
-                           std::string name;
-                           for (const char* p = param_info.param.name; *p; ++p) {
-                             if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-                           }
-                           return name;
-                         });
-
-}  // namespace
-
-namespace {
+                         [](const ::testing::TestParamInfo<HostileCase>& param) { return std::string(param.param.name); });
 
 std::vector<LPARAM> EventsOf(const TestPage& page, WPARAM id) {
   std::vector<LPARAM> events;
@@ -397,17 +397,10 @@ TEST(SkinItems, TooltipTextsRegisterWithTheTooltipWindow) {
   PaintEveryState(&page, {});
   // The tooltip window is an owned popup of the page, of the platform's tooltip class.
   HWND tip = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
-    wchar_t name[64] = {};
-    GetClassNameW(w, name, 64);
-    if (std::wstring(name) == L"tooltips_class32" && IsWindow(GetWindow(w, GW_OWNER))) {
-      *reinterpret_cast<HWND*>(out) = w;
-      return FALSE;
-    }
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&tip));
+  do {
+    tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
+  } while (tip && GetWindow(tip, GW_OWNER) != page.window);
   ASSERT_NE(tip, nullptr);
-  EXPECT_EQ(GetWindow(tip, GW_OWNER), page.window);
   EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
   page.draw.FindItem(2006)->SetTooltip(u"");
   EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 0);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Visual tests of the skin engine through skinview.exe on a private Xvfb display:
-the outline, the nine-slice background, picture buttons, language redirects, Chinese text and
-dragging, checked by the pixels of screenshots and by skinview's log of posted item messages.
+the outline, the nine-slice background, picture buttons, language redirects and dragging,
+checked by the pixels of screenshots and by skinview's log of posted item messages.
 The skin they use is made here (solid colours, so that each check reads one colour); the example
 skin's own checks are in test_example_skin.py.
 
@@ -175,13 +175,8 @@ class SkinEngine(unittest.TestCase):
                 self.assertEqual(p.wait(60), 0, "win_tool could not resize the window")
                 view.rect = view.rect[:2] + (w, h)
                 shot = self.x.settle(None).crop(*view.rect)
-                # borders stay 12 pixels wide (a plain stretch would make them 15 to 28 wide)
-                self.assertPixel(shot, (6, h // 2), BORDER, "left border")
-                self.assertPixel(shot, (14, h // 2), BODY, "inside the left border")
-                self.assertPixel(shot, (w - 7, h // 2), BORDER, "right border")
-                self.assertPixel(shot, (w - 15, h // 2), BODY, "inside the right border")
-                self.assertPixel(shot, (w - 11, h - 11), CORNER, "bottom-right corner piece")
-                # and every pixel inside the outline is the nine-slice's, none left from before
+                # Every pixel inside the outline is the nine-slice's, none left from before: borders
+                # and corners stay 12 pixels wide (a plain stretch would make them 15 to 28 wide).
                 wrong = []
                 for y in range(h):
                     for x in range(w):
@@ -240,16 +235,6 @@ class SkinEngine(unittest.TestCase):
         self.assertGreater(text[2052, False].count(lambda c: near(c, TEXT_COLOUR, 60)), 30, "no text drawn")
         self.assertGreater(text[2052, False].diff(text[1033, False]), 100, "Font_0409 did not change the text")
         self.assertEqual(text[2052, False].diff(text[1033, True]), 0, "--lang 0804 draws as LangID 2052")
-
-    def test_chinese_label_shows_real_characters(self):
-        crops = []
-        for text in ("安装程序", "许可协议"):
-            view = SkinView(self.x, self.skin, "Shape", "--items", "3003", "--text", "3003=" + text, "--lang", "0804")
-            crops.append(view.shot().crop(40, 110, 160, 40))
-            view.close()
-        ink = crops[0].count(lambda c: near(c, TEXT_COLOUR, 60))
-        self.assertGreater(ink, 60, "no text drawn")
-        self.assertGreater(crops[0].diff(crops[1]), ink // 2, "both strings look alike: boxes, not characters")
 
     def test_dragging_the_background_moves_the_window(self):
         view = self.show("--items", "3001")

@@ -2,11 +2,9 @@
 // would, from inside the same Wine prefix and display, where X tools cannot (Wine owns the
 // geometry of its undecorated windows and ignores an X client's resize).
 //   win_tool.exe resize CLASS WIDTH HEIGHT   resizes the first top-level window of that class
-//   win_tool.exe rect CLASS                  prints "x y width height" of its window rectangle
 // Exit code 0 when done, 1 when no such window exists, 2 for a bad command line.
 #include <windows.h>
 
-#include <cstdio>
 #include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
@@ -16,12 +14,6 @@ int wmain(int argc, wchar_t** argv) {
   if (std::wcscmp(argv[1], L"resize") == 0 && argc == 5) {
     const int width = _wtoi(argv[3]), height = _wtoi(argv[4]);
     return SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
-  }
-  if (std::wcscmp(argv[1], L"rect") == 0) {
-    RECT r;
-    if (!GetWindowRect(window, &r)) return 1;
-    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-    return 0;
   }
   return 2;
 }
