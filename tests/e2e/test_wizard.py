@@ -143,11 +143,13 @@ class WizardTest(unittest.TestCase):
         w.click(button)
         self.assertEqual(w.wait_exit(), 0)
 
-    def install_is_refused(self, setup, title):
-        """Install now: a message box of that title, a clean exit, and nothing installed."""
+    def install_is_refused(self, setup, title, page):
+        """Install now: a message box of that title in front of the page that owns it, a clean
+        exit, and nothing installed."""
         w = self.install_now(setup)
         box = w.wait_window_titled(title, timeout=90)
         self.assertIsNotNone(box, "no message titled " + title)
+        w.wait_page(page, timeout=10, share=0.4)
         self.x.key("Return", box)
         self.assertEqual(w.wait_exit(), 0)
         self.assertFalse(os.path.exists(os.path.join(wizard.default_folder(PREFIX), "NorvFrame.exe")))
@@ -312,7 +314,7 @@ class WizardTest(unittest.TestCase):
             f.seek(offset + 10)
             f.write(b"X")
         Recorder.folder = served
-        self.install_is_refused(setup, "提示信息")
+        self.install_is_refused(setup, "提示信息", "DownDlg")
 
     def test_damaged_package_fails_with_the_message_and_installs_nothing(self):
         package = os.path.join(self.work, "damaged.pkg")
@@ -324,7 +326,7 @@ class WizardTest(unittest.TestCase):
             start = f.seek(0, 2) - os.path.getsize(package)
             f.seek(start + offset + length // 2)
             f.write(b"\x55" * 64)
-        self.install_is_refused(setup, "安装提示信息")
+        self.install_is_refused(setup, "安装提示信息", "CopyDlg")
 
 if __name__ == "__main__":
     BUILD = os.path.abspath(sys.argv.pop(1))
