@@ -87,9 +87,6 @@ void CCopyDlg::WorkerEnded() {
   } else if (finish_code_ == 0) {
     EndPage(finish_restart_ ? app::kCopyDoneRestart : app::kCopyDone);
   } else {
-    // A failure found at once (a damaged package part) ends the worker before the dialog loop
-    // first goes idle and shows the page; the message box must not stand alone on the screen.
-    if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOW);
     const std::u16string text = u"安装失败，" + std::u16string(InstallFailureReason(finish_code_));
     Message(text.c_str(), u"安装提示信息", MB_ICONINFORMATION);
     EndPage(app::kCopyFailed);

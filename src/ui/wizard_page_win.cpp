@@ -54,6 +54,7 @@ void WizardPage::Initialise() {
   if (!OnBeforeSkin()) return;
   skin_.Attach(window_, section_, true, true);
   skin_.ResizeToBackground();
+  skinned_ = true;
   if (!OnInitPage()) return;
   SetWindowTextW(window_, Wide(title_));
 }
@@ -117,6 +118,10 @@ bool WizardPage::IsTicked(int32_t item) {
 }
 
 int WizardPage::Message(const char16_t* text, const char16_t* title, UINT type) {
+  // The dialog loop shows a page only once it first goes idle; a worker that fails at once (a
+  // damaged package part) reports before that, and its message must not stand alone on the
+  // screen. A page without its skin yet (the welcome page's damaged skin part) stays hidden.
+  if (skinned_ && !IsWindowVisible(window_)) ShowWindow(window_, SW_SHOW);
   return MessageBoxW(window_, Wide(text), Wide(title), type);
 }
 

@@ -60,7 +60,7 @@ class WizardPage {
   void AddItems(std::initializer_list<int32_t> items);
   void ToggleCheck(int32_t item);
   bool IsTicked(int32_t item);
-  // A message box owned by the page.
+  // A message box owned by the page, which is shown behind it once its skin is attached.
   int Message(const char16_t* text, const char16_t* title, UINT type);
   // Redraws a transparent static text and the skin under it.
   void RefreshStatic(int control);
@@ -74,6 +74,7 @@ class WizardPage {
   void Initialise();
 
   int dialog_id_;
+  bool skinned_ = false;
   const char16_t* section_;
   const char16_t* title_;
 };

@@ -10,6 +10,7 @@
 #include "app/folders.h"
 #include "app/suite_key.h"
 #include "base/path.h"
+#include "base/strings.h"
 #include "engine/engine_codes.h"
 #include "engine/update_core.h"
 #include "package/deed_box.h"
@@ -66,8 +67,7 @@ void RemoveAbandonedWorkFolders(const std::u16string& work_dir) {
 WorkFolder::WorkFolder() {
   const std::u16string work_dir = app::GetTempWorkDir();
   RemoveAbandonedWorkFolders(work_dir);
-  path_ = work_dir + std::u16string(kWorkFolderPrefix) +
-          std::u16string(reinterpret_cast<const char16_t*>(std::to_wstring(GetCurrentProcessId()).c_str())) + u"\\";
+  path_ = work_dir + std::u16string(kWorkFolderPrefix) + base::UnsignedToUtf16(GetCurrentProcessId()) + u"\\";
   package::DeleteTree(path_.c_str(), true);  // a folder left by a killed run of the same id
   ok_ = package::CreatePath(path_.c_str()) && platform::IsDirectory(path_);
 }
