@@ -26,7 +26,7 @@ Buf ProgramWithParts(const Buf& part1, const Buf& part2, size_t image_size = 200
   return out;
 }
 
-TEST(PayloadTable, ReadsAndWritesHighWordFirstValues) {
+TEST(PayloadTable, ReadsHighWordFirstValuesBehindTheMarker) {
   Buf header(64, 0);
   const uint8_t table[] = {0x5A, 0x57, 0x01, 0x00, 0x45, 0x23, 0x00, 0x00, 0x10, 0x00, 0x02,
                            0x00, 0x55, 0x23, 0x34, 0x12, 0x78, 0x56, 0x00, 0x00};
@@ -38,13 +38,7 @@ TEST(PayloadTable, ReadsAndWritesHighWordFirstValues) {
   EXPECT_EQ(parsed.part2.offset, 0x00022355u);
   EXPECT_EQ(parsed.part2.length, 0x12345678u);
 
-  // The writer lays down exactly those bytes and leaves the rest of the header alone.
-  Buf written(64, 0xEE);
-  package::WritePayloadTable(parsed, written.data());
-  EXPECT_TRUE(std::equal(std::begin(table), std::end(table), written.begin() + 0x28));
-  EXPECT_EQ(written[0x27], 0xEE);
-  EXPECT_EQ(written[0x3C], 0xEE);
-
+  // (The writer's bytes are checked through StampPayload, against the hand-made layout.)
   EXPECT_FALSE(package::ReadPayloadTable(header.data(), 63, &parsed));
   header[0x29] = 0x58;  // marker gone
   EXPECT_FALSE(package::ReadPayloadTable(header.data(), header.size(), &parsed));
