@@ -153,7 +153,6 @@ TEST_F(PrepareSkinPartTest, ExtractsGroupAndGivesDownloadUrl) {
   const Buf container =
       Container(u"http://127.0.0.1/pkg.dat", 3,
                 {{u"DIR-SetupSkinPart1|norvframe.ini", Bytes("[Main]\r\n")},
-                 {u"DIR-SetupSkinPart1|img\\bg.bmp", Bytes("BMbitmap")},
                  {u"DIR-SetupSkinPart2|copy.htm", Bytes("<html>")}});
   WriteBytes(dir_.Join(u"setup.exe"), ProgramWithParts(PackedFile(container), Noise(64, 8)));
   const std::u16string work = dir_.Join(u"work");  // not there yet: created on the way
@@ -162,7 +161,6 @@ TEST_F(PrepareSkinPartTest, ExtractsGroupAndGivesDownloadUrl) {
   ASSERT_EQ(style, work + u"\\Style\\");
   EXPECT_EQ(url_, u"http://127.0.0.1/pkg.dat");
   EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/norvframe.ini")), Bytes("[Main]\r\n"));
-  EXPECT_EQ(ReadBytes(dir_.Join(u"work/Style/img/bg.bmp")), Bytes("BMbitmap"));
   EXPECT_FALSE(Exists(dir_.Join(u"work/Style/copy.htm")));
   EXPECT_EQ(ReadBytes(dir_.Join(u"work/Part1.dat")), container);
   EXPECT_TRUE(Exists(dir_.Join(u"work/Part1.dat.zqp")));
