@@ -82,7 +82,6 @@ TEST(DecodeGzipMember, ResultCodesFollowTheChecksInOrder) {
   } cases[] = {
       {"capacity below input", hello, static_cast<uint32_t>(hello.size() - 1), -1, 0},
       {"wrong ID1", WithByte(hello, 0, 0x1E), 64, -2, 0},
-      {"two bytes", Buf{0x1F, 0x8B}, 64, -2, 0},
       {"nothing", Buf{}, 0, -2, 0},
       {"length field above capacity", ReducedGzipMember(zeros), 100, 0, 1000},
       {"CRC altered", WithByte(hello, 13, 0x87), 64, -2, 0},
@@ -149,7 +148,6 @@ TEST_F(UnPackFile, ResultCodes) {
       {"member length one more", PackedAround(kStoredHello, 5, +1), 46},
       {"wrong magic", WithByte(good, 3, 'N'), 46},
       {"shorter than the header", Buf(good.begin(), good.begin() + 31), 46},
-      {"truncated by one byte", Buf(good.begin(), good.end() - 1), 46},
       {"standard gzip member", PackedAround(gzip_member, 20), 45},
       {"absurd length field", PackedAround(liar, 0), 45},
       {"empty file", Buf{}, 42},
