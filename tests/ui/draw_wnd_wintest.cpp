@@ -8,13 +8,13 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/wizard_state.h"
+#include "bmp_bytes.h"
 #include "support/log_tail.h"
 #include "support/programs.h"
 #include "support/scratch_dir.h"
@@ -23,32 +23,8 @@
 
 namespace {
 
-void Put32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-// A 24-bit BMP of w x h pixels of one colour 0xRRGGBB.
-std::vector<uint8_t> SolidBmp(int w, int h, uint32_t rgb) {
-  const uint32_t row = (static_cast<uint32_t>(w) * 3 + 3) & ~3u;
-  const uint32_t image = row * static_cast<uint32_t>(h);
-  std::vector<uint8_t> b(54 + image, 0);
-  b[0] = 'B';
-  b[1] = 'M';
-  Put32(&b, 2, static_cast<uint32_t>(b.size()));
-  Put32(&b, 10, 54);
-  Put32(&b, 14, 40);
-  Put32(&b, 18, static_cast<uint32_t>(w));
-  Put32(&b, 22, static_cast<uint32_t>(h));
-  b[26] = 1;
-  b[28] = 24;
-  Put32(&b, 34, image);
-  for (uint32_t y = 0; y < static_cast<uint32_t>(h); ++y) {
-    for (uint32_t x = 0; x < static_cast<uint32_t>(w); ++x) {
-      for (int i = 0; i < 3; ++i) b[54 + row * y + x * 3 + i] = static_cast<uint8_t>(rgb >> (8 * i));
-    }
-  }
-  return b;
-}
+using ui_testing::Put32;
+using ui_testing::SolidBmp;
 
 // A scratch skin folder, set as the process-wide skin folder until it goes.
 class SkinFolder {
@@ -198,24 +174,6 @@ TEST(SkinGdi, TwoHundredPagesShownAndClosedKeepTheCount) {
   EXPECT_LE(after, before + 2) << "before " << before << ", after " << after;
 }
 
-TEST(SkinGdi, SkinviewCycleReportsAnUnchangedCount) {
-  SkinFolder skin;
-  WriteFullSkin(skin);
-  const std::u16string log = skin.Path() + u"\\skinview.log";
-  ASSERT_EQ(testing_support::RunProgram(testing_support::ProgramBeside(u"skinview"),
-                                        {skin.Path(), u"Page", u"--items", u"2004,2005,2006", u"--cycle", u"200",
-                                         u"--log", log}),
-            0);
-  std::ifstream in(testing_support::Native(log));
-  std::string line;
-  std::getline(in, line);
-  unsigned before = 0, after = 0, cycles = 0;
-  ASSERT_EQ(std::sscanf(line.c_str(), "gdi before=%u after=%u cycles=%u", &before, &after, &cycles), 3) << line;
-  EXPECT_EQ(cycles, 200u);
-  EXPECT_GT(before, 0u);
-  EXPECT_LE(after, before + 2) << line;
-}
-
 // ---- hostile skins ----
 
 // A skin of a Draw.dat text (none when null), a plain Page.bmp when page_bmp is set and one more
@@ -240,8 +198,6 @@ const HostileCase kHostile[] = {
        return noise;
      },
      "skin: Draw.dat has no section"},
-    {"BackgroundThatIsText", "[Page]\nbackground=bg.bmp\n", false, u"bg.bmp", [] { return Bytes("this is no bitmap"); },
-     "skin: not a usable bitmap"},
     {"BitmapClaiming100000By100000Pixels", "[Page]\n[PIC2004]\nleft=5\ntop=5\n", true, u"PIC20040.bmp",
      [] {
        std::vector<uint8_t> huge = SolidBmp(2, 2, 0);
