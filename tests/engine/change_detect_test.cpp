@@ -234,25 +234,6 @@ TEST_F(ChangeDetectTest, MergeSetsEveryFileState) {
   EXPECT_EQ(WorkFiles(*compose, false), (Names{"removed.txt", "invalid.dll", "new.ini"}));
 }
 
-// An ordinary compose of the installed product, as the engine holds it: once linked to the store,
-// its unchanged files on disk give no work.
-TEST_F(ChangeDetectTest, UnchangedInstalledComposeNeedsNoWork) {
-  File(u"Core\\a.exe", "a");
-  File(u"Core\\bin\\b.dll", "b");
-  const std::string lines = Line("a.exe", "", "a", 1) + Line("b.dll", "bin", "b");
-  engine_test::WriteUtf16File(At(u"Install\\Compose\\Core.out"), Description(lines));
-  engine_test::WriteUtf16File(At(u"Install\\Product\\Suite.out"), "[Version]\n[HaveCompose]\nAll=Core\n[Core]\n");
-  ASSERT_EQ(product_.LoadInstalledProduct(u"Suite"), engine::kOk);
-  Compose& core = *product_.composes.at(0);
-  ASSERT_EQ(core.attributes.type, engine::kComposeOrdinary);
-  ASSERT_EQ(core.LoadComposeFiles(), engine::kOk);
-  ASSERT_EQ(core.entries.size(), 2u);
-  core.LinkToStore(store_.get());
-  const std::u16string fresh = NewDescription(lines);
-  ASSERT_EQ(engine::MergeComposeFiles(core, fresh.c_str(), ComposeLocation::kTemp, folders_, nullptr), engine::kOk);
-  EXPECT_TRUE(WorkFiles(core, true).empty());  // an entry left in any state but Unchanged is collected
-}
-
 TEST_F(ChangeDetectTest, MergePassesLoadFailuresOnAndRefusesAnUnlinkedCompose) {
   auto compose = Installed(Line("a.exe", "", "a"));
   const std::u16string empty = At(u"Temp\\Empty.out");

@@ -72,19 +72,26 @@ TEST_F(DescProduct, ClosureFollowsParentsAndResourcesOnce) {
   EXPECT_EQ(product_.FindCompose(u"Main")->file_path, paths_.ComposeFilePath(u"Main", ComposeLocation::kSource));
 }
 
-TEST_F(DescProduct, ParentCyclesEndTheChain) {
-  ASSERT_EQ(Load(
-      "[HaveCompose]\nAll=A,C\n"
-      "[A]\nParent=B\n[B]\nParent=a\n"
-      "[C]\nParent=D\n[D]\nParent=E\n[E]\nParent=D\n"), kOk);
-  EXPECT_EQ(Names(product_), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
-}
-
-// Two names that differ only beyond the 63 characters of a compose name are one compose.
-TEST_F(DescProduct, NamesAreCutBeforeTheyAreCompared) {
+// Parent cycles end the chain; names are cut to 63 characters before they are compared; an
+// explicit list is used as given, without the closure.
+TEST_F(DescProduct, ComposeNamesOfCyclesLongNamesAndExplicitLists) {
   const std::string x63(63, 'X');
-  ASSERT_EQ(Load("[HaveCompose]\nAll=" + x63 + "Y," + x63 + "Z\n"), kOk);
-  EXPECT_EQ(Names(product_), (std::vector<std::string>{x63}));
+  const struct {
+    std::string text;
+    const char16_t* list;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"[HaveCompose]\nAll=A,C\n[A]\nParent=B\n[B]\nParent=a\n[C]\nParent=D\n[D]\nParent=E\n[E]\nParent=D\n",
+       nullptr, {"A", "B", "C", "D", "E"}},
+      {"[HaveCompose]\nAll=" + x63 + "Y," + x63 + "Z\n", nullptr, {x63}},
+      {"[HaveCompose]\nAll=Main\n[Main]\nResource=Res\n[Plugin]\nParent=Main\n[Res]\n", u"Plugin,,Main,",
+       {"Plugin", "Main"}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(Load(c.text, c.list), kOk) << c.text;
+    EXPECT_EQ(Names(product_), c.names) << c.text;
+  }
+  EXPECT_EQ(product_.compose_list, u"Plugin,,Main,");
 }
 
 TEST_F(DescProduct, ADottedNameSharesTheDescriptionOfItsPrefix) {
@@ -94,13 +101,6 @@ TEST_F(DescProduct, ADottedNameSharesTheDescriptionOfItsPrefix) {
   EXPECT_EQ(core.attributes.name, u"Core.x64");
   EXPECT_EQ(core.attributes.update, 1u);
   EXPECT_EQ(core.file_path, paths_.ComposeFilePath(u"Core", ComposeLocation::kSource));
-}
-
-TEST_F(DescProduct, ExplicitListIsUsedAsGiven) {
-  ASSERT_EQ(Load("[HaveCompose]\nAll=Main\n[Main]\nResource=Res\n[Plugin]\nParent=Main\n[Res]\n", u"Plugin,,Main,"),
-            kOk);
-  EXPECT_EQ(Names(product_), (std::vector<std::string>{"Plugin", "Main"}));
-  EXPECT_EQ(product_.compose_list, u"Plugin,,Main,");
 }
 
 TEST_F(DescProduct, Attributes) {

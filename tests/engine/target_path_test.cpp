@@ -136,11 +136,10 @@ TEST_F(InstalledPathTest, FindInstalledFilePath) {
       {u"Core", u"dup.dll", nullptr, I(u"Core\\first\\dup.dll")},
       {u"Core", u"dup.dll", u"second", I(u"Core\\second\\dup.dll")},
       {u"Core", u"c.sys", nullptr, u"C:\\Windows\\system32\\drivers\\c.sys"},
-      {u"Core", u"ignored.dll", nullptr, I(u"Core\\ignored.dll")},  // its section is not listed for Core
+      {u"Core", u"ignored.dll", nullptr, I(u"Core\\ignored.dll")},  // its section is not listed for Core: not found
       {u"Core", u"moved.dll", nullptr, I(u"Ext\\lib\\moved.dll")},
       {u"Core", u"loop.dll", nullptr, I(u"Ext\\loop.dll")},  // Core -> Extra -> Core stops at Extra
       {u"Core", u"self.dll", nullptr, I(u"Core\\self.dll")},
-      {u"Core", u"none.dll", nullptr, I(u"Core\\none.dll")},
       {u"Core", u"", nullptr, I(u"Core\\")},
       {u"Extra", u"gone.dll", nullptr, u""},  // the compose it moved to has no description
       {u"Absent", u"a.exe", nullptr, u""},
