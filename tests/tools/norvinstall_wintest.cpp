@@ -191,8 +191,7 @@ TEST_F(NorvinstallTest, EveryProgramStatesTheBuildsVersion) {
 }
 
 TEST_F(NorvinstallTest, InputsThatCarryNoPackageEndWithTheDesignsCodeBeforeAnyChange) {
-  const std::u16string suite = MakeSuite(dir_, 1);
-  const std::u16string download = BuildSetup(dir_, suite, u"Download.exe", true);
+  const std::u16string download = BuildSetup(dir_, ExampleSuite(), u"Download.exe", true);
   const std::u16string text = dir_.Join(u"notes.txt");
   testing_support::WriteText(text, "not a package\r\n");
 
