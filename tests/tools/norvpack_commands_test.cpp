@@ -1,16 +1,21 @@
-// norvpack pack, unpack and container, run as the built program; what they write is read back
-// with the installer's own readers.
+// norvpack's commands other than build, run as the built program: pack, unpack, container,
+// archive, stamp and inspect; what they write is read back with the installer's own readers.
 #include <random>
 #include <sstream>
 
 #include "norvpack_fixture.h"
 #include "package/deed_box.h"
 #include "package/packed_file.h"
+#include "package/payload.h"
+#include "package/res_archive.h"
+#include "package/res_archive_test_bytes.h"
+#include "platform/file_times.h"
 
 namespace build_test {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using namespace payload_test;
+using Buf = std::vector<uint8_t>;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 using testing_support::WriteText;
@@ -20,7 +25,7 @@ class Norvpack : public NorvpackCommandTest {
   // Files to pack and store: text, random bytes and a small skin folder with a hidden file.
   void SetUp() override {
     std::mt19937 rng(3);
-    Bytes mixed;
+    Buf mixed;
     for (int i = 0; i < 120000; ++i) mixed.push_back(i % 3 ? static_cast<unsigned char>("norv setup "[i % 11]) : rng());
     WriteBytes(P(u"program.exe"), mixed);
     WriteText(P(u"NorvClient.out"), "[Version]\r\nProductID=1\r\n");
@@ -44,7 +49,7 @@ class Norvpack : public NorvpackCommandTest {
 TEST_F(Norvpack, PackIsDeterministicAndTheInstallerUnpacksIt) {
   ASSERT_EQ(Run({u"pack", P(u"program.exe"), u"-o", P(u"a.zqp")}).code, 0);
   ASSERT_EQ(Run({u"pack", P(u"program.exe"), u"--output", P(u"b.zqp")}).code, 0);
-  const Bytes packed = ReadBytes(P(u"a.zqp"));
+  const Buf packed = ReadBytes(P(u"a.zqp"));
   EXPECT_EQ(packed, ReadBytes(P(u"b.zqp")));
   EXPECT_LT(packed.size(), ReadBytes(P(u"program.exe")).size());
 
@@ -74,7 +79,7 @@ TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
   EXPECT_EQ(package::ZQP_UnPackFile(P(u"x\\program.zqp").c_str(), P(u"x\\program.exe").c_str()), 0u);
   EXPECT_EQ(ReadBytes(P(u"x\\program.exe")), ReadBytes(P(u"program.exe")));
   ASSERT_TRUE(box->ExtractGroup(u"SetupSkinPart1", P(u"style").c_str()));
-  EXPECT_EQ(ReadBytes(P(u"style\\img\\back.bmp")), Bytes({'B', 'M', '-', 'b', 'i', 't', 'm', 'a', 'p'}));
+  EXPECT_EQ(ReadBytes(P(u"style\\img\\back.bmp")), Bytes("BM-bitmap"));
   EXPECT_FALSE(Exists(P(u"style\\.hidden")));
   box->Close();
 
@@ -89,11 +94,11 @@ TEST_F(Norvpack, ContainerRoundTripsThroughTheInstallersReader) {
 
 TEST_F(Norvpack, AddAppendsAndExtractWritesRecordsGroupsAndAll) {
   ASSERT_EQ(Run(CreateArgs(P(u"package.dat"))).code, 0);
-  const Bytes before = ReadBytes(P(u"package.dat"));
+  const Buf before = ReadBytes(P(u"package.dat"));
   const RunResult add = Run({u"container", u"add", P(u"package.dat"), u"--record", u"extra=" + P(u"Core.out"), u"--patch",
                           u"Core,1,2,program.exe=" + P(u"program.exe")});
   ASSERT_EQ(add.code, 0) << add.err;
-  const Bytes after = ReadBytes(P(u"package.dat"));
+  const Buf after = ReadBytes(P(u"package.dat"));
   ASSERT_GT(after.size(), before.size());
   EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
 
@@ -117,11 +122,11 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
     ASSERT_TRUE(box.AddFile(u"DIR-G|..\\escaped.txt", P(u"Core.out").c_str()));
     ASSERT_TRUE(box.AddFile(u"DIR-G|fine.txt", P(u"Core.out").c_str()));
   }
-  Bytes cut = ReadBytes(P(u"evil.dat"));
+  Buf cut = ReadBytes(P(u"evil.dat"));
   cut.pop_back();
   WriteBytes(P(u"cut.dat"), cut);
   // The first record claims its data inside the header; the installer would extract those bytes.
-  Bytes misplaced = ReadBytes(P(u"evil.dat"));
+  Buf misplaced = ReadBytes(P(u"evil.dat"));
   misplaced[1172 + 8 + 1] = 0;
   WriteBytes(P(u"misplaced.dat"), misplaced);
 
@@ -175,6 +180,131 @@ TEST_F(Norvpack, BadInputGivesOneLineAndANonZeroExitAndNoOutput) {
   }
   EXPECT_FALSE(Exists(P(u"escaped.txt")));
   EXPECT_EQ(ReadBytes(P(u"cut.dat")), cut);
+}
+
+
+class NorvpackTest : public NorvpackCommandTest {
+ protected:
+  void MakeFile(const std::u16string& name, const std::string& text, int64_t mtime) {
+    fs::create_directories(Native(P(name)).parent_path());
+    WriteAll(P(name), Bytes(text));
+    platform::SetFileTimes(P(name), mtime, mtime);
+  }
+};
+
+TEST_F(NorvpackTest, ArchiveCreateListExtractRoundTripIsReproducible) {
+  MakeFile(u"skin/copy.htm", "<html>copy</html>", 1400000000);
+  MakeFile(u"skin/img/logo.bmp", std::string(3000, 'L'), 1400000100);
+  MakeFile(u"other/u.txt", "uninstall", 1400000200);
+  const RunResult created = Run({u"archive", u"create", u"-o", P(u"a.dat"), P(u"skin")});
+  ASSERT_EQ(created.code, 0) << created.err;
+  // Same inputs, same bytes; --mtime replaces every file's own time.
+  ASSERT_EQ(Run({u"archive", u"create", u"-o", P(u"b.dat"), P(u"skin")}).code, 0);
+  EXPECT_EQ(ReadAll(P(u"a.dat")), ReadAll(P(u"b.dat")));
+  EXPECT_FALSE(Exists(P(u"a.dat.norvpack-tmp")));
+
+  const RunResult listed = Run({u"archive", u"list", P(u"a.dat")});
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  EXPECT_THAT(listed.out, HasSubstr("archive 0: offset 0"));
+  EXPECT_THAT(listed.out, HasSubstr("2014-05-13 16:53:20 copy.htm"));
+  EXPECT_THAT(listed.out, HasSubstr("3000 2014-05-13 16:55:00 img\\logo.bmp"));
+
+  ASSERT_EQ(Run({u"archive", u"extract", P(u"a.dat"), u"-o", P(u"x")}).code, 0);
+  EXPECT_EQ(FilesBelow(P(u"x")), (std::set<std::string>{"copy.htm", "img/logo.bmp"}));
+  EXPECT_EQ(ReadText(P(u"x/copy.htm")), "<html>copy</html>");
+  int64_t modified = 0, accessed = 0;
+  ASSERT_TRUE(platform::GetFileTimes(P(u"x/img/logo.bmp"), &modified, &accessed));
+  EXPECT_EQ(modified, 1400000100);
+
+  // Two folders make two archives in one file; the installer's reader sees both.
+  ASSERT_EQ(Run({u"archive", u"create", u"-o", P(u"two.dat"), u"--mtime", u"86400", P(u"skin"), P(u"other")})
+                .code,
+            0);
+  EXPECT_EQ(package::ListResArchives(P(u"two.dat")).size(), 2u);
+  ASSERT_EQ(Run({u"archive", u"extract", P(u"two.dat"), u"-o", P(u"y")}).code, 0);
+  EXPECT_EQ(FilesBelow(P(u"y")), (std::set<std::string>{"0/copy.htm", "0/img/logo.bmp", "1/u.txt"}));
+  ASSERT_TRUE(platform::GetFileTimes(P(u"y/1/u.txt"), &modified, &accessed));
+  EXPECT_EQ(modified, 86400);
+  ASSERT_EQ(Run({u"archive", u"extract", P(u"two.dat"), u"-o", P(u"z"), u"--index", u"1"}).code, 0);
+  EXPECT_EQ(FilesBelow(P(u"z")), (std::set<std::string>{"u.txt"}));
+  EXPECT_EQ(Run({u"archive", u"extract", P(u"two.dat"), u"-o", P(u"z"), u"--index", u"2"}).code, 1);
+
+  // A stub program in front of the archive.
+  WriteAll(P(u"stub.exe"), StubProgram());
+  ASSERT_EQ(Run({u"archive", u"create", u"-o", P(u"s.dat"), u"--stub", P(u"stub.exe"), P(u"other")}).code, 0);
+  const auto archives = package::ListResArchives(P(u"s.dat"));
+  ASSERT_EQ(archives.size(), 1u);
+  EXPECT_TRUE(archives[0].has_program_stub);
+}
+
+TEST_F(NorvpackTest, ExtractRefusesEscapingNamesAndReportsDamage) {
+  Buf archive = HandArchive({{u"..\\up.txt", Bytes("x"), 1},
+                             {u"ok.txt", Bytes("fine"), 2},
+                             {u"crc.txt", Bytes("bad"), 3},
+                             {u"sub\\", Bytes("no file name"), 4}});
+  const auto parsed = [&] {
+    WriteAll(P(u"bad.dat"), archive);
+    return package::ListResArchives(P(u"bad.dat"));
+  }();
+  ASSERT_EQ(parsed.size(), 1u);
+  archive[parsed[0].entries[2].data_offset + 24 + 4] ^= 0x10;
+  WriteAll(P(u"bad.dat"), archive);
+
+  const RunResult r = Run({u"archive", u"extract", P(u"bad.dat"), u"-o", P(u"deep/x")});
+  EXPECT_EQ(r.code, 1);
+  const std::string refused = "not extracted: the name leaves the destination folder or names no file";
+  EXPECT_THAT(r.err, HasSubstr("entry '..\\up.txt' " + refused));
+  EXPECT_THAT(r.err, HasSubstr("entry 'sub\\' " + refused));
+  EXPECT_THAT(r.err, HasSubstr("entry 'crc.txt' not extracted: CRC mismatch"));
+  EXPECT_EQ(FilesBelow(P(u"deep")), (std::set<std::string>{"x/ok.txt"}));
+  EXPECT_FALSE(Exists(P(u"deep/x/sub")));
+
+  const RunResult inspected = Run({u"inspect", P(u"bad.dat")});
+  EXPECT_EQ(inspected.code, 1);
+  EXPECT_THAT(inspected.out, HasSubstr("PROBLEM: CRC mismatch"));
+  EXPECT_THAT(inspected.out, HasSubstr("PROBLEM: the name leaves the destination folder"));
+}
+
+TEST_F(NorvpackTest, StampThenInspectTheSetupFile) {
+  const Buf skin_container = Container(u"http://127.0.0.1/p.dat", 3, {{u"DIR-SetupSkinPart1|a.ini", Bytes("[a]")}});
+  const Buf packed_record = PackedFile(Bytes("packed compose file"));
+  const Buf package = Container(u"Core", 0, {{u"CNI-Core", Bytes("[c]")}, {u"COM-Core___a.dll", packed_record}});
+  WriteAll(P(u"program.exe"), ProgramHeader(512, false, {}));
+  WriteAll(P(u"skin.zqp"), PackedFile(skin_container));
+  WriteAll(P(u"package.dat"), package);
+
+  const RunResult stamped = Run({u"stamp", u"--program", P(u"program.exe"), u"--skin", P(u"skin.zqp"),
+                                      u"--package", P(u"package.dat"), u"-o", P(u"Setup.exe")});
+  ASSERT_EQ(stamped.code, 0) << stamped.err;
+  const Buf setup = ReadAll(P(u"Setup.exe"));
+  package::PayloadTable table;
+  ASSERT_TRUE(package::ReadPayloadTable(setup.data(), setup.size(), &table));
+  EXPECT_EQ(table.part1.offset, 512u);
+  EXPECT_EQ(table.part2.offset, 512u + table.part1.length);
+  EXPECT_EQ(Buf(setup.begin() + table.part2.offset, setup.end()), package);
+
+  const RunResult inspected = Run({u"inspect", P(u"Setup.exe")});
+  EXPECT_EQ(inspected.code, 0) << inspected.out << inspected.err;
+  for (const char* expected : {"setup file with a payload table", "part 1: offset 512", "unpacks to 1315 bytes, CRC ok",
+                               "kind 3 (skin part)", "package download address: \"http://127.0.0.1/p.dat\"",
+                               "DIR-SetupSkinPart1|a.ini", "kind 0 (product package)", "COM-Core___a.dll",
+                               "packed: unpacks to 19 bytes, CRC ok"}) {
+    EXPECT_THAT(inspected.out, HasSubstr(expected));
+  }
+
+  // Download-type setup file; then a damaged skin part is reported.
+  ASSERT_EQ(Run({u"stamp", u"--program", P(u"Setup.exe"), u"--skin", P(u"skin.zqp"), u"-o", P(u"Down.exe")})
+                .code,
+            0);
+  const RunResult down = Run({u"inspect", P(u"Down.exe")});
+  EXPECT_EQ(down.code, 0) << down.out;
+  EXPECT_THAT(down.out, HasSubstr("part 2: absent"));
+  Buf damaged = ReadAll(P(u"Down.exe"));
+  damaged[damaged.size() - 6] ^= 0x01;  // the skin member's CRC
+  WriteAll(P(u"Damaged.exe"), damaged);
+  const RunResult bad = Run({u"inspect", P(u"Damaged.exe")});
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_THAT(bad.out, HasSubstr("PROBLEM: does not unpack (code 45"));
 }
 
 }  // namespace
