@@ -100,7 +100,7 @@ class Prefix:
     def __init__(self, path, home):
         self.path = path
         self.env = dict(os.environ, WINEPREFIX=path, WINEARCH="win64", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", HOME=home)
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", HOME=home)
         self.env.pop("DISPLAY", None)
 
     def create(self):

@@ -14,7 +14,7 @@
 # end before it returns: every program started afterwards sees the settings.
 set -euo pipefail
 : "${WINEPREFIX:?wine-fonts: WINEPREFIX must name the prefix}"
-export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 version=2
 stamp="$WINEPREFIX/norv-fonts.stamp"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then exit 0; fi

@@ -12,7 +12,10 @@ if [ -z "${WINEPREFIX:-}" ]; then
 fi
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Without winemenubuilder: Wine starts it for every shell link saved, and it opens the link's
+# target (for its icon) while the next install may be replacing that file; it would also put
+# each link into the host's menus.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ ! -f "$WINEPREFIX/system.reg" ] || ! "$here/wine-fonts.sh" --check; then
   mkdir -p "$(dirname "$WINEPREFIX")"

@@ -183,7 +183,7 @@ class XSession:
         self.env = dict(os.environ)
         self.env.update(DISPLAY=self.display, WINEPREFIX=self.prefix, WINEARCH="win64",
                         WINEDEBUG=os.environ.get("WINEDEBUG", "-all"),
-                        WINEDLLOVERRIDES=os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml="))
+                        WINEDLLOVERRIDES=os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"))
         self.env.pop("XAUTHORITY", None)
         if "UTF-8" not in (self.env.get("LC_ALL") or self.env.get("LANG") or "").upper().replace("UTF8", "UTF-8"):
             # Wine turns the command line into UTF-16 by the Unix locale's character set
